@@ -1,0 +1,48 @@
+# Quick start: `make run` and `make test`. Both install what is missing, configure and build.
+BUILD ?= build
+BUILD_TYPE ?= RelWithDebInfo
+WERROR ?= OFF
+SANITIZE ?=
+JOBS ?= $(shell nproc)
+
+PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+ifeq ($(SANITIZE),1)
+BUILD := build-sanitize
+SANITIZE_FLAGS := -DKELVIQ_SANITIZE=ON
+BUILD_TYPE := Debug
+endif
+
+.PHONY: all deps configure build run test bench fuzz format clean
+
+all: build
+
+# Installs only the packages that are not there yet.
+deps:
+	@missing=""; for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DKELVIQ_WERROR=$(WERROR) $(SANITIZE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@./scripts/run.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build build-*

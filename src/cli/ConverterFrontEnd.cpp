@@ -1,0 +1,28 @@
+#include "ConverterFrontEnd.h"
+
+#include <cstdio>
+
+namespace kelviq {
+
+ConverterFrontEnd::ConverterFrontEnd(QString fileName, Raster picture, ColorValue target,
+                                     QString scale, QString thickness)
+    : m_fileName(std::move(fileName)), m_picture(std::move(picture)), m_target(target),
+      m_scale(std::move(scale)), m_thickness(std::move(thickness))
+{
+}
+
+void ConverterFrontEnd::rowDone(int row, int rows)
+{
+    if (!m_showProgress)
+        return;
+    const int percent = static_cast<int>(qint64(row + 1) * 100 / rows);
+    if (percent == m_lastPercent)
+        return;
+    m_lastPercent = percent;
+    std::fprintf(stderr, "\rConverting: %3d%%", percent);
+    if (row + 1 == rows)
+        std::fputs("\r                \r", stderr);
+    std::fflush(stderr);
+}
+
+} // namespace kelviq

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ConversionFrontEnd.h"
+
+namespace kelviq {
+
+// The settings of one command line, standing where the window's controls stand.
+class ConverterFrontEnd : public ConversionFrontEnd
+{
+public:
+    ConverterFrontEnd(QString fileName, Raster picture, ColorValue target, QString scale,
+                      QString thickness);
+
+    QString fileName() const override { return m_fileName; }
+    Raster picture() const override { return m_picture; }
+    ColorValue targetColor() const override { return m_target; }
+    QString scaleText() const override { return m_scale; }
+    QString thicknessText() const override { return m_thickness; }
+    void setMakeButtonVisible(bool) override {}
+    void setBusyPictureVisible(int, bool) override {}
+    void rowDone(int row, int rows) override;
+
+    // Show a percentage on standard error while converting.
+    void setShowProgress(bool show) { m_showProgress = show; }
+
+private:
+    QString m_fileName;
+    Raster m_picture;
+    ColorValue m_target;
+    QString m_scale;
+    QString m_thickness;
+    bool m_showProgress = false;
+    int m_lastPercent = -1;
+};
+
+} // namespace kelviq

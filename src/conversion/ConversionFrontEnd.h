@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ColorValue.h"
+#include "Raster.h"
+
+#include <QString>
+
+namespace kelviq {
+
+// What a conversion run reads from and shows in the program around it: the window, the
+// headless converter or a test's fake.
+class ConversionFrontEnd
+{
+public:
+    virtual ~ConversionFrontEnd() = default;
+
+    // The chosen picture file; empty while none has been chosen.
+    virtual QString fileName() const = 0;
+    // The picture as loaded, taken once at the start of a run.
+    virtual Raster picture() const = 0;
+    // The swatch colour (Shape1).
+    virtual ColorValue targetColor() const = 0;
+    // Mils per pixel (Text1).
+    virtual QString scaleText() const = 0;
+    // Line thickness in mils (Text2); may change while a run is going on.
+    virtual QString thicknessText() const = 0;
+
+    // The make button (Command1) and the two busy pictures (Image1(0), Image1(1)).
+    virtual void setMakeButtonVisible(bool visible) = 0;
+    virtual void setBusyPictureVisible(int index, bool visible) = 0;
+
+    // Called after each row is written, for progress displays.
+    virtual void rowDone(int /*row*/, int /*rows*/) {}
+};
+
+} // namespace kelviq

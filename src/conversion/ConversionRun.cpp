@@ -1,0 +1,192 @@
+#include "ConversionRun.h"
+
+#include "ConversionFrontEnd.h"
+#include "NumberText.h"
+#include "PlatformServices.h"
+#include "PlotWriter.h"
+#include "RunFinder.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <cmath>
+#include <optional>
+
+namespace kelviq {
+
+namespace {
+
+const QChar CR(u'\r');
+
+QString quoted(const QString& text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// Plot units for a length in pixels, multiplied in the order the plot coordinates have always
+// been computed in, so the rounding of fractional scales stays the same.
+double plotUnits(double pixels, double pixelMils)
+{
+    return (pixels * pixelMils) * 100.0;
+}
+
+std::optional<double> lineWidth(const QString& thicknessText)
+{
+    const std::optional<double> mils = parseNumber(thicknessText);
+    if (!mils)
+        return std::nullopt;
+    const double width = *mils * 100.0;
+    if (!std::isfinite(width))
+        return std::nullopt;
+    return width;
+}
+
+} // namespace
+
+ConversionRun::ConversionRun(ConversionFrontEnd& frontEnd, PlatformServices& platform)
+    : m_frontEnd(frontEnd), m_platform(platform)
+{
+}
+
+QString ConversionRun::noPictureText()
+{
+    return QStringLiteral("This program has performed an illegal operation ") + CR +
+           QStringLiteral("and it will be traced by Quorvane.") + CR + CR +
+           QStringLiteral("If you persist in not selecting a BMP file ") + CR +
+           QStringLiteral("you wont get your out.plt file made.");
+}
+
+QString ConversionRun::messageTitle()
+{
+    return QStringLiteral("KELVIQ");
+}
+
+RunResult ConversionRun::fail(RunResult result, const QString& message)
+{
+    result.error = message;
+    m_platform.showMessage(message, messageTitle(), MessageIcon::Critical);
+    return result;
+}
+
+RunResult ConversionRun::Command1_Click()
+{
+    RunResult result;
+    if (m_frontEnd.fileName().isEmpty()) {
+        result.outcome = RunOutcome::NoPicture;
+        m_platform.showMessage(noPictureText(), messageTitle(), MessageIcon::Critical);
+        return result;
+    }
+
+    // Settings are checked before anything is touched, so a typo never costs the old plot.
+    result.outcome = RunOutcome::BadSetting;
+    const QString scaleText = m_frontEnd.scaleText();
+    const std::optional<double> pixelMils = parseNumber(scaleText);
+    if (!pixelMils) {
+        return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
+                                QStringLiteral(" is not a number.") + CR +
+                                QStringLiteral("Type the size of one pixel in mils, "
+                                               "for example 2 or 0.5."));
+    }
+    const QString thicknessText = m_frontEnd.thicknessText();
+    const std::optional<double> width = lineWidth(thicknessText);
+    if (!width) {
+        if (parseNumber(thicknessText)) {
+            return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
+                                    QStringLiteral(" is too large."));
+        }
+        return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
+                                QStringLiteral(" is not a number.") + CR +
+                                QStringLiteral("Type the thickness in mils, "
+                                               "for example 10 or 7.5."));
+    }
+    const Raster picture = m_frontEnd.picture();
+    const int columns = picture.width();
+    const int rows = picture.height();
+    if (!std::isfinite(plotUnits(std::max(columns - 1, 0), *pixelMils)) ||
+        !std::isfinite(plotUnits(std::max(rows - 1, 0), *pixelMils))) {
+        return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
+                                QStringLiteral(" is too large for this picture: its plot "
+                                               "coordinates would not be numbers."));
+    }
+
+    const ColorValue target = m_frontEnd.targetColor();
+    m_frontEnd.setMakeButtonVisible(false);
+    auto restoreControls = [this] {
+        m_frontEnd.setBusyPictureVisible(0, false);
+        m_frontEnd.setBusyPictureVisible(1, false);
+        m_frontEnd.setMakeButtonVisible(true);
+    };
+
+    // The new plot goes to a temporary file beside out.plt and replaces it only when complete,
+    // so a failed or abandoned run leaves the previous plot as it was.
+    result.outputPath = QDir::current().absoluteFilePath(m_outputPath);
+    QSaveFile file(result.outputPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        restoreControls();
+        result.outcome = RunOutcome::OpenFailed;
+        return fail(result, QStringLiteral("Cannot create the plot file ") + result.outputPath +
+                                QLatin1Char(':') + CR + file.errorString());
+    }
+
+    PlotWriter writer(&file);
+    writer.setLineWidth(*width);
+    writer.WriteHeader();
+
+    const RunFinder finder(picture, target);
+    std::vector<Run> runs;
+    QString lastThicknessText = thicknessText;
+    const int lastColumn = columns - 1;
+    for (int y = 0; y < rows && !writer.failed(); ++y) {
+        if ((y & 63) == 31) {
+            m_frontEnd.setBusyPictureVisible(0, false);
+            m_frontEnd.setBusyPictureVisible(1, true);
+        } else if ((y & 63) == 63) {
+            m_frontEnd.setBusyPictureVisible(0, true);
+            m_frontEnd.setBusyPictureVisible(1, false);
+        }
+        m_platform.processEvents();
+        if (m_platform.endRequested()) {
+            file.cancelWriting();
+            restoreControls();
+            result.outcome = RunOutcome::Abandoned;
+            return result;
+        }
+        // The thickness can only change while events run, so reading it once per row is
+        // the same as reading it for every segment. A text gone bad keeps the last good width.
+        const QString text = m_frontEnd.thicknessText();
+        if (text != lastThicknessText) {
+            lastThicknessText = text;
+            if (const std::optional<double> w = lineWidth(text))
+                writer.setLineWidth(*w);
+        }
+
+        finder.findRuns(y, runs);
+        const double rowY = plotUnits(rows - 1 - y, *pixelMils);
+        for (const Run& run : runs) {
+            // A run reaching the last column ends on that column, not one past it.
+            const int endColumn = run.end > lastColumn ? lastColumn : run.end;
+            writer.StartSegment(plotUnits(run.begin, *pixelMils), rowY);
+            writer.EndSegment(plotUnits(endColumn, *pixelMils), rowY);
+        }
+        result.segments += static_cast<qint64>(runs.size());
+        m_frontEnd.rowDone(y, rows);
+    }
+    writer.flush();
+    result.bytes = writer.bytesWritten();
+
+    if (writer.failed() || !file.commit()) {
+        const QString reason = writer.failed() ? writer.errorString() : file.errorString();
+        file.cancelWriting();
+        restoreControls();
+        result.outcome = RunOutcome::WriteFailed;
+        return fail(result, QStringLiteral("Cannot write the plot file ") + result.outputPath +
+                                QLatin1Char(':') + CR + reason + CR +
+                                QStringLiteral("The previous out.plt, if any, is unchanged."));
+    }
+
+    m_platform.beep();
+    restoreControls();
+    result.outcome = RunOutcome::Written;
+    return result;
+}
+
+} // namespace kelviq

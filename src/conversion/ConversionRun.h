@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+namespace kelviq {
+
+class ConversionFrontEnd;
+class PlatformServices;
+
+// How a run ended.
+enum class RunOutcome
+{
+    Written,     // out.plt replaced with the new plot
+    NoPicture,   // no file chosen: the user was told, nothing touched
+    BadSetting,  // scale or thickness unusable: the user was told, nothing touched
+    OpenFailed,  // out.plt could not be created: the user was told, no scan
+    WriteFailed, // writing or saving failed: the user was told, old out.plt kept
+    Abandoned,   // the program is ending: old out.plt kept, nothing told
+};
+
+struct RunResult
+{
+    RunOutcome outcome = RunOutcome::NoPicture;
+    qint64 segments = 0;
+    qint64 bytes = 0;
+    QString outputPath; // absolute
+    QString error;      // what the user was told, for failures
+};
+
+// The "3 - Make out.plt" action: scans the picture row by row from the top and writes one
+// line segment per horizontal run of the target colour into the plot file.
+class ConversionRun
+{
+public:
+    ConversionRun(ConversionFrontEnd& frontEnd, PlatformServices& platform);
+
+    // Relative paths are taken from the current directory at the time of the run.
+    void setOutputPath(const QString& path) { m_outputPath = path; }
+
+    RunResult Command1_Click();
+
+    // Message texts, exact.
+    static QString noPictureText();
+    static QString messageTitle();
+
+private:
+    RunResult fail(RunResult result, const QString& message);
+
+    ConversionFrontEnd& m_frontEnd;
+    PlatformServices& m_platform;
+    QString m_outputPath = QStringLiteral("out.plt");
+};
+
+} // namespace kelviq

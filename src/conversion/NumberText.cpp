@@ -1,0 +1,82 @@
+#include "NumberText.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <system_error>
+
+namespace kelviq {
+
+char* formatNumber(char* out, double v)
+{
+    if (v == 0.0) { // also -0.0
+        *out = '0';
+        return out + 1;
+    }
+    // Whole values below 10^15 have at most 15 digits, so the integer text is already the
+    // 15-digit shortest form; this path is also much faster than the general one.
+    if (std::fabs(v) < 1e15 && v == std::trunc(v))
+        return std::to_chars(out, out + MaxNumberTextLength, static_cast<std::int64_t>(v)).ptr;
+    return std::to_chars(out, out + MaxNumberTextLength, v, std::chars_format::general, 15).ptr;
+}
+
+std::string numberText(double v)
+{
+    char buffer[MaxNumberTextLength];
+    return std::string(buffer, formatNumber(buffer, v));
+}
+
+std::optional<double> parseNumber(QStringView text)
+{
+    auto isBlank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+
+    std::string ascii;
+    ascii.reserve(static_cast<std::size_t>(end - begin));
+    bool negative = false;
+    if (begin < end && (text[begin] == QLatin1Char('+') || text[begin] == QLatin1Char('-'))) {
+        negative = text[begin] == QLatin1Char('-');
+        ++begin;
+    }
+    int digits = 0;
+    int points = 0;
+    for (qsizetype i = begin; i < end; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= u'0' && c <= u'9')
+            ++digits;
+        else if (c == u'.')
+            ++points;
+        else
+            return std::nullopt;
+        ascii.push_back(static_cast<char>(c));
+    }
+    if (digits == 0 || points > 1)
+        return std::nullopt;
+
+    double value = 0.0;
+    const auto [ptr, ec] =
+        std::from_chars(ascii.data(), ascii.data() + ascii.size(), value, std::chars_format::fixed);
+    if (ptr != ascii.data() + ascii.size())
+        return std::nullopt;
+    if (ec == std::errc::result_out_of_range) {
+        // Too small to hold reads as zero; too large is refused. A value is too large exactly
+        // when it has a non-zero digit before the point.
+        const auto point = ascii.find('.');
+        const std::string whole = ascii.substr(0, point);
+        if (whole.find_first_not_of('0') != std::string::npos)
+            return std::nullopt;
+        value = 0.0;
+    } else if (ec != std::errc()) {
+        return std::nullopt;
+    }
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+} // namespace kelviq

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kelviq {
+
+enum class MessageIcon
+{
+    Critical,
+    Information
+};
+
+// What the file-open dialog is asked for: filters as "Description (*.ext)" entries and the
+// one selected at start (counted from 0).
+struct OpenFileRequest
+{
+    QString title;
+    QStringList filters;
+    int selectedFilter = 0;
+    QString directory;
+};
+
+// Everything the program needs from the windowing platform, behind one interface so that the
+// conversion and the window can run against a recording fake in tests.
+class PlatformServices
+{
+public:
+    virtual ~PlatformServices() = default;
+
+    // Modal message box with an OK button. Single carriage returns in text break lines.
+    virtual void showMessage(const QString& text, const QString& title, MessageIcon icon) = 0;
+    virtual void beep() = 0;
+    // Runs the window events already queued, then returns.
+    virtual void processEvents() = 0;
+    // Asks the program to end. A run in progress sees endRequested() and stops at its next row.
+    virtual void end() = 0;
+    virtual bool endRequested() const = 0;
+    // Modal open dialog. Returns the chosen full path, or an empty string when cancelled.
+    virtual QString chooseOpenFile(const OpenFileRequest& request) = 0;
+};
+
+} // namespace kelviq

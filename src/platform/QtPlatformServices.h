@@ -1,0 +1,27 @@
+#pragma once
+
+#include "PlatformServices.h"
+
+class QWidget;
+
+namespace kelviq {
+
+// The real platform: Qt message boxes, file dialog and event loop.
+class QtPlatformServices : public PlatformServices
+{
+public:
+    void setDialogParent(QWidget* parent) { m_parent = parent; }
+
+    void showMessage(const QString& text, const QString& title, MessageIcon icon) override;
+    void beep() override;
+    void processEvents() override;
+    void end() override;
+    bool endRequested() const override { return m_endRequested; }
+    QString chooseOpenFile(const OpenFileRequest& request) override;
+
+private:
+    QWidget* m_parent = nullptr;
+    bool m_endRequested = false;
+};
+
+} // namespace kelviq

@@ -1,0 +1,450 @@
+#include "ConversionRun.h"
+#include "FakeFrontEnd.h"
+#include "RecordingPlatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <unistd.h>
+
+using namespace kelviq;
+
+namespace {
+
+const QByteArray Header = "-1175000 -1100025 3025000 1899975 12\r\n"
+                          "-190525 -204016 413469 170985\r\n"
+                          "16\r\n"
+                          "2500 1600 600 0 0.000000\r\n"
+                          "3100 2300 800 0 0.000000\r\n"
+                          "5000 3800 1300 0 0.000000\r\n"
+                          "6300 4700 1600 0 0.000000\r\n"
+                          "7500 5600 1900 0 0.000000\r\n"
+                          "8000 6000 2000 0 0.000000\r\n"
+                          "9400 6900 2300 0 0.000000\r\n"
+                          "10000 7500 2500 0 0.000000\r\n"
+                          "12500 9300 3100 0 0.000000\r\n"
+                          "15600 11700 6200 0 0.000000\r\n"
+                          "17500 13100 4400 0 0.000000\r\n"
+                          "18800 14100 4700 0 0.000000\r\n"
+                          "20000 15000 5000 0 0.000000\r\n"
+                          "22500 16700 5600 0 0.000000\r\n"
+                          "25000 18900 6300 0 0.000000\r\n"
+                          "50000 37500 12500 0 0.000000\r\n";
+
+QByteArray g15(double v)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.15g", v);
+    return text;
+}
+
+// The plot file as the scan loop reads literally: a start test and an end test per pixel,
+// the end test also firing on the last column. Written without any of the program's code.
+QByteArray literalPlot(const QImage& image, QRgb target, double scale, double thickness)
+{
+    QByteArray out = Header;
+    const int w = image.width();
+    const int h = image.height();
+    const QByteArray widthLine = g15(thickness * 100) + " 2\r\n";
+    for (int y = 0; y < h; ++y) {
+        bool inRun = false;
+        for (int x = 0; x < w; ++x) {
+            const double Y = ((h - 1 - y) * scale) * 100;
+            if (!inRun && (image.pixel(x, y) & 0xffffff) == (target & 0xffffff)) {
+                inRun = true;
+                out += "259\r\n" + widthLine + g15((x * scale) * 100) + ' ' + g15(Y);
+            }
+            if (inRun && ((image.pixel(x, y) & 0xffffff) != (target & 0xffffff) || x == w - 1)) {
+                inRun = false;
+                out += ' ' + g15((x * scale) * 100) + ' ' + g15(Y) + "\r\n";
+            }
+        }
+    }
+    return out;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+// Runs in a fresh folder, as the window does once the picture's folder is current.
+struct Workspace
+{
+    QTemporaryDir dir;
+    QString previous = QDir::currentPath();
+    Workspace() { QDir::setCurrent(dir.path()); }
+    ~Workspace() { QDir::setCurrent(previous); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QStringList entries() const
+    {
+        return QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    }
+};
+
+QImage workedExample()
+{
+    QImage image(3, 2, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    image.setPixel(0, 0, qRgb(0, 0, 0));
+    image.setPixel(1, 0, qRgb(0, 0, 0));
+    image.setPixel(2, 1, qRgb(0, 0, 0));
+    return image;
+}
+
+} // namespace
+
+class TestConversionRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void workedExample();
+    void matchesTheLiteralScan_data();
+    void matchesTheLiteralScan();
+    void noPictureChosenTouchesNothing();
+    void busyPicturesAndButtonFollowTheRows();
+    void badSettingsAreRefusedBeforeAnything_data();
+    void badSettingsAreRefusedBeforeAnything();
+    void thicknessChangesDuringTheRun();
+    void pictureSwappedDuringTheRunIsIgnored();
+    void existingPlotIsReplacedNotAppended();
+    void unwritableOutputIsReportedAndRestoresControls_data();
+    void unwritableOutputIsReportedAndRestoresControls();
+    void readOnlyFolderKeepsThePreviousPlot();
+    void endingDuringTheRunKeepsThePreviousPlot();
+};
+
+void TestConversionRun::workedExample()
+{
+    Workspace ws;
+    FakeFrontEnd frontEnd;
+    frontEnd.image = ::workedExample();
+    RecordingPlatform platform;
+    const RunResult result = ConversionRun(frontEnd, platform).Command1_Click();
+    QCOMPARE(result.outcome, RunOutcome::Written);
+    QCOMPARE(result.segments, 2);
+    QCOMPARE(result.outputPath, ws.path("out.plt"));
+    QCOMPARE(readFile(ws.path("out.plt")),
+             Header + "259\r\n1000 2\r\n0 200 400 200\r\n259\r\n1000 2\r\n400 0 400 0\r\n");
+    QCOMPARE(platform.beeps, 1);
+    QVERIFY(platform.messages.isEmpty());
+    QCOMPARE(ws.entries(), QStringList{"out.plt"});
+}
+
+void TestConversionRun::matchesTheLiteralScan_data()
+{
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<QString>("scale");
+    QTest::addColumn<double>("scaleValue");
+    QTest::addColumn<QString>("thickness");
+    QTest::addColumn<double>("thicknessValue");
+    QTest::newRow("32-bit, defaults") << QImage::Format_RGB32 << "2" << 2.0 << "10" << 10.0;
+    QTest::newRow("palette, scale 0.1") << QImage::Format_Indexed8 << "0.1" << 0.1 << "7.5" << 7.5;
+    QTest::newRow("1-bit, scale 0.015") << QImage::Format_Mono << "0.015" << 0.015 << "0" << 0.0;
+    QTest::newRow("1-bit, scale 1") << QImage::Format_Mono << " 1 " << 1.0 << "+3" << 3.0;
+    QTest::newRow("palette, third") << QImage::Format_Indexed8 << "0.333" << 0.333 << ".5" << 0.5;
+}
+
+// Many random pictures: the file must be exactly what the literal per-pixel reading gives.
+void TestConversionRun::matchesTheLiteralScan()
+{
+    QFETCH(QImage::Format, format);
+    QFETCH(QString, scale);
+    QFETCH(double, scaleValue);
+    QFETCH(QString, thickness);
+    QFETCH(double, thicknessValue);
+    Workspace ws;
+    std::mt19937 random(1234);
+    QList<QRgb> colors = {qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(0, 0, 1), qRgb(1, 0, 0)};
+    for (int round = 0; round < 150; ++round) {
+        const int width = 1 + static_cast<int>(random() % (round % 5 == 0 ? 150 : 9));
+        const int height = 1 + static_cast<int>(random() % 7);
+        QImage image(width, height, format);
+        const int colorCount = format == QImage::Format_Mono ? 2 : 4;
+        if (format != QImage::Format_RGB32)
+            image.setColorTable(colors.mid(0, colorCount));
+        std::shuffle(colors.begin(), colors.end(), random);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const int index = static_cast<int>(random() % colorCount);
+                if (format == QImage::Format_RGB32)
+                    image.setPixel(x, y, colors[index]);
+                else
+                    image.setPixel(x, y, static_cast<uint>(index));
+            }
+        const QRgb target = colors[random() % 3];
+        FakeFrontEnd frontEnd;
+        frontEnd.image = image;
+        frontEnd.target = colorValueFromRgb(target);
+        frontEnd.scale = scale;
+        frontEnd.thickness = thickness;
+        RecordingPlatform platform;
+        QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::Written);
+        QCOMPARE(readFile(ws.path("out.plt")),
+                 literalPlot(image.convertToFormat(QImage::Format_RGB32), target, scaleValue,
+                             thicknessValue));
+    }
+}
+
+void TestConversionRun::noPictureChosenTouchesNothing()
+{
+    Workspace ws;
+    writeFile(ws.path("out.plt"), "old plot");
+    FakeFrontEnd frontEnd;
+    frontEnd.file.clear();
+    frontEnd.image = ::workedExample();
+    RecordingPlatform platform;
+    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::NoPicture);
+    QCOMPARE(platform.messages.size(), 1);
+    QCOMPARE(platform.messages[0].text,
+             QStringLiteral("This program has performed an illegal operation \r"
+                            "and it will be traced by Quorvane.\r\r"
+                            "If you persist in not selecting a BMP file \r"
+                            "you wont get your out.plt file made."));
+    QCOMPARE(platform.messages[0].title, QStringLiteral("KELVIQ"));
+    QCOMPARE(platform.messages[0].icon, MessageIcon::Critical);
+    QVERIFY(frontEnd.calls.isEmpty());
+    QCOMPARE(platform.calls, QStringList{"message"});
+    QCOMPARE(readFile(ws.path("out.plt")), QByteArray("old plot"));
+}
+
+void TestConversionRun::busyPicturesAndButtonFollowTheRows()
+{
+    Workspace ws;
+    QStringList log;
+    FakeFrontEnd frontEnd;
+    frontEnd.log = &log;
+    frontEnd.image = QImage(7, 130, QImage::Format_RGB32);
+    frontEnd.image.fill(Qt::black);
+    RecordingPlatform platform;
+    platform.setOnProcessEvents([&](int) { log.append(QStringLiteral("events")); });
+    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::Written);
+
+    QStringList expected{"Command1 hide"};
+    for (int y = 0; y < 130; ++y) {
+        if (y == 31 || y == 95)
+            expected << "Image1(0) hide"
+                     << "Image1(1) show";
+        if (y == 63 || y == 127)
+            expected << "Image1(0) show"
+                     << "Image1(1) hide";
+        expected << "events";
+    }
+    expected << "Image1(0) hide"
+             << "Image1(1) hide"
+             << "Command1 show";
+    QCOMPARE(log, expected);
+    QCOMPARE(platform.eventPasses, 130);
+    QCOMPARE(platform.calls.last(), QStringLiteral("beep"));
+}
+
+void TestConversionRun::badSettingsAreRefusedBeforeAnything_data()
+{
+    QTest::addColumn<QString>("scale");
+    QTest::addColumn<QString>("thickness");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("scale not a number")
+        << "abc"
+        << "10"
+        << "The scale \"abc\" is not a number.\rType the size of one pixel in "
+           "mils, for example 2 or 0.5.";
+    QTest::newRow("scale with comma") << "2,5"
+                                      << "10"
+                                      << "The scale \"2,5\" is not a number.";
+    QTest::newRow("empty scale") << ""
+                                 << "10"
+                                 << "The scale \"\" is not a number.";
+    QTest::newRow("thickness not a number")
+        << "2"
+        << "ten"
+        << "The line thickness \"ten\" is not a number.\rType the thickness in "
+           "mils, for example 10 or 7.5.";
+    QTest::newRow("thickness too large")
+        << "2"
+        << "1" + QString(308, '0')
+        << "The line thickness \"1" + QString(308, '0') + "\" is too large.";
+    QTest::newRow("scale overflows the coordinates")
+        << "1" + QString(307, '0') << "10"
+        << "The scale \"1" + QString(307, '0') +
+               "\" is too large for this picture: its plot coordinates would not be numbers.";
+}
+
+void TestConversionRun::badSettingsAreRefusedBeforeAnything()
+{
+    QFETCH(QString, scale);
+    QFETCH(QString, thickness);
+    QFETCH(QString, message);
+    Workspace ws;
+    writeFile(ws.path("out.plt"), "old plot");
+    FakeFrontEnd frontEnd;
+    frontEnd.image = ::workedExample();
+    frontEnd.scale = scale;
+    frontEnd.thickness = thickness;
+    RecordingPlatform platform;
+    const RunResult result = ConversionRun(frontEnd, platform).Command1_Click();
+    QCOMPARE(result.outcome, RunOutcome::BadSetting);
+    QCOMPARE(platform.messages.size(), 1);
+    QVERIFY2(platform.messages[0].text.startsWith(message), qPrintable(platform.messages[0].text));
+    QCOMPARE(platform.messages[0].icon, MessageIcon::Critical);
+    QVERIFY(frontEnd.calls.isEmpty());
+    QCOMPARE(platform.beeps, 0);
+    QCOMPARE(readFile(ws.path("out.plt")), QByteArray("old plot"));
+    QCOMPARE(ws.entries(), QStringList{"out.plt"});
+}
+
+void TestConversionRun::thicknessChangesDuringTheRun()
+{
+    Workspace ws;
+    FakeFrontEnd frontEnd;
+    frontEnd.image = QImage(2, 4, QImage::Format_RGB32);
+    frontEnd.image.fill(Qt::black);
+    RecordingPlatform platform;
+    // Events before rows 1, 2 and 3: typing in the thickness box while the run goes on.
+    platform.setOnProcessEvents([&](int call) {
+        if (call == 2)
+            frontEnd.thickness = QStringLiteral("7.5");
+        if (call == 3)
+            frontEnd.thickness = QStringLiteral("7.5x"); // half typed: keep the last good
+        if (call == 4)
+            frontEnd.thickness = QStringLiteral("");
+    });
+    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::Written);
+    QCOMPARE(readFile(ws.path("out.plt")), Header + "259\r\n1000 2\r\n0 600 200 600\r\n"
+                                                    "259\r\n750 2\r\n0 400 200 400\r\n"
+                                                    "259\r\n750 2\r\n0 200 200 200\r\n"
+                                                    "259\r\n750 2\r\n0 0 200 0\r\n");
+}
+
+void TestConversionRun::pictureSwappedDuringTheRunIsIgnored()
+{
+    Workspace ws;
+    FakeFrontEnd frontEnd;
+    frontEnd.image = ::workedExample();
+    const QImage original = frontEnd.image;
+    RecordingPlatform platform;
+    platform.setOnProcessEvents([&](int) {
+        frontEnd.image = QImage(50, 50, QImage::Format_RGB32);
+        frontEnd.image.fill(Qt::black);
+        frontEnd.target = 0xffffff;
+        frontEnd.scale = QStringLiteral("9");
+    });
+    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::Written);
+    QCOMPARE(readFile(ws.path("out.plt")),
+             Header + "259\r\n1000 2\r\n0 200 400 200\r\n259\r\n1000 2\r\n400 0 400 0\r\n");
+}
+
+void TestConversionRun::existingPlotIsReplacedNotAppended()
+{
+    Workspace ws;
+    writeFile(ws.path("out.plt"), QByteArray(100000, 'x'));
+    FakeFrontEnd frontEnd;
+    frontEnd.image = ::workedExample();
+    RecordingPlatform platform;
+    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::Written);
+    QCOMPARE(readFile(ws.path("out.plt")),
+             Header + "259\r\n1000 2\r\n0 200 400 200\r\n259\r\n1000 2\r\n400 0 400 0\r\n");
+    QCOMPARE(ws.entries(), QStringList{"out.plt"});
+}
+
+void TestConversionRun::unwritableOutputIsReportedAndRestoresControls_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("prepare");
+    QTest::addColumn<int>("outcome");
+    QTest::newRow("out.plt is a folder") << "out.plt"
+                                         << "folder" << int(RunOutcome::OpenFailed);
+    QTest::newRow("folder is missing") << "missing/out.plt"
+                                       << "" << int(RunOutcome::OpenFailed);
+    QTest::newRow("folder is a file") << "file/out.plt"
+                                      << "file" << int(RunOutcome::OpenFailed);
+    QTest::newRow("read-only file system") << "/proc/out.plt"
+                                           << "" << int(RunOutcome::OpenFailed);
+}
+
+void TestConversionRun::unwritableOutputIsReportedAndRestoresControls()
+{
+    QFETCH(QString, output);
+    QFETCH(QString, prepare);
+    QFETCH(int, outcome);
+    Workspace ws;
+    if (prepare == "folder")
+        QVERIFY(QDir(ws.dir.path()).mkdir("out.plt"));
+    if (prepare == "file")
+        writeFile(ws.path("file"), "not a folder");
+    const QStringList before = ws.entries();
+
+    FakeFrontEnd frontEnd;
+    frontEnd.image = ::workedExample();
+    RecordingPlatform platform;
+    ConversionRun run(frontEnd, platform);
+    run.setOutputPath(output);
+    const RunResult result = run.Command1_Click();
+    QCOMPARE(int(result.outcome), outcome);
+    QCOMPARE(platform.beeps, 0);
+    QCOMPARE(platform.messages.size(), 1);
+    const QString absolute = QDir::current().absoluteFilePath(output);
+    QVERIFY2(platform.messages[0].text.contains(absolute), qPrintable(platform.messages[0].text));
+    QCOMPARE(platform.messages[0].icon, MessageIcon::Critical);
+    QCOMPARE(frontEnd.calls.first(), QStringLiteral("Command1 hide"));
+    QCOMPARE(frontEnd.calls.mid(frontEnd.calls.size() - 3),
+             (QStringList{"Image1(0) hide", "Image1(1) hide", "Command1 show"}));
+    QCOMPARE(ws.entries(), before); // no temporary file left behind
+    if (result.outcome == RunOutcome::OpenFailed)
+        QCOMPARE(platform.eventPasses, 0); // no scan without a file
+}
+
+void TestConversionRun::readOnlyFolderKeepsThePreviousPlot()
+{
+    if (geteuid() == 0)
+        QSKIP("permissions do not bind root");
+    Workspace ws;
+    writeFile(ws.path("out.plt"), "old plot");
+    QFile::setPermissions(ws.dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    FakeFrontEnd frontEnd;
+    frontEnd.image = ::workedExample();
+    RecordingPlatform platform;
+    const RunResult result = ConversionRun(frontEnd, platform).Command1_Click();
+    QFile::setPermissions(ws.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(result.outcome, RunOutcome::OpenFailed);
+    QCOMPARE(readFile(ws.path("out.plt")), QByteArray("old plot"));
+    QCOMPARE(ws.entries(), QStringList{"out.plt"});
+}
+
+void TestConversionRun::endingDuringTheRunKeepsThePreviousPlot()
+{
+    Workspace ws;
+    writeFile(ws.path("out.plt"), "old plot");
+    FakeFrontEnd frontEnd;
+    frontEnd.image = QImage(10, 100, QImage::Format_RGB32);
+    frontEnd.image.fill(Qt::black);
+    RecordingPlatform platform;
+    platform.setOnProcessEvents([&](int call) {
+        if (call == 40)
+            platform.end(); // "4 - Bye" pressed while the run goes on
+    });
+    const RunResult result = ConversionRun(frontEnd, platform).Command1_Click();
+    QCOMPARE(result.outcome, RunOutcome::Abandoned);
+    QCOMPARE(platform.eventPasses, 40);
+    QCOMPARE(platform.beeps, 0);
+    QVERIFY(platform.messages.isEmpty());
+    QCOMPARE(readFile(ws.path("out.plt")), QByteArray("old plot"));
+    QCOMPARE(ws.entries(), QStringList{"out.plt"});
+}
+
+QTEST_GUILESS_MAIN(TestConversionRun)
+#include "tst_conversionrun.moc"

@@ -1,0 +1,146 @@
+#include "PlotWriter.h"
+
+#include <QBuffer>
+#include <QTest>
+
+using namespace kelviq;
+
+namespace {
+
+// A device that takes a given number of bytes and then reports the disk full.
+class FullDevice : public QIODevice
+{
+public:
+    explicit FullDevice(qint64 room) : m_room(room) { open(QIODevice::WriteOnly); }
+    QByteArray data;
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* bytes, qint64 length) override
+    {
+        const qint64 n = std::min(length, m_room - qint64(data.size()));
+        if (n <= 0) {
+            setErrorString(QStringLiteral("No space left on device"));
+            return -1;
+        }
+        data.append(bytes, n);
+        return n;
+    }
+
+private:
+    qint64 m_room;
+};
+
+} // namespace
+
+class TestPlotWriter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void headerIsTheFixedNineteenLines();
+    void recordsAreThreeLines_data();
+    void recordsAreThreeLines();
+    void largeOutputArrivesWhole();
+    void fullDeviceIsReported();
+};
+
+void TestPlotWriter::headerIsTheFixedNineteenLines()
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    PlotWriter writer(&buffer);
+    QVERIFY(writer.WriteHeader());
+    QVERIFY(writer.flush());
+    const QByteArray expected = "-1175000 -1100025 3025000 1899975 12\r\n"
+                                "-190525 -204016 413469 170985\r\n"
+                                "16\r\n"
+                                "2500 1600 600 0 0.000000\r\n"
+                                "3100 2300 800 0 0.000000\r\n"
+                                "5000 3800 1300 0 0.000000\r\n"
+                                "6300 4700 1600 0 0.000000\r\n"
+                                "7500 5600 1900 0 0.000000\r\n"
+                                "8000 6000 2000 0 0.000000\r\n"
+                                "9400 6900 2300 0 0.000000\r\n"
+                                "10000 7500 2500 0 0.000000\r\n"
+                                "12500 9300 3100 0 0.000000\r\n"
+                                "15600 11700 6200 0 0.000000\r\n"
+                                "17500 13100 4400 0 0.000000\r\n"
+                                "18800 14100 4700 0 0.000000\r\n"
+                                "20000 15000 5000 0 0.000000\r\n"
+                                "22500 16700 5600 0 0.000000\r\n"
+                                "25000 18900 6300 0 0.000000\r\n"
+                                "50000 37500 12500 0 0.000000\r\n";
+    QCOMPARE(buffer.data(), expected);
+    QCOMPARE(buffer.data().count("\r\n"), 19);
+    QCOMPARE(buffer.data().count('\n'), 19);
+}
+
+void TestPlotWriter::recordsAreThreeLines_data()
+{
+    QTest::addColumn<double>("width");
+    QTest::addColumn<QList<double>>("points");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("default width") << 1000.0 << QList<double>{0, 200, 400, 200}
+                                   << QByteArray("259\r\n1000 2\r\n0 200 400 200\r\n");
+    QTest::newRow("fractional width") << 750.0 << QList<double>{1.5, 0, 30.000000000000004, 0}
+                                      << QByteArray("259\r\n750 2\r\n1.5 0 30 0\r\n");
+    QTest::newRow("zero width, zero length")
+        << 0.0 << QList<double>{400, 0, 400, 0} << QByteArray("259\r\n0 2\r\n400 0 400 0\r\n");
+    QTest::newRow("negative coordinates") << 1000.0 << QList<double>{-0.0, -200, -400, -200}
+                                          << QByteArray("259\r\n1000 2\r\n0 -200 -400 -200\r\n");
+}
+
+void TestPlotWriter::recordsAreThreeLines()
+{
+    QFETCH(double, width);
+    QFETCH(QList<double>, points);
+    QFETCH(QByteArray, expected);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    PlotWriter writer(&buffer);
+    writer.setLineWidth(width);
+    QVERIFY(writer.StartSegment(points[0], points[1]));
+    QVERIFY(writer.EndSegment(points[2], points[3]));
+    QVERIFY(writer.flush());
+    QCOMPARE(buffer.data(), expected);
+}
+
+void TestPlotWriter::largeOutputArrivesWhole()
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    PlotWriter writer(&buffer);
+    QVERIFY(writer.WriteHeader());
+    const int records = 200000; // several times the buffer
+    for (int i = 0; i < records; ++i) {
+        QVERIFY(writer.StartSegment(i, 7));
+        QVERIFY(writer.EndSegment(i + 1, 7));
+    }
+    QVERIFY(writer.flush());
+    QCOMPARE(writer.bytesWritten(), buffer.size());
+    const QList<QByteArray> lines = buffer.data().split('\n');
+    QCOMPARE(lines.size(), 19 + 3 * records + 1);
+    QCOMPARE(lines[19 + 3 * 12345 + 2], QByteArray("12345 7 12346 7\r"));
+    QVERIFY(lines.last().isEmpty());
+}
+
+void TestPlotWriter::fullDeviceIsReported()
+{
+    FullDevice device(5000);
+    PlotWriter writer(&device);
+    writer.WriteHeader();
+    for (int i = 0; i < 100000; ++i) {
+        writer.StartSegment(i, 0);
+        writer.EndSegment(i, 0);
+    }
+    QVERIFY(!writer.flush());
+    QVERIFY(writer.failed());
+    QCOMPARE(writer.errorString(), QStringLiteral("No space left on device"));
+    // Once failed, nothing more is written and nothing claims success.
+    QVERIFY(!writer.StartSegment(1, 1) || !writer.flush());
+    QCOMPARE(device.data.size(), 5000);
+}
+
+QTEST_GUILESS_MAIN(TestPlotWriter)
+#include "tst_plotwriter.moc"

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "ConversionFrontEnd.h"
+
+#include <QStringList>
+
+// Stands where the window's controls stand and logs what the run shows and hides.
+class FakeFrontEnd : public kelviq::ConversionFrontEnd
+{
+public:
+    QString file = QStringLiteral("picture.bmp");
+    QImage image;
+    kelviq::ColorValue target = 0;
+    QString scale = QStringLiteral("2");
+    QString thickness = QStringLiteral("10");
+    QStringList* log = nullptr; // shared with the platform's event hook, when set
+
+    QString fileName() const override { return file; }
+    kelviq::Raster picture() const override { return kelviq::Raster::fromImage(image); }
+    kelviq::ColorValue targetColor() const override { return target; }
+    QString scaleText() const override { return scale; }
+    QString thicknessText() const override { return thickness; }
+    void setMakeButtonVisible(bool visible) override
+    {
+        record(QStringLiteral("Command1 ") +
+               (visible ? QStringLiteral("show") : QStringLiteral("hide")));
+    }
+    void setBusyPictureVisible(int index, bool visible) override
+    {
+        record(QStringLiteral("Image1(%1) %2")
+                   .arg(index)
+                   .arg(visible ? QStringLiteral("show") : QStringLiteral("hide")));
+    }
+
+    QStringList calls;
+
+private:
+    void record(const QString& call)
+    {
+        calls.append(call);
+        if (log)
+            log->append(call);
+    }
+};
