@@ -46,3 +46,11 @@ format:
 
 clean:
 	rm -rf build build-*
+
+# Benchmarks: generates its own pictures, times the converter and the window, prints a table.
+bench: build
+	@./bench/run.sh $(BUILD)
+
+# Fuzzing for FUZZ_SECONDS (default 60) per target; needs clang.
+fuzz:
+	@./fuzz/run.sh $${FUZZ_SECONDS:-60}
