@@ -1,20 +1,25 @@
 #include "Raster.h"
 
+#include <QPainter>
+
 namespace kelviq {
 
 namespace {
 
-int overWhite(int channel, int alpha)
-{
-    return (channel * alpha + 255 * (255 - alpha) + 127) / 255;
-}
-
+// Transparent pixels are traced as they look painted on white, with the painter's own rounding,
+// so what is traced is exactly what a white background shows.
 QRgb flattenOverWhite(QRgb argb)
 {
-    const int a = qAlpha(argb);
-    if (a == 255)
+    if (qAlpha(argb) == 255)
         return argb;
-    return qRgb(overWhite(qRed(argb), a), overWhite(qGreen(argb), a), overWhite(qBlue(argb), a));
+    QImage pixel(1, 1, QImage::Format_RGB32);
+    pixel.fill(Qt::white);
+    QImage source(1, 1, QImage::Format_ARGB32);
+    source.setPixel(0, 0, argb);
+    QPainter painter(&pixel);
+    painter.drawImage(0, 0, source);
+    painter.end();
+    return pixel.pixel(0, 0);
 }
 
 } // namespace
@@ -48,13 +53,12 @@ Raster Raster::fromImage(const QImage& image)
     default: {
         QImage rgb;
         if (image.hasAlphaChannel()) {
-            rgb = image.convertToFormat(QImage::Format_ARGB32);
-            for (int y = 0; y < rgb.height(); ++y) {
-                auto* line = reinterpret_cast<QRgb*>(rgb.scanLine(y));
-                for (int x = 0; x < rgb.width(); ++x)
-                    line[x] = flattenOverWhite(line[x]) | 0xff000000u;
+            rgb = QImage(image.size(), QImage::Format_RGB32);
+            if (!rgb.isNull()) {
+                rgb.fill(Qt::white);
+                QPainter painter(&rgb);
+                painter.drawImage(0, 0, image);
             }
-            rgb.reinterpretAsFormat(QImage::Format_RGB32);
         } else {
             rgb = image.convertToFormat(QImage::Format_RGB32);
         }
