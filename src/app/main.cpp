@@ -1,8 +1,16 @@
-#include <cstdio>
+#include "Form1.h"
+#include "QtPlatformServices.h"
 
-// The window arrives with Form1; until then the program points at the headless converter.
-int main()
+#include <QApplication>
+
+int main(int argc, char* argv[])
 {
-    std::puts("The KELVIQ window is not built yet; use kelviq-convert.");
-    return 0;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KELVIQ"));
+
+    kelviq::QtPlatformServices platform;
+    kelviq::Form1 form(platform);
+    platform.setDialogParent(&form);
+    form.show();
+    return QApplication::exec();
 }
