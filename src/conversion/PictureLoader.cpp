@@ -1,7 +1,13 @@
 #include "PictureLoader.h"
 
+#include "BmpFile.h"
+
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <climits>
+#include <optional>
 #include <unistd.h>
 
 namespace kelviq {
@@ -11,6 +17,20 @@ namespace {
 QString failure(const QString& path, const QString& reason)
 {
     return QStringLiteral("Cannot read the picture ") + path + QStringLiteral(": ") + reason;
+}
+
+// The decoded picture and its 32-bit copy for tracing must both fit.
+std::optional<QString> sizeProblem(qint64 width, qint64 height)
+{
+    if (width <= 0 || height <= 0)
+        return std::nullopt;
+    // QImage counts the bytes of one row in an int.
+    const bool rowTooLong = width > (INT_MAX - 32) / 4;
+    if (!rowTooLong && width * height * 4 <= PictureLoader::memoryLimit())
+        return std::nullopt;
+    return QStringLiteral("the picture is %1 × %2 pixels, too large for this machine's memory")
+        .arg(width)
+        .arg(height);
 }
 
 } // namespace
@@ -26,40 +46,73 @@ qint64 PictureLoader::memoryLimit()
 
 LoadedPicture PictureLoader::load(const QString& path)
 {
-    LoadedPicture result;
     const QFileInfo info(path);
     if (!info.exists())
         return {{}, failure(path, QStringLiteral("the file does not exist"))};
     if (info.isDir())
         return {{}, failure(path, QStringLiteral("it is a folder, not a file"))};
-    if (!info.isReadable())
-        return {{}, failure(path, QStringLiteral("permission denied"))};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {{}, failure(path, file.errorString())};
+    if (file.size() > memoryLimit())
+        return {{},
+                failure(path, QStringLiteral("the file is too large for this machine's memory"))};
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {{}, failure(path, file.errorString())};
+    return loadFromData(data, path);
+}
+
+LoadedPicture PictureLoader::loadFromData(const QByteArray& data, const QString& name)
+{
+    if (data.isEmpty())
+        return {{}, failure(name, QStringLiteral("the file is empty"))};
+
+    QByteArray bytes = data;
+    std::optional<BmpFile> bmp;
+    if (BmpFile::looksLikeBmp(data)) {
+        bmp = BmpFile::inspect(data);
+        // A size beyond reach is the more useful reason, also when the rest is broken too.
+        if (const auto tooLarge = sizeProblem(bmp->width(), bmp->height()))
+            return {{}, failure(name, *tooLarge)};
+        if (!bmp->problem().isEmpty())
+            return {{}, failure(name, bmp->problem())};
+        bytes = bmp->repaired(data);
+    }
 
     // Qt refuses pictures over 256 MB by default; allow what the machine can hold and check
     // the size the header claims before anything is allocated.
-    const qint64 limit = memoryLimit();
-    QImageReader::setAllocationLimit(static_cast<int>(std::min<qint64>(limit >> 20, INT_MAX)));
-    QImageReader reader(path);
+    QImageReader::setAllocationLimit(
+        static_cast<int>(std::min<qint64>(memoryLimit() >> 20, INT_MAX)));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    // The name's suffix is only a hint: a file whose content says otherwise is still read.
+    QImageReader reader(&buffer, QFileInfo(name).suffix().toLatin1());
     reader.setAutoTransform(false);
     const QSize claimed = reader.size();
     if (claimed.isValid()) {
-        const qint64 pixels = qint64(claimed.width()) * std::abs(claimed.height());
-        if (pixels * 4 > limit) {
-            return {{},
-                    failure(path, QStringLiteral("the picture is %1 × %2 pixels, too large "
-                                                 "for this machine's memory")
-                                      .arg(claimed.width())
-                                      .arg(std::abs(claimed.height())))};
-        }
+        if (const auto tooLarge = sizeProblem(claimed.width(), std::abs(claimed.height())))
+            return {{}, failure(name, *tooLarge)};
     }
-    result.image = reader.read();
-    if (result.image.isNull()) {
+    QImage image = reader.read();
+    if (image.isNull()) {
         QString reason = reader.errorString();
         if (reader.error() == QImageReader::UnsupportedFormatError)
             reason = QStringLiteral("not a picture format this program can read");
-        return {{}, failure(path, reason)};
+        else if (bmp)
+            reason = QStringLiteral("the file is damaged or uses a kind of BMP this program "
+                                    "cannot read");
+        return {{}, failure(name, reason)};
     }
-    return result;
+    if (bmp && (bmp->compression() == BmpFile::Compression::Rle8 ||
+                bmp->compression() == BmpFile::Compression::Rle4)) {
+        // Qt leaves the pixels that compressed data skips undefined; decode them ourselves.
+        if (!bmp->decodeRle(bytes, image))
+            return {{},
+                    failure(name, QStringLiteral("the file is damaged: its compressed "
+                                                 "picture data cannot be decoded"))};
+    }
+    return {image, {}};
 }
 
 } // namespace kelviq

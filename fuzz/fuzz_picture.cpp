@@ -1,0 +1,131 @@
+// Fuzzes the road from picture bytes to plot text: load with the same checks as a picture file,
+// make the raster, find the runs of the colour of the top-left pixel row by row (checked against
+// the slow reference reading), and write the plot into memory. The plot must then read back as
+// the header followed by exactly one well-formed record per run.
+#include "BmpFile.h"
+#include "NumberText.h"
+#include "PictureLoader.h"
+#include "PlotWriter.h"
+#include "Raster.h"
+#include "RunFinder.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QImageReader>
+#include <QList>
+#include <cstdio>
+#include <cstdlib>
+
+using namespace kelviq;
+
+namespace {
+
+// Pictures above this are skipped: they only slow the fuzzer down, and the size checks they
+// would reach are the loader's first step.
+constexpr qint64 MaxPixels = qint64(1) << 22;
+
+[[noreturn]] void fail(const char* what)
+{
+    std::fprintf(stderr, "fuzz_picture: %s\n", what);
+    std::abort();
+}
+
+bool claimsTooMuch(const QByteArray& data)
+{
+    if (BmpFile::looksLikeBmp(data)) {
+        const BmpFile bmp = BmpFile::inspect(data);
+        if (qint64(bmp.width()) * bmp.height() > MaxPixels)
+            return true;
+    }
+    QByteArray copy = data;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    return size.isValid() && qint64(size.width()) * std::abs(size.height()) > MaxPixels;
+}
+
+void checkPlot(const QByteArray& plot, qint64 runs)
+{
+    const QByteArray header = QByteArray::fromStdString(PlotWriter::headerText());
+    if (!plot.startsWith(header))
+        fail("plot does not start with the header");
+    const QList<QByteArray> lines = plot.mid(header.size()).split('\n');
+    if (!lines.isEmpty() && !lines.last().isEmpty())
+        fail("plot does not end with a line end");
+    const qsizetype count = lines.size() - 1;
+    if (count != runs * 3)
+        fail("plot does not hold one record per run");
+    for (qsizetype i = 0; i < count; ++i) {
+        if (!lines[i].endsWith('\r'))
+            fail("line without CR LF");
+        const QList<QByteArray> fields = lines[i].chopped(1).split(' ');
+        const qsizetype expected = i % 3 == 0 ? 1 : i % 3 == 1 ? 2 : 4;
+        if (fields.size() != expected)
+            fail("record line with the wrong number of fields");
+        for (const QByteArray& field : fields)
+            if (!parseNumber(QString::fromLatin1(field)))
+                fail("record field is not a number");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    // Image format plugins are found through the application object.
+    static QCoreApplication app(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    if (claimsTooMuch(bytes))
+        return -1;
+    const LoadedPicture loaded = PictureLoader::loadFromData(bytes, QStringLiteral("input"));
+    if (!loaded.ok()) {
+        if (!loaded.error.startsWith(QStringLiteral("Cannot read the picture input: ")))
+            fail("message does not name the file");
+        return 0;
+    }
+    if (loaded.image.isNull())
+        fail("success without a picture");
+    const Raster raster = Raster::fromImage(loaded.image);
+    if (raster.isNull())
+        return 0;
+    if (raster.width() != loaded.image.width() || raster.height() != loaded.image.height())
+        fail("raster size differs from the picture");
+
+    const ColorValue target = raster.point(0, 0);
+    const double scale = size % 2 ? 0.1 : 2.0;
+    const RunFinder finder(raster, target);
+    QByteArray plot;
+    QBuffer device(&plot);
+    device.open(QIODevice::WriteOnly);
+    PlotWriter writer(&device);
+    writer.setLineWidth(1000);
+    writer.WriteHeader();
+    std::vector<Run> runs;
+    std::vector<Run> reference;
+    qint64 total = 0;
+    const int lastColumn = raster.width() - 1;
+    for (int y = 0; y < raster.height(); ++y) {
+        finder.findRuns(y, runs);
+        finder.findRunsByPoint(y, reference);
+        if (runs != reference)
+            fail("fast run detection differs from the reference");
+        const double rowY = (raster.height() - 1 - y) * scale * 100;
+        for (const Run& run : runs) {
+            if (run.begin < 0 || run.end > raster.width() || run.begin >= run.end)
+                fail("run outside the row");
+            writer.StartSegment(run.begin * scale * 100, rowY);
+            writer.EndSegment(std::min(run.end, lastColumn) * scale * 100, rowY);
+        }
+        total += static_cast<qint64>(runs.size());
+    }
+    if (!writer.flush())
+        fail("writing to memory failed");
+    checkPlot(plot, total);
+    return 0;
+}
