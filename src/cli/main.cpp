@@ -1,3 +1,4 @@
+#include "BmpRowSource.h"
 #include "ConsolePlatform.h"
 #include "ConversionRun.h"
 #include "ConverterFrontEnd.h"
@@ -125,12 +126,16 @@ int main(int argc, char* argv[])
         return usageError(QStringLiteral("--output wants a file name"));
 
     const QString path = pictures.constFirst();
-    const LoadedPicture loaded = PictureLoader::load(path);
-    if (!loaded.ok()) {
-        say(loaded.error);
-        return Failure;
+    // Plain bitmap files are converted row by row from the file, without holding the picture.
+    Raster raster = Raster::fromRows(BmpRowSource::open(path));
+    if (raster.isNull()) {
+        const LoadedPicture loaded = PictureLoader::load(path);
+        if (!loaded.ok()) {
+            say(loaded.error);
+            return Failure;
+        }
+        raster = Raster::fromImage(loaded.image);
     }
-    const Raster raster = Raster::fromImage(loaded.image);
     if (raster.isNull()) {
         say(QStringLiteral("Cannot read the picture %1: not enough memory to convert it")
                 .arg(path));

@@ -173,6 +173,15 @@ RunResult ConversionRun::Command1_Click()
     writer.flush();
     result.bytes = writer.bytesWritten();
 
+    // A picture read from its file while converting can fail half way (the file shrank).
+    if (const QString readError = picture.readError(); !readError.isEmpty()) {
+        file.cancelWriting();
+        restoreControls();
+        result.outcome = RunOutcome::WriteFailed;
+        return fail(result, QStringLiteral("Cannot read the picture ") + m_frontEnd.fileName() +
+                                QLatin1Char(':') + CR + readError + CR +
+                                QStringLiteral("The previous out.plt, if any, is unchanged."));
+    }
     if (writer.failed() || !file.commit()) {
         const QString reason = writer.failed() ? writer.errorString() : file.errorString();
         file.cancelWriting();

@@ -1,6 +1,9 @@
 #include "Raster.h"
 
+#include "BmpRowSource.h"
+
 #include <QPainter>
+#include <cstring>
 
 namespace kelviq {
 
@@ -69,7 +72,37 @@ Raster Raster::fromImage(const QImage& image)
     }
     if (raster.m_image.isNull()) // conversion ran out of memory
         raster.m_layout = Layout::Empty;
+    else {
+        raster.m_width = raster.m_image.width();
+        raster.m_height = raster.m_image.height();
+    }
     return raster;
+}
+
+Raster Raster::fromRows(std::shared_ptr<const BmpRowSource> rows)
+{
+    Raster raster;
+    if (!rows || rows->layout() == Layout::Empty)
+        return raster;
+    raster.m_layout = rows->layout();
+    raster.m_width = rows->width();
+    raster.m_height = rows->height();
+    // Such files have a full table of opaque colours: nothing to fix.
+    const QList<QRgb>& table = rows->colorTable();
+    for (qsizetype i = 0; i < table.size() && i < 256; ++i)
+        raster.m_palette[static_cast<std::size_t>(i)] = colorValueFromRgb(table[i]);
+    raster.m_rows = std::move(rows);
+    return raster;
+}
+
+const uchar* Raster::streamedRow(int y) const
+{
+    return m_rows->row(y);
+}
+
+QString Raster::readError() const
+{
+    return m_rows ? m_rows->errorString() : QString();
 }
 
 ColorValue Raster::point(int x, int y) const
@@ -92,6 +125,27 @@ ColorValue Raster::point(int x, int y) const
 
 QImage Raster::shownImage() const
 {
+    if (m_rows) {
+        const QImage::Format format = m_layout == Layout::Bits      ? QImage::Format_Mono
+                                      : m_layout == Layout::Indexed ? QImage::Format_Indexed8
+                                                                    : QImage::Format_RGB32;
+        QImage shown(m_width, m_height, format);
+        if (shown.isNull())
+            return shown;
+        if (m_layout != Layout::Rgb) {
+            QList<QRgb> table(m_layout == Layout::Bits ? 2 : 256);
+            for (qsizetype i = 0; i < table.size(); ++i)
+                table[i] = rgbFromColorValue(m_palette[static_cast<std::size_t>(i)]);
+            shown.setColorTable(table);
+        }
+        const auto bytes = static_cast<std::size_t>(std::min<qsizetype>(
+            shown.bytesPerLine(), m_layout == Layout::Bits      ? (m_width + 7) / 8
+                                  : m_layout == Layout::Indexed ? m_width
+                                                                : qsizetype(m_width) * 4));
+        for (int y = 0; y < m_height; ++y)
+            std::memcpy(shown.scanLine(y), m_rows->row(y), bytes);
+        return shown;
+    }
     if (!m_paletteFixed)
         return m_image;
     QImage shown = m_image;

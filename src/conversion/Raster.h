@@ -4,8 +4,11 @@
 
 #include <QImage>
 #include <array>
+#include <memory>
 
 namespace kelviq {
+
+class BmpRowSource;
 
 // A picture as the conversion sees it: every pixel's colour as shown over white, read from
 // the decoded image in its own compact form (1 bit, 1 byte or 4 bytes a pixel).
@@ -24,10 +27,12 @@ public:
     // Keeps 1-bit and 8-bit palette pictures as they are; other formats become 32-bit RGB,
     // with any transparency flattened over white.
     static Raster fromImage(const QImage& image);
+    // A picture whose rows are read from its file while it is converted.
+    static Raster fromRows(std::shared_ptr<const BmpRowSource> rows);
 
     bool isNull() const { return m_layout == Layout::Empty; }
-    int width() const { return m_image.width(); }
-    int height() const { return m_image.height(); }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
     Layout layout() const { return m_layout; }
 
     // The colour shown at column x, row y (top-left origin), or NoColor outside the picture.
@@ -36,14 +41,23 @@ public:
     // Colour of palette index i (Bits and Indexed layouts). Indices the file's palette does
     // not define read as black.
     ColorValue paletteColor(int index) const { return m_palette[static_cast<std::size_t>(index)]; }
-    const uchar* row(int y) const { return m_image.constScanLine(y); }
+    // Row y in layout(); for a picture read from its file, valid until the next row() call.
+    const uchar* row(int y) const { return m_rows ? streamedRow(y) : m_image.constScanLine(y); }
+    // Why rows could not be read from the picture's file; empty while all went well.
+    QString readError() const;
 
     // The picture as it is traced, for showing on screen. May copy a palette picture whose
-    // palette needed fixing, so a caller that only converts should not ask for it.
+    // palette needed fixing, so a caller that only converts should not ask for it. A picture
+    // read from its file is decoded whole here.
     QImage shownImage() const;
 
 private:
+    const uchar* streamedRow(int y) const;
+
     QImage m_image;
+    std::shared_ptr<const BmpRowSource> m_rows;
+    int m_width = 0;
+    int m_height = 0;
     Layout m_layout = Layout::Empty;
     bool m_paletteFixed = false;
     std::array<ColorValue, 256> m_palette{};

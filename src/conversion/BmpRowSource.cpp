@@ -1,0 +1,162 @@
+#include "BmpRowSource.h"
+
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+#include <unistd.h>
+
+namespace kelviq {
+
+namespace {
+
+constexpr qint64 FileHeaderSize = 14;
+// Enough rows per read that the system calls cost nothing, little enough to be no burden.
+constexpr qint64 BlockBytes = 1 << 20;
+// Qt's bitmap reader refuses larger pictures; so must this, to read the same files.
+constexpr qint64 MaxPixels = qint64(16384) * 16384;
+
+quint16 u16(const uchar* p)
+{
+    return qFromLittleEndian<quint16>(p);
+}
+
+quint32 u32(const uchar* p)
+{
+    return qFromLittleEndian<quint32>(p);
+}
+
+qint32 i32(const uchar* p)
+{
+    return qFromLittleEndian<qint32>(p);
+}
+
+} // namespace
+
+std::shared_ptr<BmpRowSource> BmpRowSource::open(const QString& path)
+{
+    std::shared_ptr<BmpRowSource> source(new BmpRowSource);
+    source->m_file.setFileName(path);
+    if (!source->m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return nullptr;
+    const qint64 fileSize = source->m_file.size();
+
+    // File header, then an information header of the Windows 3 kind (40 bytes) or one of its
+    // two successors (108, 124 bytes), which begin the same way. Older and odder ones are left
+    // to the general loader.
+    uchar header[FileHeaderSize + 40];
+    if (source->m_file.read(reinterpret_cast<char*>(header), sizeof header) !=
+        qint64(sizeof header))
+        return nullptr;
+    if (header[0] != 'B' || header[1] != 'M')
+        return nullptr;
+    const qint64 offset = u32(header + 10);
+    const quint32 infoSize = u32(header + 14);
+    const qint32 width = i32(header + 18);
+    const qint32 height = i32(header + 22);
+    const quint16 planes = u16(header + 26);
+    const quint16 bits = u16(header + 28);
+    const quint32 compression = u32(header + 30);
+    const quint32 colorsUsed = u32(header + 46);
+    if (infoSize != 40 && infoSize != 108 && infoSize != 124)
+        return nullptr;
+    if (planes != 1 || compression != 0 || (bits != 1 && bits != 8 && bits != 24))
+        return nullptr;
+    if (width <= 0 || height == 0 || height == INT32_MIN)
+        return nullptr;
+    const qint64 rows = height < 0 ? -qint64(height) : height;
+    if (qint64(width) * rows > MaxPixels)
+        return nullptr;
+
+    // The colour table follows the information header. A short one is taken only when the
+    // pixels follow it at once, so that there is no doubt where it ends.
+    qint64 tableEnd = FileHeaderSize + infoSize;
+    bool shortTable = false;
+    if (bits <= 8) {
+        const quint32 entries = colorsUsed == 0 ? (1u << bits) : colorsUsed;
+        if (entries > (1u << bits))
+            return nullptr;
+        shortTable = entries < (1u << bits);
+        QByteArray table(qsizetype(entries) * 4, Qt::Uninitialized);
+        if (!source->m_file.seek(tableEnd) ||
+            source->m_file.read(table.data(), table.size()) != table.size())
+            return nullptr;
+        const auto* p = reinterpret_cast<const uchar*>(table.constData());
+        source->m_colorTable.reserve(entries);
+        for (quint32 i = 0; i < entries; ++i, p += 4)
+            source->m_colorTable.append(qRgb(p[2], p[1], p[0]));
+        tableEnd += qint64(entries) * 4;
+    }
+    // Pixel data that overlaps the headers would be read differently by other readers.
+    if (offset < tableEnd || (shortTable && offset != tableEnd))
+        return nullptr;
+    const qint64 stride = ((qint64(width) * bits + 31) / 32) * 4;
+    if (offset + stride * rows > fileSize)
+        return nullptr;
+
+    source->m_width = width;
+    source->m_height = static_cast<int>(rows);
+    source->m_topDown = height < 0;
+    source->m_bitsPerPixel = bits;
+    source->m_layout = bits == 1   ? Raster::Layout::Bits
+                       : bits == 8 ? Raster::Layout::Indexed
+                                   : Raster::Layout::Rgb;
+    source->m_dataOffset = offset;
+    source->m_stride = stride;
+    source->m_blockRows = static_cast<int>(std::clamp<qint64>(BlockBytes / stride, 1, rows));
+    if (bits == 24)
+        source->m_rgbRow.resize(static_cast<std::size_t>(width));
+    return source;
+}
+
+bool BmpRowSource::readBlock(int fileRow) const
+{
+    // Rows are asked for from the top, which is the end of a bottom-up file: read the block
+    // that ends at the wanted row there, the block that starts with it otherwise.
+    int first = fileRow;
+    if (!m_topDown)
+        first = std::max(0, fileRow - m_blockRows + 1);
+    const int count = std::min(m_blockRows, m_height - first);
+    const std::size_t bytes = static_cast<std::size_t>(m_stride) * static_cast<std::size_t>(count);
+    m_block.resize(bytes);
+    m_blockFirst = first;
+    m_blockCount = count;
+    std::size_t done = 0;
+    const int fd = m_file.handle();
+    while (done < bytes) {
+        const ssize_t n =
+            ::pread(fd, m_block.data() + done, bytes - done,
+                    static_cast<off_t>(m_dataOffset + first * m_stride) + static_cast<off_t>(done));
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            std::memset(m_block.data() + done, 0, bytes - done);
+            if (m_error.isEmpty()) {
+                m_error = n == 0 ? QStringLiteral("the file was cut short while it was read")
+                                 : QString::fromLocal8Bit(std::strerror(errno));
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+const uchar* BmpRowSource::row(int y) const
+{
+    if (m_bitsPerPixel == 24 && y == m_rgbRowY)
+        return reinterpret_cast<const uchar*>(m_rgbRow.data());
+    const int fileRow = m_topDown ? y : m_height - 1 - y;
+    if (m_blockCount == 0 || fileRow < m_blockFirst || fileRow >= m_blockFirst + m_blockCount)
+        readBlock(fileRow);
+    const uchar* line = m_block.data() + static_cast<std::size_t>(fileRow - m_blockFirst) *
+                                             static_cast<std::size_t>(m_stride);
+    if (m_bitsPerPixel != 24)
+        return line;
+    m_rgbRowY = y;
+    QRgb* out = m_rgbRow.data();
+    for (int x = 0; x < m_width; ++x, line += 3)
+        out[x] = qRgb(line[2], line[1], line[0]);
+    return reinterpret_cast<const uchar*>(out);
+}
+
+} // namespace kelviq

@@ -1,0 +1,231 @@
+#include "BmpRowSource.h"
+#include "PictureLoader.h"
+#include "Raster.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <random>
+
+using namespace kelviq;
+
+namespace {
+
+// Every pixel of the file read row by row must be the pixel the general loader gives, also
+// at the level of palette indices, so the run finder sees the same rows either way.
+void compareWithLoader(const QString& path, const Raster& streamed)
+{
+    const LoadedPicture loaded = PictureLoader::load(path);
+    QVERIFY2(loaded.ok(), qPrintable(path + ": " + loaded.error));
+    QImageReader reader(path);
+    const QImage direct = reader.read();
+    QVERIFY2(!direct.isNull(), qPrintable(path));
+    for (const QImage& image : {loaded.image, direct}) {
+        const Raster reference = Raster::fromImage(image);
+        QCOMPARE(streamed.width(), reference.width());
+        QCOMPARE(streamed.height(), reference.height());
+        QCOMPARE(streamed.layout(), reference.layout());
+        for (int y = 0; y < reference.height(); ++y) {
+            if (reference.layout() == Raster::Layout::Indexed) {
+                QVERIFY2(std::memcmp(streamed.row(y), reference.row(y),
+                                     static_cast<std::size_t>(reference.width())) == 0,
+                         qPrintable(QStringLiteral("%1 row %2").arg(path).arg(y)));
+            }
+            for (int x = 0; x < reference.width(); ++x) {
+                if (streamed.point(x, y) != reference.point(x, y))
+                    QFAIL(qPrintable(QStringLiteral("%1: pixel %2,%3").arg(path).arg(x).arg(y)));
+            }
+        }
+    }
+}
+
+QImage randomPicture(std::mt19937& random, QImage::Format format, int width, int height)
+{
+    QImage image(width, height, format);
+    if (format == QImage::Format_Mono) {
+        image.setColorTable({qRgb(0, 0, 0), qRgb(250, 251, 252)});
+    } else if (format == QImage::Format_Indexed8) {
+        QList<QRgb> table;
+        for (int i = 0; i < 256; ++i)
+            table.append(qRgb(i, (i * 7) & 255, 255 - i));
+        image.setColorTable(table);
+    }
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            if (format == QImage::Format_RGB32)
+                image.setPixel(x, y, qRgb(random() % 3, random() % 2 * 255, 7));
+            else
+                image.setPixel(x, y, static_cast<uint>(random() % image.colorCount()));
+        }
+    return image;
+}
+
+// The pixel data of a bottom-up bitmap turned into a top-down one: negative height, rows
+// reversed.
+QByteArray topDown(const QByteArray& file)
+{
+    QByteArray out = file;
+    const auto* header = reinterpret_cast<const uchar*>(file.constData());
+    const qint32 width = qFromLittleEndian<qint32>(header + 18);
+    const qint32 height = qFromLittleEndian<qint32>(header + 22);
+    const int bits = qFromLittleEndian<quint16>(header + 28);
+    const qsizetype offset = qFromLittleEndian<quint32>(header + 10);
+    const qsizetype stride = ((qsizetype(width) * bits + 31) / 32) * 4;
+    qToLittleEndian<qint32>(-height, reinterpret_cast<uchar*>(out.data()) + 22);
+    for (int row = 0; row < height; ++row)
+        out.replace(offset + row * stride, stride,
+                    file.mid(offset + (height - 1 - row) * stride, stride));
+    return out;
+}
+
+void writeFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(data), data.size());
+}
+
+} // namespace
+
+class TestBmpRowSource : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyCorpusFileReadsAsTheLoaderReadsIt();
+    void picturesOfEveryKindAndWidth_data();
+    void picturesOfEveryKindAndWidth();
+    void otherFilesAreLeftToTheLoader_data();
+    void otherFilesAreLeftToTheLoader();
+    void fileCutShortWhileReadingIsReported();
+};
+
+void TestBmpRowSource::everyCorpusFileReadsAsTheLoaderReadsIt()
+{
+    const QString corpus = QStringLiteral(KELVIQ_SOURCE_DIR "/../shared/corpus/bmpsuite");
+    if (!QDir(corpus).exists())
+        QSKIP(qPrintable("bitmap test corpus not found at " + corpus));
+    QStringList taken;
+    QDirIterator it(corpus, {QStringLiteral("*.bmp")}, QDir::Files, QDirIterator::Subdirectories);
+    int files = 0;
+    while (it.hasNext()) {
+        const QString path = it.next();
+        ++files;
+        const std::shared_ptr<BmpRowSource> source = BmpRowSource::open(path);
+        if (!source)
+            continue;
+        taken << QDir(corpus).relativeFilePath(path);
+        compareWithLoader(path, Raster::fromRows(source));
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(source->errorString().isEmpty());
+    }
+    taken.sort();
+    qInfo("%d of %d corpus files read row by row: %s", int(taken.size()), files,
+          qPrintable(taken.join(QLatin1Char(' '))));
+    // The plain kinds must be among them, or this proves nothing.
+    for (const char* plain : {"g/pal1.bmp", "g/pal8.bmp", "g/rgb24.bmp", "g/pal8topdown.bmp"})
+        QVERIFY2(taken.contains(QLatin1String(plain)), plain);
+}
+
+void TestBmpRowSource::picturesOfEveryKindAndWidth_data()
+{
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<int>("bits");
+    QTest::newRow("1-bit") << QImage::Format_Mono << 1;
+    QTest::newRow("8-bit palette") << QImage::Format_Indexed8 << 8;
+    QTest::newRow("24-bit") << QImage::Format_RGB32 << 24;
+}
+
+// Every row padding (widths 1 to 70), both row orders, and reads of blocks of many rows.
+void TestBmpRowSource::picturesOfEveryKindAndWidth()
+{
+    QFETCH(QImage::Format, format);
+    QFETCH(int, bits);
+    QTemporaryDir dir;
+    std::mt19937 random(7);
+    for (int width = 1; width <= 70; ++width) {
+        const int height = width == 70 ? 3000 : 1 + static_cast<int>(random() % 5);
+        const QImage image = randomPicture(random, format, width, height);
+        const QString path = dir.filePath(QStringLiteral("p%1.bmp").arg(width));
+        QVERIFY(image.save(path, "BMP"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray data = file.readAll();
+        QCOMPARE(qFromLittleEndian<quint16>(data.constData() + 28), bits);
+        for (const bool flipped : {false, true}) {
+            const QString name =
+                flipped ? dir.filePath(QStringLiteral("t%1.bmp").arg(width)) : path;
+            if (flipped)
+                writeFile(name, topDown(data));
+            const std::shared_ptr<BmpRowSource> source = BmpRowSource::open(name);
+            QVERIFY2(source, qPrintable(name));
+            compareWithLoader(name, Raster::fromRows(source));
+            if (QTest::currentTestFailed())
+                return;
+        }
+    }
+}
+
+void TestBmpRowSource::otherFilesAreLeftToTheLoader_data()
+{
+    QTest::addColumn<QByteArray>("change");
+    QTest::newRow("last byte missing") << QByteArray("cut 1");
+    QTest::newRow("run-length compressed") << QByteArray("byte 30 1");
+    QTest::newRow("4-bit") << QByteArray("byte 28 4");
+    QTest::newRow("short colour table") << QByteArray("byte 46 200");
+    QTest::newRow("two planes") << QByteArray("byte 26 2");
+    QTest::newRow("OS/2 header size") << QByteArray("byte 14 12");
+    QTest::newRow("pixels overlap the colour table") << QByteArray("byte 10 60");
+    QTest::newRow("not a bitmap") << QByteArray("byte 0 80");
+    QTest::newRow("zero width") << QByteArray("zero 18");
+    QTest::newRow("empty file") << QByteArray("cut all");
+}
+
+void TestBmpRowSource::otherFilesAreLeftToTheLoader()
+{
+    QFETCH(QByteArray, change);
+    QTemporaryDir dir;
+    std::mt19937 random(3);
+    const QString path = dir.filePath(QStringLiteral("p.bmp"));
+    QVERIFY(randomPicture(random, QImage::Format_Indexed8, 9, 4).save(path, "BMP"));
+    QVERIFY(BmpRowSource::open(path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray data = file.readAll();
+    file.close();
+    const QList<QByteArray> words = change.split(' ');
+    if (words[0] == "cut")
+        data.chop(words[1] == "all" ? data.size() : words[1].toInt());
+    else if (words[0] == "byte")
+        data[words[1].toInt()] = static_cast<char>(words[2].toInt());
+    else
+        qToLittleEndian<quint32>(0, reinterpret_cast<uchar*>(data.data()) + words[1].toInt());
+    writeFile(path, data);
+    QVERIFY(!BmpRowSource::open(path));
+}
+
+void TestBmpRowSource::fileCutShortWhileReadingIsReported()
+{
+    QTemporaryDir dir;
+    std::mt19937 random(5);
+    const QString path = dir.filePath(QStringLiteral("p.bmp"));
+    QVERIFY(randomPicture(random, QImage::Format_RGB32, 1000, 2000).save(path, "BMP"));
+    const Raster raster = Raster::fromRows(BmpRowSource::open(path));
+    QVERIFY(!raster.isNull());
+    QVERIFY(raster.row(0));
+    QVERIFY(raster.readError().isEmpty());
+    QVERIFY(QFile::resize(path, 100));
+    // The first rows were read in one block; the last ones are gone now.
+    QVERIFY(raster.row(1999));
+    QCOMPARE(raster.point(999, 1999), 0);
+    QVERIFY2(raster.readError().contains(QLatin1String("cut short")),
+             qPrintable(raster.readError()));
+}
+
+QTEST_GUILESS_MAIN(TestBmpRowSource)
+#include "tst_bmprowsource.moc"
