@@ -33,6 +33,9 @@ constexpr int BusyAboveBottom = 80;
 constexpr int PictureMarginWidth = 24;
 constexpr int PictureMarginHeight = 95;
 
+// Least blank between a caption and the control to its right.
+constexpr int CaptionGap = 2;
+
 QLabel* addLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
 {
     auto* label = new QLabel(text, parent);
@@ -210,7 +213,8 @@ void Form1::useFittingFont()
         const QFontMetrics metrics(font);
         bool fits = metrics.height() <= 17;
         for (const QLabel* label : labels)
-            fits = fits && metrics.horizontalAdvance(label->text().trimmed()) <= captionRoom(label);
+            fits = fits && metrics.horizontalAdvance(label->text().trimmed()) + CaptionGap <=
+                               captionRoom(label);
         for (const QPushButton* button : buttons)
             fits = fits && metrics.horizontalAdvance(button->text()) + 12 <= button->width();
         for (const QLineEdit* box : boxes)

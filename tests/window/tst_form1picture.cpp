@@ -1,0 +1,402 @@
+#include "ColorSwatch.h"
+#include "Form1.h"
+#include "PictureArea.h"
+#include "RecordingPlatform.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelviq;
+
+namespace {
+
+const QByteArray Header = "-1175000 -1100025 3025000 1899975 12\r\n"
+                          "-190525 -204016 413469 170985\r\n"
+                          "16\r\n"
+                          "2500 1600 600 0 0.000000\r\n"
+                          "3100 2300 800 0 0.000000\r\n"
+                          "5000 3800 1300 0 0.000000\r\n"
+                          "6300 4700 1600 0 0.000000\r\n"
+                          "7500 5600 1900 0 0.000000\r\n"
+                          "8000 6000 2000 0 0.000000\r\n"
+                          "9400 6900 2300 0 0.000000\r\n"
+                          "10000 7500 2500 0 0.000000\r\n"
+                          "12500 9300 3100 0 0.000000\r\n"
+                          "15600 11700 6200 0 0.000000\r\n"
+                          "17500 13100 4400 0 0.000000\r\n"
+                          "18800 14100 4700 0 0.000000\r\n"
+                          "20000 15000 5000 0 0.000000\r\n"
+                          "22500 16700 5600 0 0.000000\r\n"
+                          "25000 18900 6300 0 0.000000\r\n"
+                          "50000 37500 12500 0 0.000000\r\n";
+
+constexpr QRgb Red = 0xffff0000;
+constexpr QRgb Blue = 0xff0000ff;
+constexpr ColorValue RedValue = 0x0000ff;
+constexpr ColorValue BlueValue = 0xff0000;
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll();
+}
+
+bool writeFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+// Left half red, right half blue.
+QImage halves(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Blue);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width / 2; ++x)
+            image.setPixel(x, y, Red);
+    return image;
+}
+
+void sendMouse(QWidget* viewport, QEvent::Type type, const QPoint& at, Qt::MouseButton button,
+               Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, QPointF(at), viewport->mapToGlobal(QPointF(at)), button, buttons,
+                      Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+}
+
+} // namespace
+
+class TestForm1Picture : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void fitRules_data();
+    void fitRules();
+    void dialogAsksForBitmaps();
+    void cancellingChangesNothing();
+    void badPictureFileIsReported_data();
+    void badPictureFileIsReported();
+    void pickingByClickAndDrag();
+    void pickingBeyondThePicture();
+    void everyPixelOfALargePictureCanBePicked();
+    void endToEnd();
+    void endingDuringARunKeepsThePreviousPlot_data();
+    void endingDuringARunKeepsThePreviousPlot();
+
+private:
+    QString savePicture(const QString& name, const QImage& image);
+    void choose(const QString& path);
+    PictureArea* picture1() const { return m_form->findChild<PictureArea*>("Picture1"); }
+    ColorValue swatch() const { return m_form->findChild<ColorSwatch*>("Shape1")->FillColor(); }
+
+    QTemporaryDir* m_dir = nullptr;
+    QString m_previousDir;
+    RecordingPlatform* m_platform = nullptr;
+    Form1* m_form = nullptr;
+};
+
+void TestForm1Picture::init()
+{
+    m_previousDir = QDir::currentPath();
+    m_dir = new QTemporaryDir;
+    m_platform = new RecordingPlatform;
+    m_form = new Form1(*m_platform);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    QCOMPARE(QSize(m_form->ScaleWidth(), m_form->ScaleHeight()), QSize(1024, 725));
+}
+
+void TestForm1Picture::cleanup()
+{
+    delete m_form;
+    delete m_platform;
+    QDir::setCurrent(m_previousDir);
+    delete m_dir;
+}
+
+QString TestForm1Picture::savePicture(const QString& name, const QImage& image)
+{
+    const QString path = m_dir->filePath(name);
+    if (!image.save(path, "BMP"))
+        qWarning("cannot save %s", qPrintable(path));
+    return path;
+}
+
+void TestForm1Picture::choose(const QString& path)
+{
+    m_platform->setNextOpenFileAnswer(path);
+    QTest::mouseClick(m_form->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+}
+
+void TestForm1Picture::fitRules_data()
+{
+    QTest::addColumn<QSize>("pictureSize");
+    QTest::addColumn<QSize>("area");
+    QTest::addColumn<bool>("big");
+    QTest::addColumn<QSize>("areaAfterResize"); // window made 1200 × 900 inside
+
+    // The room at start-up is 1000 × 630.
+    QTest::newRow("small") << QSize(40, 30) << QSize(40, 30) << false << QSize(40, 30);
+    QTest::newRow("exactly fitting")
+        << QSize(1000, 630) << QSize(1000, 630) << false << QSize(1000, 630);
+    QTest::newRow("tall and narrow")
+        << QSize(50, 700) << QSize(50, 630) << true << QSize(1176, 805);
+    QTest::newRow("one row too tall")
+        << QSize(1000, 631) << QSize(1000, 630) << true << QSize(1176, 805);
+    QTest::newRow("wide and low") << QSize(1500, 20) << QSize(1000, 20) << true << QSize(1176, 805);
+}
+
+void TestForm1Picture::fitRules()
+{
+    QFETCH(QSize, pictureSize);
+    QFETCH(QSize, area);
+    QFETCH(bool, big);
+    QFETCH(QSize, areaAfterResize);
+
+    QImage image(pictureSize, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    const QString path = savePicture("fit.bmp", image);
+    choose(path);
+
+    QVERIFY(m_platform->messages.isEmpty());
+    QCOMPARE(m_form->windowTitle(), "KELVIQ converter - " + path);
+    QCOMPARE(m_form->FileName(), path);
+    QCOMPARE(picture1()->geometry(), QRect(QPoint(8, 8), area));
+    QCOMPARE(m_form->BigPicture(), big);
+    QCOMPARE(QDir::currentPath(), QDir(m_dir->path()).canonicalPath());
+
+    m_form->resize(m_form->size() + QSize(1200 - 1024, 900 - 725));
+    QTRY_COMPARE(m_form->ScaleHeight(), 900);
+    QCOMPARE(picture1()->size(), areaAfterResize);
+}
+
+void TestForm1Picture::dialogAsksForBitmaps()
+{
+    choose(QString());
+    QCOMPARE(m_platform->openRequests.size(), 1);
+    const OpenFileRequest request = m_platform->openRequests.first();
+    QCOMPARE(request.filters, QStringList({"All Files (*.*)", "BMP Files(*.bmp)"}));
+    QCOMPARE(request.selectedFilter, 1);
+}
+
+void TestForm1Picture::cancellingChangesNothing()
+{
+    const QString path = savePicture("first.bmp", halves(40, 30));
+    choose(path);
+    choose(QString());
+    QCOMPARE(m_platform->openRequests.size(), 2);
+    QVERIFY(m_platform->messages.isEmpty());
+    QCOMPARE(m_form->FileName(), path);
+    QCOMPARE(m_form->windowTitle(), "KELVIQ converter - " + path);
+    QVERIFY(!m_form->BigPicture());
+    QCOMPARE(picture1()->size(), QSize(40, 30));
+}
+
+void TestForm1Picture::badPictureFileIsReported_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content"); // null: no such file
+
+    QImage image(100, 100, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    QByteArray bmp;
+    {
+        QBuffer buffer(&bmp);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "BMP");
+    }
+    QTest::newRow("not a picture") << "notes.bmp" << QByteArray("just some text\n");
+    QTest::newRow("truncated") << "cut.bmp" << bmp.left(200);
+    QTest::newRow("empty") << "empty.bmp" << QByteArray("");
+    QTest::newRow("missing") << "gone.bmp" << QByteArray();
+}
+
+void TestForm1Picture::badPictureFileIsReported()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+
+    // A tall picture first, so the area and BigPicture are in a state worth keeping.
+    const QString good = savePicture("good.bmp", halves(50, 700));
+    choose(good);
+    QVERIFY(m_form->BigPicture());
+    const QString otherDir = QDir::currentPath();
+    QDir::setCurrent(QDir::tempPath());
+
+    const QString bad = m_dir->filePath(name);
+    if (!content.isNull())
+        QVERIFY(writeFile(bad, content));
+    choose(bad);
+
+    QCOMPARE(m_platform->messages.size(), 1);
+    const RecordingPlatform::Message message = m_platform->messages.first();
+    QCOMPARE(message.icon, MessageIcon::Critical);
+    QCOMPARE(message.title, QString("KELVIQ"));
+    QVERIFY2(message.text.contains(bad), qPrintable(message.text));
+    QVERIFY(message.text.size() > bad.size() + 10); // and says why
+    QCOMPARE(m_form->FileName(), good);
+    QCOMPARE(m_form->windowTitle(), "KELVIQ converter - " + good);
+    QVERIFY(m_form->BigPicture());
+    QCOMPARE(picture1()->size(), QSize(50, 630));
+    QCOMPARE(picture1()->picture().height(), 700);
+    QCOMPARE(QDir::currentPath(), QDir(QDir::tempPath()).canonicalPath());
+    Q_UNUSED(otherDir);
+}
+
+void TestForm1Picture::pickingByClickAndDrag()
+{
+    choose(savePicture("halves.bmp", halves(40, 30)));
+    QWidget* viewport = picture1()->viewport();
+    QCOMPARE(swatch(), 0);
+
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(swatch(), RedValue);
+    QTest::mouseClick(viewport, Qt::RightButton, {}, QPoint(35, 5));
+    QCOMPARE(swatch(), BlueValue);
+
+    // Dragging with a button held keeps picking; moving without one does not.
+    sendMouse(viewport, QEvent::MouseButtonPress, QPoint(30, 20), Qt::MiddleButton,
+              Qt::MiddleButton);
+    QCOMPARE(swatch(), BlueValue);
+    sendMouse(viewport, QEvent::MouseMove, QPoint(10, 20), Qt::NoButton, Qt::MiddleButton);
+    QCOMPARE(swatch(), RedValue);
+    sendMouse(viewport, QEvent::MouseButtonRelease, QPoint(10, 20), Qt::MiddleButton, Qt::NoButton);
+    sendMouse(viewport, QEvent::MouseMove, QPoint(30, 20), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(swatch(), RedValue);
+
+    // Off the area, with a button held, nothing is picked.
+    sendMouse(viewport, QEvent::MouseButtonPress, QPoint(30, 20), Qt::LeftButton, Qt::LeftButton);
+    QCOMPARE(swatch(), BlueValue);
+    sendMouse(viewport, QEvent::MouseMove, QPoint(-3, 20), Qt::NoButton, Qt::LeftButton);
+    sendMouse(viewport, QEvent::MouseMove, QPoint(5, 45), Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(swatch(), BlueValue);
+    QCOMPARE(picture1()->Point(-1, 0), NoColor);
+    QCOMPARE(picture1()->Point(0, 30), NoColor);
+    QCOMPARE(picture1()->Point(39, 29), BlueValue);
+}
+
+void TestForm1Picture::pickingBeyondThePicture()
+{
+    // A tall picture makes the area follow the window, wider than the picture.
+    choose(savePicture("tall.bmp", halves(50, 700)));
+    m_form->resize(m_form->size() + QSize(100, 100));
+    QTRY_COMPARE(picture1()->width(), 1100);
+    QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {}, QPoint(300, 10));
+    const QColor window = picture1()->viewport()->palette().color(QPalette::Base);
+    QCOMPARE(swatch(), ColorValue(window.red() | window.green() << 8 | window.blue() << 16));
+}
+
+void TestForm1Picture::everyPixelOfALargePictureCanBePicked()
+{
+    QImage image(1600, 1200, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    image.setPixel(1599, 1199, Red);
+    image.setPixel(1, 1, Blue); // (0, 0) would read as "no position" to QTest
+    choose(savePicture("large.bmp", image));
+    QCOMPARE(picture1()->size(), QSize(1000, 630));
+    QVERIFY(m_form->BigPicture());
+
+    QScrollBar* across = picture1()->horizontalScrollBar();
+    QScrollBar* down = picture1()->verticalScrollBar();
+    QVERIFY(across->isVisible() && down->isVisible());
+    QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
+    QCOMPARE(swatch(), BlueValue);
+
+    across->setValue(across->maximum());
+    down->setValue(down->maximum());
+    const QSize visible = picture1()->viewport()->size();
+    QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {},
+                      QPoint(visible.width() - 1, visible.height() - 1));
+    QCOMPARE(swatch(), RedValue);
+}
+
+// Choose a picture, pick its colour, make the plot: out.plt lands beside the picture.
+void TestForm1Picture::endToEnd()
+{
+    QImage image(3, 2, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    image.setPixel(0, 0, Red);
+    image.setPixel(1, 0, Red);
+    image.setPixel(2, 1, Red);
+    QTemporaryDir elsewhere;
+    QDir::setCurrent(elsewhere.path());
+    choose(savePicture("three.bmp", image));
+
+    QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {}, QPoint(1, 0));
+    QCOMPARE(swatch(), RedValue);
+    auto* thickness = m_form->findChild<QLineEdit*>("Text2");
+    thickness->selectAll();
+    QTest::keyClicks(thickness, "7.5");
+
+    QTest::mouseClick(m_form->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+
+    QCOMPARE(m_form->lastRun().outcome, RunOutcome::Written);
+    QCOMPARE(readFile(m_dir->filePath("out.plt")),
+             Header + "259\r\n750 2\r\n0 200 400 200\r\n259\r\n750 2\r\n400 0 400 0\r\n");
+    QVERIFY(!QFile::exists(QDir(elsewhere.path()).filePath("out.plt")));
+    QCOMPARE(m_platform->beeps, 1);
+    QCOMPARE(m_platform->eventPasses, 2);
+    QVERIFY(m_platform->messages.isEmpty());
+    QVERIFY(m_form->findChild<QPushButton*>("Command1")->isVisible());
+    QVERIFY(!m_form->findChild<QLabel*>("Image1_0")->isVisible());
+    QVERIFY(!m_form->findChild<QLabel*>("Image1_1")->isVisible());
+}
+
+void TestForm1Picture::endingDuringARunKeepsThePreviousPlot_data()
+{
+    QTest::addColumn<bool>("byButton");
+    QTest::newRow("4 - Bye") << true;
+    QTest::newRow("closing the window") << false;
+}
+
+void TestForm1Picture::endingDuringARunKeepsThePreviousPlot()
+{
+    QFETCH(bool, byButton);
+
+    QImage image(20, 300, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    choose(savePicture("long.bmp", image));
+    QVERIFY(writeFile(m_dir->filePath("out.plt"), "old plot"));
+
+    QStringList seen;
+    m_platform->setOnProcessEvents([&](int call) {
+        if (call == 40) {
+            seen.append(m_form->findChild<QPushButton*>("Command1")->isVisible() ? "shown"
+                                                                                 : "hidden");
+            seen.append(m_form->findChild<QLabel*>("Image1_1")->isVisible() ? "busy" : "idle");
+            if (byButton)
+                QTest::mouseClick(m_form->findChild<QPushButton*>("Command3"), Qt::LeftButton);
+            else
+                m_form->close();
+        }
+    });
+    QTest::mouseClick(m_form->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+
+    QCOMPARE(seen, QStringList({"hidden", "busy"}));
+    QCOMPARE(m_form->lastRun().outcome, RunOutcome::Abandoned);
+    QCOMPARE(m_platform->eventPasses, 40);
+    QCOMPARE(m_platform->beeps, 0);
+    QVERIFY(m_platform->endRequested());
+    QCOMPARE(readFile(m_dir->filePath("out.plt")), QByteArray("old plot"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList({"long.bmp", "out.plt"}));
+    QVERIFY(!m_form->isVisible());
+}
+
+QTEST_MAIN(TestForm1Picture)
+#include "tst_form1picture.moc"
