@@ -59,7 +59,7 @@ std::shared_ptr<BmpRowSource> BmpRowSource::open(const QString& path)
     const quint32 colorsUsed = u32(header + 46);
     if (infoSize != 40 && infoSize != 108 && infoSize != 124)
         return nullptr;
-    if (planes != 1 || compression != 0 || (bits != 1 && bits != 8 && bits != 24))
+    if (planes != 1 || compression != 0 || (bits != 1 && bits != 4 && bits != 8 && bits != 24))
         return nullptr;
     if (width <= 0 || height == 0 || height == INT32_MIN)
         return nullptr;
@@ -97,14 +97,14 @@ std::shared_ptr<BmpRowSource> BmpRowSource::open(const QString& path)
     source->m_height = static_cast<int>(rows);
     source->m_topDown = height < 0;
     source->m_bitsPerPixel = bits;
-    source->m_layout = bits == 1   ? Raster::Layout::Bits
-                       : bits == 8 ? Raster::Layout::Indexed
-                                   : Raster::Layout::Rgb;
+    source->m_layout = bits == 1    ? Raster::Layout::Bits
+                       : bits == 24 ? Raster::Layout::Rgb
+                                    : Raster::Layout::Indexed;
     source->m_dataOffset = offset;
     source->m_stride = stride;
     source->m_blockRows = static_cast<int>(std::clamp<qint64>(BlockBytes / stride, 1, rows));
-    if (bits == 24)
-        source->m_rgbRow.resize(static_cast<std::size_t>(width));
+    if (bits == 4 || bits == 24)
+        source->m_converted.resize(static_cast<std::size_t>(width) * (bits == 4 ? 1 : 4));
     return source;
 }
 
@@ -143,20 +143,28 @@ bool BmpRowSource::readBlock(int fileRow) const
 
 const uchar* BmpRowSource::row(int y) const
 {
-    if (m_bitsPerPixel == 24 && y == m_rgbRowY)
-        return reinterpret_cast<const uchar*>(m_rgbRow.data());
+    const bool converted = m_bitsPerPixel == 4 || m_bitsPerPixel == 24;
+    if (converted && y == m_convertedY)
+        return m_converted.data();
     const int fileRow = m_topDown ? y : m_height - 1 - y;
     if (m_blockCount == 0 || fileRow < m_blockFirst || fileRow >= m_blockFirst + m_blockCount)
         readBlock(fileRow);
     const uchar* line = m_block.data() + static_cast<std::size_t>(fileRow - m_blockFirst) *
                                              static_cast<std::size_t>(m_stride);
-    if (m_bitsPerPixel != 24)
+    if (!converted)
         return line;
-    m_rgbRowY = y;
-    QRgb* out = m_rgbRow.data();
+    m_convertedY = y;
+    if (m_bitsPerPixel == 4) {
+        // Two pixels a byte, the first in the high half: a byte each, as the loader makes it.
+        uchar* out = m_converted.data();
+        for (int x = 0; x < m_width; ++x)
+            out[x] = (x & 1) ? (line[x >> 1] & 0x0f) : (line[x >> 1] >> 4);
+        return out;
+    }
+    auto* out = reinterpret_cast<QRgb*>(m_converted.data());
     for (int x = 0; x < m_width; ++x, line += 3)
         out[x] = qRgb(line[2], line[1], line[0]);
-    return reinterpret_cast<const uchar*>(out);
+    return m_converted.data();
 }
 
 } // namespace kelviq

@@ -12,8 +12,8 @@
 namespace kelviq {
 
 // Rows of an uncompressed bitmap file read straight from the file as they are needed, so that
-// converting a large picture never holds it whole. Takes only the plainest files (1-bit,
-// 8-bit palette and 24-bit, full colour table, all pixel data present), whose pixels are
+// converting a large picture never holds it whole. Takes only the plainest files (1-, 4- and
+// 8-bit palette, 24-bit, no compression, all pixel data present), whose pixels are
 // exactly what the general loader makes of them; everything else is left to that loader.
 class BmpRowSource
 {
@@ -56,8 +56,9 @@ private:
     mutable std::vector<uchar> m_block;
     mutable int m_blockFirst = 0;
     mutable int m_blockCount = 0;
-    mutable std::vector<QRgb> m_rgbRow;
-    mutable int m_rgbRowY = -1;
+    // The last row turned into layout() (4-bit and 24-bit files).
+    mutable std::vector<uchar> m_converted;
+    mutable int m_convertedY = -1;
     mutable QString m_error;
 };
 

@@ -43,14 +43,15 @@ void compareWithLoader(const QString& path, const Raster& streamed)
     }
 }
 
-QImage randomPicture(std::mt19937& random, QImage::Format format, int width, int height)
+QImage randomPicture(std::mt19937& random, QImage::Format format, int width, int height,
+                     int colors = 256)
 {
     QImage image(width, height, format);
     if (format == QImage::Format_Mono) {
         image.setColorTable({qRgb(0, 0, 0), qRgb(250, 251, 252)});
     } else if (format == QImage::Format_Indexed8) {
         QList<QRgb> table;
-        for (int i = 0; i < 256; ++i)
+        for (int i = 0; i < colors; ++i)
             table.append(qRgb(i, (i * 7) & 255, 255 - i));
         image.setColorTable(table);
     }
@@ -128,29 +129,33 @@ void TestBmpRowSource::everyCorpusFileReadsAsTheLoaderReadsIt()
     qInfo("%d of %d corpus files read row by row: %s", int(taken.size()), files,
           qPrintable(taken.join(QLatin1Char(' '))));
     // The plain kinds must be among them, or this proves nothing.
-    for (const char* plain : {"g/pal1.bmp", "g/pal8.bmp", "g/rgb24.bmp", "g/pal8topdown.bmp"})
+    for (const char* plain :
+         {"g/pal1.bmp", "g/pal4.bmp", "g/pal8.bmp", "g/rgb24.bmp", "g/pal8topdown.bmp"})
         QVERIFY2(taken.contains(QLatin1String(plain)), plain);
 }
 
 void TestBmpRowSource::picturesOfEveryKindAndWidth_data()
 {
     QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<int>("colors");
     QTest::addColumn<int>("bits");
-    QTest::newRow("1-bit") << QImage::Format_Mono << 1;
-    QTest::newRow("8-bit palette") << QImage::Format_Indexed8 << 8;
-    QTest::newRow("24-bit") << QImage::Format_RGB32 << 24;
+    QTest::newRow("1-bit") << QImage::Format_Mono << 2 << 1;
+    QTest::newRow("4-bit palette") << QImage::Format_Indexed8 << 16 << 4;
+    QTest::newRow("8-bit palette") << QImage::Format_Indexed8 << 256 << 8;
+    QTest::newRow("24-bit") << QImage::Format_RGB32 << 0 << 24;
 }
 
 // Every row padding (widths 1 to 70), both row orders, and reads of blocks of many rows.
 void TestBmpRowSource::picturesOfEveryKindAndWidth()
 {
     QFETCH(QImage::Format, format);
+    QFETCH(int, colors);
     QFETCH(int, bits);
     QTemporaryDir dir;
     std::mt19937 random(7);
     for (int width = 1; width <= 70; ++width) {
         const int height = width == 70 ? 3000 : 1 + static_cast<int>(random() % 5);
-        const QImage image = randomPicture(random, format, width, height);
+        const QImage image = randomPicture(random, format, width, height, colors);
         const QString path = dir.filePath(QStringLiteral("p%1.bmp").arg(width));
         QVERIFY(image.save(path, "BMP"));
         QFile file(path);
@@ -176,7 +181,7 @@ void TestBmpRowSource::otherFilesAreLeftToTheLoader_data()
     QTest::addColumn<QByteArray>("change");
     QTest::newRow("last byte missing") << QByteArray("cut 1");
     QTest::newRow("run-length compressed") << QByteArray("byte 30 1");
-    QTest::newRow("4-bit") << QByteArray("byte 28 4");
+    QTest::newRow("16-bit") << QByteArray("byte 28 16");
     QTest::newRow("short colour table") << QByteArray("byte 46 200");
     QTest::newRow("two planes") << QByteArray("byte 26 2");
     QTest::newRow("OS/2 header size") << QByteArray("byte 14 12");
