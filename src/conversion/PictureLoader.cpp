@@ -19,18 +19,23 @@ QString failure(const QString& path, const QString& reason)
     return QStringLiteral("Cannot read the picture ") + path + QStringLiteral(": ") + reason;
 }
 
+// Far beyond any real drawing, and beyond what the plot file's coordinates are meant for.
+constexpr qint64 MaxPixels = (qint64(1) << 31) - 1;
+
 // The decoded picture and its 32-bit copy for tracing must both fit.
 std::optional<QString> sizeProblem(qint64 width, qint64 height)
 {
     if (width <= 0 || height <= 0)
         return std::nullopt;
+    const QString size = QStringLiteral("the picture is %1 × %2 pixels").arg(width).arg(height);
+    if (width > MaxPixels / height)
+        return size + QStringLiteral(", more than the %1 million pixels this program can trace")
+                          .arg(MaxPixels / 1000000);
     // QImage counts the bytes of one row in an int.
     const bool rowTooLong = width > (INT_MAX - 32) / 4;
-    if (!rowTooLong && width * height * 4 <= PictureLoader::memoryLimit())
-        return std::nullopt;
-    return QStringLiteral("the picture is %1 × %2 pixels, too large for this machine's memory")
-        .arg(width)
-        .arg(height);
+    if (rowTooLong || width * height * 4 > PictureLoader::memoryLimit())
+        return size + QStringLiteral(", too large for this machine's memory");
+    return std::nullopt;
 }
 
 } // namespace
@@ -86,8 +91,8 @@ LoadedPicture PictureLoader::loadFromData(const QByteArray& data, const QString&
         static_cast<int>(std::min<qint64>(memoryLimit() >> 20, INT_MAX)));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    // The name's suffix is only a hint: a file whose content says otherwise is still read.
-    QImageReader reader(&buffer, QFileInfo(name).suffix().toLatin1());
+    // The content decides the format, whatever the name's suffix says.
+    QImageReader reader(&buffer);
     reader.setAutoTransform(false);
     const QSize claimed = reader.size();
     if (claimed.isValid()) {

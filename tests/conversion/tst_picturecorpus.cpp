@@ -1,0 +1,310 @@
+// Every file of the BMP Suite through the picture loader and the converter: each either
+// converts to a defined picture, the same on every run, or is refused with its reason.
+#include "ConversionRun.h"
+#include "FakeFrontEnd.h"
+#include "PictureLoader.h"
+#include "Raster.h"
+#include "RecordingPlatform.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sys/resource.h>
+#include <vector>
+
+using namespace kelviq;
+
+namespace {
+
+QString corpusDir()
+{
+    const QByteArray fromEnvironment = qgetenv("KELVIQ_BMPSUITE");
+    if (!fromEnvironment.isEmpty())
+        return QString::fromLocal8Bit(fromEnvironment);
+    return QDir::cleanPath(QStringLiteral(KELVIQ_SOURCE_DIR "/../shared/corpus/bmpsuite"));
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Leaves freed heap blocks filled with a pattern, so that pixels a decoder forgets to write
+// come out differently on two loads instead of repeating the same leftover bytes.
+void dirtyTheHeap(char pattern)
+{
+    std::vector<std::unique_ptr<char[]>> blocks;
+    for (std::size_t size : {64, 1024, 8200, 16400, 32600, 65100, 100000}) {
+        for (int i = 0; i < 4; ++i) {
+            blocks.emplace_back(new char[size]);
+            char* block = blocks.back().get();
+            std::memset(block, pattern, size);
+            asm volatile("" : : "r"(block) : "memory"); // keep the stores
+        }
+    }
+}
+
+std::vector<ColorValue> pixels(const Raster& raster)
+{
+    std::vector<ColorValue> all;
+    all.reserve(static_cast<std::size_t>(raster.width()) * raster.height());
+    for (int y = 0; y < raster.height(); ++y)
+        for (int x = 0; x < raster.width(); ++x)
+            all.push_back(raster.point(x, y));
+    return all;
+}
+
+struct Conversion
+{
+    QByteArray plot;
+    QString error;
+};
+
+// The window's road: load, make the raster, run with the colour of the top-left pixel.
+Conversion convertInProcess(const QString& path)
+{
+    const LoadedPicture loaded = PictureLoader::load(path);
+    if (!loaded.ok())
+        return {{}, loaded.error};
+    QTemporaryDir dir;
+    FakeFrontEnd frontEnd;
+    frontEnd.file = path;
+    frontEnd.image = loaded.image;
+    frontEnd.target = Raster::fromImage(loaded.image).point(0, 0);
+    RecordingPlatform platform;
+    ConversionRun run(frontEnd, platform);
+    run.setOutputPath(dir.filePath(QStringLiteral("out.plt")));
+    const RunResult result = run.Command1_Click();
+    if (result.outcome != RunOutcome::Written)
+        return {{}, result.error};
+    return {readFile(dir.filePath(QStringLiteral("out.plt"))), {}};
+}
+
+} // namespace
+
+class TestPictureCorpus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void everyFileIsListed();
+    void eachFileConvertsOrIsRefused_data();
+    void eachFileConvertsOrIsRefused();
+    void repairedFilesShowTheSamePicture_data();
+    void repairedFilesShowTheSamePicture();
+    void skippedRunLengthPixelsTakeTheFirstColour_data();
+    void skippedRunLengthPixelsTakeTheFirstColour();
+
+private:
+    QString m_dir;
+};
+
+void TestPictureCorpus::initTestCase()
+{
+    m_dir = corpusDir();
+    if (!QFile::exists(m_dir + QStringLiteral("/g/pal8.bmp")))
+        QSKIP(qPrintable(QStringLiteral("BMP Suite not found at %1; set KELVIQ_BMPSUITE to its "
+                                        "folder")
+                             .arg(m_dir)));
+}
+
+// Refused files and the words of their reason; every other file converts.
+static const QList<QPair<QString, QString>>& refusals()
+{
+    static const QList<QPair<QString, QString>> list = {
+        {"b/badbitcount.bmp", "the file is damaged: its header gives 30000 bits per pixel"},
+        {"b/badheadersize.bmp", "the file is damaged: its header size, 66 bytes"},
+        {"b/badplanes.bmp", "the file is damaged: its header gives 30000 colour planes"},
+        {"b/badrle.bmp", "the file is damaged: its compressed picture data reaches outside"},
+        {"b/badrle4.bmp", "the file is damaged: its compressed picture data reaches outside"},
+        {"b/badrle4bis.bmp", "the file is damaged: its compressed picture data reaches outside"},
+        {"b/badrle4ter.bmp", "the file is damaged: its compressed picture data reaches outside"},
+        {"b/badrlebis.bmp", "the file is damaged: its compressed picture data reaches outside"},
+        {"b/badrleter.bmp", "the file is damaged: its compressed picture data reaches outside"},
+        {"b/badwidth.bmp", "the file is damaged: its header gives a size of -127 × 64 pixels"},
+        {"b/reallybig.bmp", "the picture is 3000000 × 2000000 pixels, "},
+        {"b/shortfile.bmp", "the file is truncated"},
+        {"q/pal1huffmsb.bmp", "cannot read (Huffman compression)"},
+        {"q/pal2.bmp", "cannot read (2 bits per pixel)"},
+        {"q/pal2color.bmp", "cannot read (2 bits per pixel)"},
+        {"q/pal8os2v2-16.bmp", "cannot read (a rare header variant of 16 bytes)"},
+        {"q/rgb24jpeg.bmp", "cannot read (a JPEG picture inside)"},
+        {"q/rgb24png.bmp", "cannot read (a PNG picture inside)"},
+        {"q/rgb24rle24.bmp", "cannot read (24-bit run-length compression)"},
+        {"q/rgb32h52.bmp", "cannot read (a rare header variant of 52 bytes)"},
+        {"q/rgba32abf.bmp", "cannot read (colour masks with transparency)"},
+        {"q/rgba32h56.bmp", "cannot read (a rare header variant of 56 bytes)"},
+        {"q/rgba64.bmp", "cannot read (64 bits per pixel)"},
+        {"x/ba-bm.bmp", "cannot read (an OS/2 bitmap array)"},
+    };
+    return list;
+}
+
+void TestPictureCorpus::everyFileIsListed()
+{
+    // A file added to the corpus must not pass unnoticed: it is either refused (and then
+    // listed) or converts; the listed ones must all exist.
+    QStringList files;
+    QDirIterator it(m_dir, {QStringLiteral("*.bmp")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(m_dir).relativeFilePath(it.next());
+    QVERIFY2(files.size() >= 91, qPrintable(QString::number(files.size())));
+    for (const auto& refused : refusals())
+        QVERIFY2(files.contains(refused.first), qPrintable(refused.first));
+}
+
+void TestPictureCorpus::eachFileConvertsOrIsRefused_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("reason");
+    if (m_dir.isEmpty() || !QFile::exists(m_dir))
+        return;
+    QStringList files;
+    QDirIterator it(m_dir, {QStringLiteral("*.bmp")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(m_dir).relativeFilePath(it.next());
+    files.sort();
+    for (const QString& file : files) {
+        QString reason;
+        for (const auto& refused : refusals())
+            if (refused.first == file)
+                reason = refused.second;
+        QTest::newRow(qPrintable(file)) << file << reason;
+    }
+}
+
+void TestPictureCorpus::eachFileConvertsOrIsRefused()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, reason);
+    const QString path = m_dir + QLatin1Char('/') + file;
+
+    dirtyTheHeap('\x5a');
+    const LoadedPicture first = PictureLoader::load(path);
+    dirtyTheHeap('\xa5');
+    const LoadedPicture second = PictureLoader::load(path);
+    if (!reason.isEmpty()) {
+        QVERIFY(!first.ok());
+        const QString expected = QStringLiteral("Cannot read the picture ") + path + ": ";
+        QVERIFY2(first.error.startsWith(expected), qPrintable(first.error));
+        QVERIFY2(first.error.contains(reason), qPrintable(first.error));
+        QCOMPARE(second.error, first.error);
+    } else {
+        QVERIFY2(first.ok(), qPrintable(first.error));
+        QVERIFY(second.ok());
+        // The same picture, pixel for pixel, whatever the heap held before.
+        const std::vector<ColorValue> a = pixels(Raster::fromImage(first.image));
+        const std::vector<ColorValue> b = pixels(Raster::fromImage(second.image));
+        QVERIFY(!a.empty());
+        QVERIFY(a == b);
+    }
+
+    // The window's road twice, then the converter: the same bytes every time.
+    dirtyTheHeap('\x33');
+    const Conversion once = convertInProcess(path);
+    dirtyTheHeap('\xcc');
+    const Conversion twice = convertInProcess(path);
+    QCOMPARE(twice.error, once.error);
+    QVERIFY(twice.plot == once.plot);
+    QCOMPARE(once.error.isEmpty(), reason.isEmpty());
+
+    QTemporaryDir dir;
+    QProcess converter;
+    converter.setWorkingDirectory(dir.path());
+    converter.start(QStringLiteral(KELVIQ_CONVERT_EXE), {QStringLiteral("--pick"), "0,0", path});
+    QVERIFY(converter.waitForFinished(60000));
+    QCOMPARE(converter.exitStatus(), QProcess::NormalExit);
+    const QString err = QString::fromUtf8(converter.readAllStandardError());
+    if (reason.isEmpty()) {
+        QVERIFY2(converter.exitCode() == 0, qPrintable(err));
+        QVERIFY(readFile(dir.filePath(QStringLiteral("out.plt"))) == once.plot);
+    } else {
+        QCOMPARE(converter.exitCode(), 1);
+        QCOMPARE(err, QStringLiteral("kelviq-convert: ") + once.error + QLatin1Char('\n'));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+    }
+}
+
+void TestPictureCorpus::repairedFilesShowTheSamePicture_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("reference");
+    // An OS/2 colour table shorter than the full 256 entries.
+    QTest::newRow("short OS/2 colour table") << "q/pal8os2sp.bmp"
+                                             << "g/pal8.bmp";
+    // Colour tables claiming more entries than a pixel can name, or absurdly many.
+    QTest::newRow("300 colours") << "q/pal8oversizepal.bmp"
+                                 << "g/pal8.bmp";
+    QTest::newRow("305 million colours") << "b/badpalettesize.bmp"
+                                         << "g/pal8.bmp";
+    // Compressed rows stored from the top down.
+    QTest::newRow("top-down compressed") << "b/rletopdown.bmp"
+                                         << "g/pal8.bmp";
+    QTest::newRow("compressed 8-bit") << "g/pal8rle.bmp"
+                                      << "g/pal8.bmp";
+    QTest::newRow("compressed 4-bit") << "g/pal4rle.bmp"
+                                      << "g/pal4.bmp";
+}
+
+void TestPictureCorpus::repairedFilesShowTheSamePicture()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, reference);
+    const LoadedPicture picture = PictureLoader::load(m_dir + QLatin1Char('/') + file);
+    const LoadedPicture expected = PictureLoader::load(m_dir + QLatin1Char('/') + reference);
+    QVERIFY2(picture.ok(), qPrintable(picture.error));
+    QVERIFY(expected.ok());
+    QVERIFY(pixels(Raster::fromImage(picture.image)) == pixels(Raster::fromImage(expected.image)));
+}
+
+void TestPictureCorpus::skippedRunLengthPixelsTakeTheFirstColour_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("reference");
+    QTest::addColumn<int>("skipped"); // pixels the compressed data never names
+    QTest::newRow("8-bit, skips") << "q/pal8rletrns.bmp"
+                                  << "g/pal8.bmp" << 416;
+    QTest::newRow("4-bit, skips") << "q/pal4rletrns.bmp"
+                                  << "g/pal4.bmp" << 416;
+    QTest::newRow("8-bit, ends early") << "q/pal8rlecut.bmp"
+                                       << "g/pal8.bmp" << 1745;
+    QTest::newRow("4-bit, ends early") << "q/pal4rlecut.bmp"
+                                       << "g/pal4.bmp" << 1946;
+}
+
+// Pixels the data does not name take colour 0 of the file's table; the others are the picture.
+void TestPictureCorpus::skippedRunLengthPixelsTakeTheFirstColour()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, reference);
+    QFETCH(int, skipped);
+    const LoadedPicture picture = PictureLoader::load(m_dir + QLatin1Char('/') + file);
+    const LoadedPicture expected = PictureLoader::load(m_dir + QLatin1Char('/') + reference);
+    QVERIFY2(picture.ok(), qPrintable(picture.error));
+    QVERIFY(expected.ok());
+    const Raster raster = Raster::fromImage(picture.image);
+    const std::vector<ColorValue> got = pixels(raster);
+    const std::vector<ColorValue> want = pixels(Raster::fromImage(expected.image));
+    QCOMPARE(got.size(), want.size());
+    int background = 0;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        if (got[i] == want[i])
+            continue;
+        QCOMPARE(got[i], raster.paletteColor(0));
+        ++background;
+    }
+    QVERIFY2(background > 0 && background <= skipped, qPrintable(QString::number(background)));
+}
+
+QTEST_GUILESS_MAIN(TestPictureCorpus)
+#include "tst_picturecorpus.moc"

@@ -1,0 +1,328 @@
+// The picture loader on crafted files: absurd sizes are refused at once without being
+// allocated, and cut or damaged files are refused with their reason in plain words.
+#include "PictureLoader.h"
+#include "Raster.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace kelviq;
+
+namespace {
+
+void put32(QByteArray& data, int at, quint32 value)
+{
+    qToLittleEndian(value, data.data() + at);
+}
+
+void put16(QByteArray& data, int at, quint16 value)
+{
+    qToLittleEndian(value, data.data() + at);
+}
+
+// A bitmap file header and 40-byte info header, with no colour table and no pixels.
+QByteArray bmpHeader(qint32 width, qint32 height, int bits, int compression = 0)
+{
+    QByteArray data(54, '\0');
+    data[0] = 'B';
+    data[1] = 'M';
+    put32(data, 2, 54);
+    put32(data, 10, 54);
+    put32(data, 14, 40);
+    put32(data, 18, static_cast<quint32>(width));
+    put32(data, 22, static_cast<quint32>(height));
+    put16(data, 26, 1);
+    put16(data, 28, static_cast<quint16>(bits));
+    put32(data, 30, static_cast<quint32>(compression));
+    return data;
+}
+
+quint32 crc32(const QByteArray& data)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char c : data) {
+        crc ^= static_cast<uchar>(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray pngChunk(const QByteArray& type, const QByteArray& fields)
+{
+    QByteArray length(4, '\0');
+    qToBigEndian(quint32(fields.size()), length.data());
+    QByteArray crc(4, '\0');
+    qToBigEndian(crc32(type + fields), crc.data());
+    return length + type + fields + crc;
+}
+
+// A PNG whose valid header claims the size, with empty picture data.
+QByteArray pngHeader(quint32 width, quint32 height)
+{
+    QByteArray fields(13, '\0');
+    qToBigEndian(width, fields.data());
+    qToBigEndian(height, fields.data() + 4);
+    fields[8] = 8; // bit depth
+    fields[9] = 6; // RGBA
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", fields) + pngChunk("IDAT", {}) +
+           pngChunk("IEND", {});
+}
+
+QByteArray savedBmp(const QImage& image)
+{
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return data;
+}
+
+QImage palettePicture(int width, int height)
+{
+    QImage image(width, height, QImage::Format_Indexed8);
+    QList<QRgb> table;
+    for (int i = 0; i < 256; ++i)
+        table << qRgb(i, 255 - i, i / 2);
+    image.setColorTable(table);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, static_cast<uint>((x / 3 + y) % 256));
+    return image;
+}
+
+// An 8-bit run-length file of 4 × 2 pixels; the caller gives the compressed data.
+QByteArray rleFile(const QByteArray& pixels, int height = 2)
+{
+    QByteArray data = bmpHeader(4, height, 8, 1);
+    put32(data, 46, 2); // two colours
+    data += QByteArray("\x00\x00\x00\x00\xff\xff\xff\x00", 8);
+    put32(data, 10, static_cast<quint32>(data.size()));
+    data += pixels;
+    put32(data, 2, static_cast<quint32>(data.size()));
+    return data;
+}
+
+long maxResidentKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+class TestPictureLoader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void absurdSizesAreRefusedAtOnce_data();
+    void absurdSizesAreRefusedAtOnce();
+    void cutFilesAreTruncated_data();
+    void cutFilesAreTruncated();
+    void runLengthData_data();
+    void runLengthData();
+    void filesThatAreNoPicture_data();
+    void filesThatAreNoPicture();
+    void unreadableFileSaysWhy();
+};
+
+void TestPictureLoader::absurdSizesAreRefusedAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("BMP 100000 × 100000")
+        << bmpHeader(100000, 100000, 24) << "the picture is 100000 × 100000 pixels, more than";
+    QTest::newRow("BMP top-down 100000 × 100000")
+        << bmpHeader(100000, -100000, 32) << "the picture is 100000 × 100000 pixels, more than";
+    QTest::newRow("compressed BMP 100000 × 100000")
+        << bmpHeader(100000, 100000, 8, 1) << "the picture is 100000 × 100000 pixels";
+    QTest::newRow("BMP widest row")
+        << bmpHeader(2147483647, 1, 1) << "the picture is 2147483647 × 1 pixels";
+    QTest::newRow("PNG 100000 × 100000")
+        << pngHeader(100000, 100000) << "the picture is 100000 × 100000 pixels";
+}
+
+void TestPictureLoader::absurdSizesAreRefusedAtOnce()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("huge.bmp"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+    file.close();
+
+    const long residentBefore = maxResidentKb();
+    QElapsedTimer timer;
+    timer.start();
+    const LoadedPicture loaded = PictureLoader::load(path);
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(!loaded.ok());
+    QVERIFY(loaded.image.isNull());
+    QVERIFY2(loaded.error.startsWith("Cannot read the picture " + path + ": " + reason),
+             qPrintable(loaded.error));
+    // Nothing near the picture's size was ever taken.
+    QVERIFY2(maxResidentKb() - residentBefore < 64 * 1024,
+             qPrintable(QString::number(maxResidentKb() - residentBefore)));
+}
+
+void TestPictureLoader::cutFilesAreTruncated_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    const QByteArray palette = savedBmp(palettePicture(37, 11));
+    const QByteArray rgb = savedBmp(palettePicture(37, 11).convertToFormat(QImage::Format_RGB32));
+    QTest::newRow("in the file header") << palette.left(9);
+    QTest::newRow("in the info header") << palette.left(30);
+    QTest::newRow("in the colour table") << palette.left(200);
+    QTest::newRow("after the colour table") << palette.left(54 + 1024);
+    QTest::newRow("in the first row") << palette.left(54 + 1024 + 20);
+    QTest::newRow("one byte short") << palette.chopped(1);
+    QTest::newRow("24-bit, half the rows") << rgb.left(rgb.size() / 2);
+    QTest::newRow("24-bit, one byte short") << rgb.chopped(1);
+    QByteArray offsetBeyond = palette;
+    put32(offsetBeyond, 10, static_cast<quint32>(palette.size() + 100));
+    QTest::newRow("pixels start past the end") << offsetBeyond;
+    QTest::newRow("compressed, cut in a run") << rleFile(QByteArray("\x04\x01\x00\x00\x03", 5));
+    QTest::newRow("compressed, cut in literal pixels")
+        << rleFile(QByteArray("\x00\x04\x01\x00", 4));
+    QTest::newRow("compressed, cut in a skip") << rleFile(QByteArray("\x00\x02\x01", 3));
+    QTest::newRow("compressed, no end marker") << rleFile(QByteArray("\x04\x01\x00\x00", 4));
+}
+
+void TestPictureLoader::cutFilesAreTruncated()
+{
+    QFETCH(QByteArray, data);
+    const LoadedPicture loaded = PictureLoader::loadFromData(data, QStringLiteral("cut.bmp"));
+    QVERIFY(!loaded.ok());
+    QVERIFY2(loaded.error.startsWith(QStringLiteral("Cannot read the picture cut.bmp: the file is "
+                                                    "truncated")),
+             qPrintable(loaded.error));
+}
+
+void TestPictureLoader::runLengthData_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("reason");     // empty: loads
+    QTest::addColumn<QList<QRgb>>("pixels"); // rows from the top, when it loads
+    const QRgb b = qRgb(0, 0, 0);
+    const QRgb w = qRgb(255, 255, 255);
+    const QString outside = "the file is damaged: its compressed picture data reaches outside";
+    // Rows are stored from the bottom: the first row of data is the picture's lower row.
+    QTest::newRow("runs") << rleFile(QByteArray("\x04\x01\x00\x00\x02\x00\x02\x01\x00\x01", 10))
+                          << QString() << QList<QRgb>{b, b, w, w, w, w, w, w};
+    QTest::newRow("literal pixels")
+        << rleFile(QByteArray("\x00\x03\x01\x00\x01\x00\x00\x00\x04\x01\x00\x01", 12)) << QString()
+        << QList<QRgb>{w, w, w, w, w, b, w, b};
+    QTest::newRow("skipped pixels take colour 0")
+        << rleFile(QByteArray("\x00\x02\x01\x01\x02\x01\x00\x01", 8)) << QString()
+        << QList<QRgb>{b, w, w, b, b, b, b, b};
+    QTest::newRow("ends early") << rleFile(QByteArray("\x02\x01\x00\x01", 4)) << QString()
+                                << QList<QRgb>{b, b, b, b, w, w, b, b};
+    QTest::newRow("last row ends without end marker")
+        << rleFile(QByteArray("\x04\x01\x00\x00\x04\x01\x00\x00", 8)) << QString()
+        << QList<QRgb>{w, w, w, w, w, w, w, w};
+    QTest::newRow("run past the right edge")
+        << rleFile(QByteArray("\x05\x01\x00\x01", 4)) << outside << QList<QRgb>{};
+    QTest::newRow("literal past the right edge")
+        << rleFile(QByteArray("\x02\x01\x00\x03\x01\x01\x01\x00\x00\x01", 10)) << outside
+        << QList<QRgb>{};
+    QTest::newRow("skip below the last row")
+        << rleFile(QByteArray("\x00\x02\x00\x03\x00\x01", 6)) << outside << QList<QRgb>{};
+    QTest::newRow("pixels after the last row")
+        << rleFile(QByteArray("\x00\x00\x00\x00\x01\x01\x00\x01", 8)) << outside << QList<QRgb>{};
+}
+
+void TestPictureLoader::runLengthData()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, reason);
+    QFETCH(QList<QRgb>, pixels);
+    const LoadedPicture loaded = PictureLoader::loadFromData(data, QStringLiteral("rle.bmp"));
+    if (!reason.isEmpty()) {
+        QVERIFY(!loaded.ok());
+        QVERIFY2(loaded.error.startsWith("Cannot read the picture rle.bmp: " + reason),
+                 qPrintable(loaded.error));
+        return;
+    }
+    QVERIFY2(loaded.ok(), qPrintable(loaded.error));
+    const Raster raster = Raster::fromImage(loaded.image);
+    QCOMPARE(raster.width(), 4);
+    QCOMPARE(raster.height(), 2);
+    QList<QRgb> got;
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            got << rgbFromColorValue(raster.point(x, y));
+    QCOMPARE(got, pixels);
+}
+
+void TestPictureLoader::filesThatAreNoPicture_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("empty") << QByteArray() << "the file is empty";
+    QTest::newRow("text") << QByteArray("hello, world\n") << "not a picture format this program";
+    QTest::newRow("only BM") << QByteArray("BM") << "the file is truncated";
+    QByteArray planes = bmpHeader(10, 10, 8);
+    put16(planes, 26, 0);
+    QTest::newRow("no colour planes")
+        << planes << "the file is damaged: its header gives 0 colour planes";
+    QTest::newRow("height 0") << bmpHeader(10, 0, 8)
+                              << "the file is damaged: its header gives a size of 10 × 0 pixels";
+    QTest::newRow("smallest height") << bmpHeader(10, qint32(0x80000000), 8)
+                                     << "the file is damaged: its header gives a size of";
+    QTest::newRow("compression for another depth")
+        << bmpHeader(10, 10, 24, 1) << "the file is damaged: its compression does not fit";
+    QTest::newRow("colour masks on 8 bits")
+        << bmpHeader(10, 10, 8, 3) << "the file is damaged: its colour masks do not fit";
+    QTest::newRow("unknown compression")
+        << bmpHeader(10, 10, 8, 77) << "the file is damaged: its header names an unknown";
+    QByteArray inside = bmpHeader(10, 10, 24);
+    put32(inside, 10, 20);
+    QTest::newRow("pixels inside the header")
+        << inside << "the file is damaged: its picture data would start inside its header";
+}
+
+void TestPictureLoader::filesThatAreNoPicture()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, reason);
+    const LoadedPicture loaded = PictureLoader::loadFromData(data, QStringLiteral("x.bmp"));
+    QVERIFY(!loaded.ok());
+    QVERIFY2(loaded.error.startsWith("Cannot read the picture x.bmp: " + reason),
+             qPrintable(loaded.error));
+}
+
+void TestPictureLoader::unreadableFileSaysWhy()
+{
+    QTemporaryDir dir;
+    QCOMPARE(PictureLoader::load(dir.filePath("none.bmp")).error,
+             "Cannot read the picture " + dir.filePath("none.bmp") + ": the file does not exist");
+    QCOMPARE(PictureLoader::load(dir.path()).error,
+             "Cannot read the picture " + dir.path() + ": it is a folder, not a file");
+    if (geteuid() == 0)
+        QSKIP("permissions do not bind root");
+    const QString path = dir.filePath("locked.bmp");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(savedBmp(palettePicture(3, 3)));
+    file.close();
+    QFile::setPermissions(path, QFile::WriteOwner);
+    const LoadedPicture loaded = PictureLoader::load(path);
+    QVERIFY2(loaded.error.startsWith("Cannot read the picture " + path + ": "),
+             qPrintable(loaded.error));
+    QVERIFY2(loaded.error.contains("ermission"), qPrintable(loaded.error));
+}
+
+QTEST_GUILESS_MAIN(TestPictureLoader)
+#include "tst_pictureloader.moc"
