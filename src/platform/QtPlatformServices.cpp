@@ -3,8 +3,36 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace kelviq {
+
+namespace {
+
+// The dialog shows each filter's text exactly as asked, while the patterns it filters by
+// suit this system: "*.*" means every file, as it does where those texts come from (here it
+// would skip names without a dot), and extensions match in either case.
+QString dialogFilter(const QString& filter)
+{
+    static const QRegularExpression patternsAtEnd(QStringLiteral("\\(([^()]*)\\)\\s*$"));
+    const QRegularExpressionMatch match = patternsAtEnd.match(filter);
+    if (!match.hasMatch())
+        return filter;
+    QStringList patterns;
+    for (const QString& pattern : match.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (pattern == QLatin1String("*.*")) {
+            patterns.append(QStringLiteral("*"));
+            continue;
+        }
+        patterns.append(pattern);
+        if (pattern.toUpper() != pattern)
+            patterns.append(pattern.toUpper());
+    }
+    // With the dialog's details hidden, only the text before this last group shows.
+    return filter + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+} // namespace
 
 void QtPlatformServices::showMessage(const QString& text, const QString& title, MessageIcon icon)
 {
@@ -40,9 +68,13 @@ QString QtPlatformServices::chooseOpenFile(const OpenFileRequest& request)
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::ReadOnly, false);
-    dialog.setNameFilters(request.filters);
-    if (request.selectedFilter >= 0 && request.selectedFilter < request.filters.size())
-        dialog.selectNameFilter(request.filters.at(request.selectedFilter));
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    QStringList filters;
+    for (const QString& filter : request.filters)
+        filters.append(dialogFilter(filter));
+    dialog.setNameFilters(filters);
+    if (request.selectedFilter >= 0 && request.selectedFilter < filters.size())
+        dialog.selectNameFilter(filters.at(request.selectedFilter));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

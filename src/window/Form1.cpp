@@ -132,8 +132,7 @@ QString Form1::aboutText()
                           "file.") +
            CR + CR + QStringLiteral("Written by the KELVIQ developers, 2026.") + CR +
            QStringLiteral("Free software: you may use, copy and give it away at no charge.") + CR +
-           QStringLiteral("Contact: the postal address of the KELVIQ project, as given in "
-                          "its documentation.");
+           QStringLiteral("Contact: write to the KELVIQ project by post.");
 }
 
 QStringList Form1::openFilters()
