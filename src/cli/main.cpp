@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <unistd.h>
@@ -58,6 +59,9 @@ std::optional<QPoint> parsePick(const QString& text)
 
 int main(int argc, char* argv[])
 {
+    // Past a file-size limit a write should fail and be reported, not kill the program with
+    // a partial temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelviq-convert"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.1"));

@@ -120,7 +120,9 @@ RunResult ConversionRun::Command1_Click()
     // so a failed or abandoned run leaves the previous plot as it was.
     result.outputPath = QDir::current().absoluteFilePath(m_outputPath);
     QSaveFile file(result.outputPath);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: the writer gathers big blocks itself, and a failing write then reports
+    // its reason ("No space left on device") instead of Qt's buffer losing it.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         restoreControls();
         result.outcome = RunOutcome::OpenFailed;
         return fail(result, QStringLiteral("Cannot create the plot file ") + result.outputPath +
@@ -182,7 +184,9 @@ RunResult ConversionRun::Command1_Click()
                                 QLatin1Char(':') + CR + readError + CR +
                                 QStringLiteral("The previous out.plt, if any, is unchanged."));
     }
-    if (writer.failed() || !file.commit()) {
+    // QSaveFile::commit() overlooks a failure of its own last flush (disk full, file-size
+    // limit) and would put a cut file in place of the old one, so flush before committing.
+    if (writer.failed() || !file.flush() || !file.commit()) {
         const QString reason = writer.failed() ? writer.errorString() : file.errorString();
         file.cancelWriting();
         restoreControls();
