@@ -10,6 +10,7 @@ int main(int argc, char* argv[])
 
     kelviq::QtPlatformServices platform;
     kelviq::Form1 form(platform);
+    QApplication::setWindowIcon(form.windowIcon()); // the dialogs and message boxes too
     platform.setDialogParent(&form);
     form.show();
     return QApplication::exec();

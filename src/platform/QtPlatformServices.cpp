@@ -7,12 +7,10 @@
 
 namespace kelviq {
 
-namespace {
-
 // The dialog shows each filter's text exactly as asked, while the patterns it filters by
 // suit this system: "*.*" means every file, as it does where those texts come from (here it
 // would skip names without a dot), and extensions match in either case.
-QString dialogFilter(const QString& filter)
+QString QtPlatformServices::dialogFilter(const QString& filter)
 {
     static const QRegularExpression patternsAtEnd(QStringLiteral("\\(([^()]*)\\)\\s*$"));
     const QRegularExpressionMatch match = patternsAtEnd.match(filter);
@@ -31,8 +29,6 @@ QString dialogFilter(const QString& filter)
     // With the dialog's details hidden, only the text before this last group shows.
     return filter + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
 }
-
-} // namespace
 
 void QtPlatformServices::showMessage(const QString& text, const QString& title, MessageIcon icon)
 {

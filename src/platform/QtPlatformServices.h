@@ -19,6 +19,10 @@ public:
     bool endRequested() const override { return m_endRequested; }
     QString chooseOpenFile(const OpenFileRequest& request) override;
 
+    // The name filter given to the file dialog for a "Description (patterns)" entry: shows the
+    // description as written, filters by patterns that suit this system.
+    static QString dialogFilter(const QString& filter);
+
 private:
     QWidget* m_parent = nullptr;
     bool m_endRequested = false;
