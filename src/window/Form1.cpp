@@ -158,6 +158,11 @@ void Form1::createControls()
     m_frame1 = new QGroupBox(QStringLiteral("2 - Settings"), form);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
     m_frame1->setGeometry(152, 656, 385, 57);
+    // The caption sits on the border line, so the frame's box starts near its top edge and
+    // holds the separators whole.
+    m_frame1->setStyleSheet(QStringLiteral(
+        "QGroupBox#Frame1 { border: 1px solid palette(mid); border-radius: 3px; margin-top: 6px; }"
+        "QGroupBox#Frame1::title { subcontrol-origin: margin; left: 8px; padding: 0 2px; }"));
     addLabel(m_frame1, "Label1_0", QStringLiteral("Lines Thick:"), QRect(16, 24, 73, 17));
     addLabel(m_frame1, "Label2_0", QStringLiteral("Scale:  1 Pixel is"), QRect(144, 24, 105, 17));
     addLabel(m_frame1, "Label2_2", QStringLiteral("Mils"), QRect(256, 24, 33, 17));
@@ -223,6 +228,10 @@ void Form1::useFittingFont()
             break;
     }
     m_surface->setFont(font);
+    // The frame's style sheet would otherwise give it and its children the default font.
+    m_frame1->setFont(font);
+    for (QWidget* child : m_frame1->findChildren<QWidget*>())
+        child->setFont(font);
 }
 
 int Form1::ScaleWidth() const
