@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -300,16 +301,21 @@ void Form1::Command2_Click()
     if (path.isEmpty())
         return; // cancelled: nothing changes
 
+    // Large pictures take a while to read.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const LoadedPicture loaded = PictureLoader::load(path);
     if (!loaded.ok()) {
+        QGuiApplication::restoreOverrideCursor();
         // The previous picture, file name, caption and layout stay as they were.
         m_platform.showMessage(loaded.error, ConversionRun::messageTitle(), MessageIcon::Critical);
         return;
     }
 
+    const Raster raster = Raster::fromImage(loaded.image);
+    QGuiApplication::restoreOverrideCursor();
+
     m_bigPicture = false;
     m_fileName = path;
-    const Raster raster = Raster::fromImage(loaded.image);
     m_picture1->setPicture(raster);
     m_picture1->resize(raster.width(), raster.height());
     // Strict comparisons: a picture exactly as large as the room is not cut.

@@ -174,6 +174,7 @@ void TestForm1Picture::fitRules()
     choose(path);
 
     QVERIFY(m_platform->messages.isEmpty());
+    QVERIFY(!QGuiApplication::overrideCursor());
     QCOMPARE(m_form->windowTitle(), "KELVIQ converter - " + path);
     QCOMPARE(m_form->FileName(), path);
     QCOMPARE(picture1()->geometry(), QRect(QPoint(8, 8), area));
@@ -246,6 +247,7 @@ void TestForm1Picture::badPictureFileIsReported()
     QCOMPARE(m_platform->messages.size(), 1);
     const RecordingPlatform::Message message = m_platform->messages.first();
     QCOMPARE(message.icon, MessageIcon::Critical);
+    QVERIFY(!QGuiApplication::overrideCursor()); // the wait cursor is gone again
     QCOMPARE(message.title, QString("KELVIQ"));
     QVERIFY2(message.text.contains(bad), qPrintable(message.text));
     QVERIFY(message.text.size() > bad.size() + 10); // and says why
