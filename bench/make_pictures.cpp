@@ -3,7 +3,7 @@
 //
 //   make_pictures KIND SIZE BITS FILE
 //     KIND  logo | noise | stripes | solid
-//     SIZE  width and height in pixels
+//     SIZE  width and height in pixels: N for a square, WxH otherwise
 //     BITS  24, 8 (palette) or 1 (palette)
 
 #include <cmath>
@@ -30,12 +30,12 @@ std::uint32_t hash(std::uint32_t v)
 
 // A made-up company logo, drawn in a unit square: a ring, a bar, a diamond and three lines of
 // blocky lettering. Scales with the picture, so a bigger picture has longer runs.
-void logoRow(int y, int size, Row& row)
+void logoRow(int y, int width, int height, Row& row)
 {
-    const double v = (y + 0.5) / size;
+    const double v = (y + 0.5) / height;
     const double cell = 1.0 / 220; // one block of a letter
-    for (int x = 0; x < size; ++x) {
-        const double u = (x + 0.5) / size;
+    for (int x = 0; x < width; ++x) {
+        const double u = (x + 0.5) / width;
         bool black = false;
         const double dx = u - 0.28;
         const double dy = v - 0.3;
@@ -88,9 +88,13 @@ int main(int argc, char** argv)
     if (argc != 5)
         return usage();
     const std::string kind = argv[1];
-    const int size = std::atoi(argv[2]);
+    int width = 0;
+    int height = 0;
+    if (std::sscanf(argv[2], "%dx%d", &width, &height) == 1)
+        height = width;
     const int bits = std::atoi(argv[3]);
-    if (size <= 0 || size > 40000 || (bits != 24 && bits != 8 && bits != 1))
+    if (width <= 0 || height <= 0 || width > 40000 || height > 40000 ||
+        (bits != 24 && bits != 8 && bits != 1))
         return usage();
     if (kind != "logo" && kind != "noise" && kind != "stripes" && kind != "solid")
         return usage();
@@ -100,18 +104,18 @@ int main(int argc, char** argv)
         std::perror(argv[4]);
         return 1;
     }
-    const std::uint32_t stride = ((static_cast<std::uint32_t>(size) * bits + 31) / 32) * 4;
+    const std::uint32_t stride = ((static_cast<std::uint32_t>(width) * bits + 31) / 32) * 4;
     const std::uint32_t colors = bits == 24 ? 0 : (1u << bits);
     const std::uint32_t offset = 14 + 40 + colors * 4;
     const std::uint64_t fileSize =
-        offset + std::uint64_t(stride) * static_cast<std::uint64_t>(size);
+        offset + std::uint64_t(stride) * static_cast<std::uint64_t>(height);
     std::fputs("BM", f);
     put32(f, fileSize > 0xffffffffu ? 0 : static_cast<std::uint32_t>(fileSize));
     put32(f, 0);
     put32(f, offset);
     put32(f, 40);
-    put32(f, static_cast<std::uint32_t>(size));
-    put32(f, static_cast<std::uint32_t>(size)); // bottom-up, as most BMP files are
+    put32(f, static_cast<std::uint32_t>(width));
+    put32(f, static_cast<std::uint32_t>(height)); // bottom-up, as most BMP files are
     put16(f, 1);
     put16(f, static_cast<std::uint16_t>(bits));
     put32(f, 0); // uncompressed
@@ -128,15 +132,15 @@ int main(int argc, char** argv)
     }
     const std::uint8_t whiteIndex = bits == 1 ? 1 : 255;
 
-    Row pixels(static_cast<std::size_t>(size));
+    Row pixels(static_cast<std::size_t>(width));
     std::vector<std::uint8_t> line(stride);
     std::uint64_t black = 0;
-    for (int fileRow = 0; fileRow < size; ++fileRow) {
-        const int y = size - 1 - fileRow;
+    for (int fileRow = 0; fileRow < height; ++fileRow) {
+        const int y = height - 1 - fileRow;
         if (kind == "logo") {
-            logoRow(y, size, pixels);
+            logoRow(y, width, height, pixels);
         } else {
-            for (int x = 0; x < size; ++x) {
+            for (int x = 0; x < width; ++x) {
                 bool b = true;
                 if (kind == "noise")
                     b = hash(static_cast<std::uint32_t>(y) * 40009u +
@@ -148,7 +152,7 @@ int main(int argc, char** argv)
             }
         }
         std::memset(line.data(), 0, line.size());
-        for (int x = 0; x < size; ++x) {
+        for (int x = 0; x < width; ++x) {
             const bool b = pixels[static_cast<std::size_t>(x)] != 0;
             black += b;
             if (bits == 24) {
@@ -166,7 +170,7 @@ int main(int argc, char** argv)
         std::perror(argv[4]);
         return 1;
     }
-    std::printf("%s: %s %dx%d %d-bit, %.1f%% black\n", argv[4], kind.c_str(), size, size, bits,
-                100.0 * static_cast<double>(black) / (double(size) * size));
+    std::printf("%s: %s %dx%d %d-bit, %.1f%% black\n", argv[4], kind.c_str(), width, height, bits,
+                100.0 * static_cast<double>(black) / (double(width) * height));
     return 0;
 }

@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Times kelviq-convert and the window's run on generated pictures, next to potrace on the same
+# files and dd writing as many bytes as each plot file; prints the results as a table.
+#   bench/run.sh BUILD   (BUILD itself when it is a Release build, else BUILD-release)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="${1:-build}"
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+if ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$build/CMakeCache.txt" 2>/dev/null; then
+    build="$build-release"
+fi
+
+make -C "$root" --no-print-directory deps EXTRA_PACKAGES="potrace time" >&2
+make -C "$root" --no-print-directory build BUILD="$build" BUILD_TYPE=Release >/dev/null
+convert="$build/src/cli/kelviq-convert"
+window="$build/bench/kelviq-bench-window"
+pictures="$build/bench/kelviq-bench-pictures"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kelviq-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+# Runs "$@" $runs times; sets wall (median seconds) and rss (largest peak, MB).
+measure() {
+    local runs=$1
+    shift
+    local times=() peak=0 start end i
+    for ((i = 0; i < runs; i++)); do
+        start=$(date +%s%N)
+        /usr/bin/time -f %M -o "$work/rss" "$@" >"$work/stdout" 2>"$work/stderr" || {
+            echo "failed: $*" >&2
+            cat "$work/stderr" >&2
+            exit 1
+        }
+        end=$(date +%s%N)
+        times+=("$(((end - start) / 1000))")
+        local kb
+        kb=$(tail -n 1 "$work/rss")
+        ((kb > peak)) && peak=$kb
+    done
+    wall=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]/1e6}')
+    rss=$(awk -v k="$peak" 'BEGIN {printf "%.0f", k/1024}')
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.1f", a/b}'; }
+
+echo "Making pictures in $work ..." >&2
+declare -a names=()
+make_picture() { # name kind size bits
+    "$pictures" "$2" "$3" "$4" "$work/$1.bmp" >&2
+    names+=("$1")
+}
+make_picture logo-4000-24 logo 4000 24
+make_picture logo-4000-8 logo 4000 8
+make_picture logo-4000-1 logo 4000 1
+make_picture logo-12000-24 logo 12000 24
+make_picture logo-12000-8 logo 12000 8
+make_picture logo-12000-1 logo 12000 1
+make_picture noise-4000-24 noise 4000 24
+make_picture stripes-4000-24 stripes 4000 24
+make_picture solid-8000-24 solid 8000 24
+make_picture logo-2000x1000-24 logo 2000x1000 24
+
+sync # the pictures' writing must not overlap the timings
+
+cpu=$(awk -F': ' '/model name/ {print $2; exit}' /proc/cpuinfo)
+mem=$(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo)
+echo
+echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $cpu, $(nproc) cores, $mem, $(. /etc/os-release && echo "$PRETTY_NAME")"
+echo "Load average before timing: $(cut -d' ' -f1-3 /proc/loadavg)."
+echo "Medians of 5 runs (3 for pictures of 8000² and more); peak memory is the largest RSS."
+echo "potrace: potrace -b svg on the same BMP. dd: dd bs=1M conv=fdatasync of as many bytes as the"
+echo "plot file (the converter's save syncs the file too)."
+echo
+echo "| picture | BMP MB | convert s | Mpx/s | plot MB | plot MB/s | peak MB | potrace s | potrace MB | potrace ÷ convert | dd s | convert ÷ dd |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+declare -A convertWall
+wholes=()
+for name in "${names[@]}"; do
+    bmp="$work/$name.bmp"
+    read -r w h < <(head -c 26 "$bmp" | od -An -tu4 -j18 -w8)
+    pixels=$((w * h))
+    runs=5
+    ((pixels >= 64000000)) && runs=3
+    measure "$runs" "$convert" --output "$work/out.plt" "$bmp"
+    cw=$wall
+    crss=$rss
+    convertWall[$name]=$cw
+    bytes=$(stat -c %s "$work/out.plt")
+    # potrace on noise and stripes is slow; once is enough there.
+    pruns=$runs
+    case "$name" in noise-* | stripes-*) pruns=1 ;; esac
+    measure "$pruns" potrace -b svg -o "$work/out.svg" "$bmp"
+    pw=$wall
+    prss=$rss
+    rm -f "$work/out.svg"
+    sync
+    measure "$runs" dd if=/dev/zero of="$work/dd.out" bs=1M count="$bytes" iflag=count_bytes conv=fdatasync
+    dw=$wall
+    rm -f "$work/dd.out" "$work/out.plt"
+    awk -v n="$name" -v bmp="$(stat -c %s "$bmp")" -v cw="$cw" -v px="$pixels" -v b="$bytes" \
+        -v crss="$crss" -v pw="$pw" -v prss="$prss" -v dw="$dw" 'BEGIN {
+        printf "| %s | %.0f | %.3f | %.0f | %.1f | %.0f | %d | %.3f | %d | %.1f | %.3f | %.1f |\n",
+            n, bmp/1e6, cw, px/1e6/cw, b/1e6, b/1e6/cw, crss, pw, prss, pw/cw, dw, cw/dw }'
+done
+
+echo
+echo "The window (Form1 under QT_QPA_PLATFORM=offscreen): \"1 - Select BMP file\", then \"3 - Make out.plt\"."
+echo "run s is the make step alone; whole s and peak MB are for the process (start, load, paint, run)."
+echo
+echo "| picture | window run s | convert s | run ÷ convert | whole s | peak MB |"
+echo "|---|---:|---:|---:|---:|---:|"
+for name in logo-4000-24 logo-4000-8 logo-4000-1 noise-4000-24 stripes-4000-24 logo-2000x1000-24; do
+    cp "$work/$name.bmp" "$work/window.bmp"
+    runTimes=()
+    for ((j = 0; j < 5; j++)); do
+        measure 1 env QT_QPA_PLATFORM=offscreen "$window" "$work/window.bmp"
+        runTimes+=("$(awk '{print $2}' "$work/stdout")")
+        wholes+=("$wall")
+    done
+    run=$(printf '%s\n' "${runTimes[@]}" | sort -n | sed -n 3p)
+    whole=$(printf '%s\n' "${wholes[@]}" | sort -n | sed -n 3p)
+    wholes=()
+    awk -v n="$name" -v r="$run" -v c="${convertWall[$name]}" -v w="$whole" -v m="$rss" 'BEGIN {
+        printf "| %s | %.3f | %.3f | %.2f | %.3f | %d |\n", n, r, c, r/c, w, m }'
+    rm -f "$work/out.plt" "$work/window.bmp"
+done
