@@ -3,7 +3,36 @@
 #include <bit>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace kelviq {
+
+namespace {
+
+// The first column from x on whose pixel matches wanted or not, opposite to matching; width
+// when there is none. Compares four pixels at a time where the processor can.
+int skipRgb(const QRgb* pixels, int x, int width, QRgb wanted, bool matching)
+{
+#ifdef __SSE2__
+    const __m128i colorBits = _mm_set1_epi32(0x00ffffff);
+    const __m128i target = _mm_set1_epi32(static_cast<int>(wanted));
+    const int stop = matching ? 0xf : 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
+        const __m128i equal = _mm_cmpeq_epi32(_mm_and_si128(four, colorBits), target);
+        const int mask = _mm_movemask_ps(_mm_castsi128_ps(equal));
+        if (mask != stop)
+            return x + std::countr_zero(static_cast<unsigned>(matching ? ~mask : mask));
+    }
+#endif
+    while (x < width && ((pixels[x] & 0x00ffffffu) == wanted) == matching)
+        ++x;
+    return x;
+}
+
+} // namespace
 
 RunFinder::RunFinder(const Raster& raster, ColorValue target) : m_raster(raster), m_target(target)
 {
@@ -61,13 +90,11 @@ void RunFinder::findRuns(int y, std::vector<Run>& runs) const
             return; // no pixel can have it
         int x = 0;
         while (x < width) {
-            while (x < width && (pixels[x] & 0x00ffffffu) != wanted)
-                ++x;
+            x = skipRgb(pixels, x, width, wanted, false);
             if (x == width)
                 break;
             const int begin = x;
-            while (x < width && (pixels[x] & 0x00ffffffu) == wanted)
-                ++x;
+            x = skipRgb(pixels, x, width, wanted, true);
             runs.push_back({begin, x});
         }
         return;
