@@ -14,7 +14,7 @@ SANITIZE_FLAGS := -DKELVIQ_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps configure build run test bench fuzz format clean
+.PHONY: all deps configure build run test bench fuzz memcheck format clean
 
 all: build
 
@@ -51,6 +51,12 @@ clean:
 bench: build
 	@./bench/run.sh $(BUILD)
 
-# Fuzzing for FUZZ_SECONDS (default 60) per target; needs clang.
-fuzz:
+# Fuzzing for FUZZ_SECONDS (default 60) per target, with Debian's clang and libFuzzer.
+fuzz: EXTRA_PACKAGES += clang-14 libclang-rt-14-dev
+fuzz: deps
 	@./fuzz/run.sh $${FUZZ_SECONDS:-60}
+
+# Valgrind's memcheck on the converter over every picture of the BMP Suite.
+memcheck: EXTRA_PACKAGES += valgrind
+memcheck: build
+	@./tests/memcheck_corpus.sh $(BUILD)

@@ -9,7 +9,7 @@ seconds=${1:-60}
 targets=${*:-"fuzz_picture fuzz_number"}
 build=${FUZZ_BUILD:-build-fuzz}
 
-CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVIQ_FUZZ=ON \
+CXX=${FUZZ_CXX:-clang++-14} cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVIQ_FUZZ=ON \
     -DKELVIQ_SANITIZE=ON >/dev/null
 cmake --build "$build" --target $targets
 
