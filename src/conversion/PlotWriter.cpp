@@ -3,17 +3,22 @@
 #include "NumberText.h"
 
 #include <QIODevice>
+#include <algorithm>
+#include <cstring>
 
 namespace kelviq {
 
 namespace {
 // Large enough that the per-write cost vanishes, small enough to stay out of the memory budget.
 constexpr std::size_t BufferSize = 1 << 20;
+// Most one call adds: a width line and two numbers, with their blanks and line ends.
+constexpr std::size_t MostPerCall = 64 + 2 * MaxNumberTextLength + 16;
+static_assert(MostPerCall >= 64 + 1 + 2 * MaxNumberTextLength);
 } // namespace
 
-PlotWriter::PlotWriter(QIODevice* device) : m_device(device)
+PlotWriter::PlotWriter(QIODevice* device)
+    : m_device(device), m_buffer(new char[BufferSize + MostPerCall])
 {
-    m_buffer.reserve(BufferSize + 256);
     setLineWidth(1000.0);
 }
 
@@ -46,52 +51,71 @@ const std::string& PlotWriter::headerText()
 void PlotWriter::setLineWidth(double plotUnits)
 {
     // The record's first two lines only change with the width, so they are prepared once.
-    char number[MaxNumberTextLength];
-    m_widthLine = "259\r\n";
-    m_widthLine.append(number, formatNumber(number, plotUnits));
-    m_widthLine.append(" 2\r\n");
+    char* out = m_widthLine.data();
+    std::memcpy(out, "259\r\n", 5);
+    out = formatNumber(out + 5, plotUnits);
+    std::memcpy(out, " 2\r\n", 4);
+    m_widthLineLength = static_cast<std::size_t>(out + 4 - m_widthLine.data());
 }
 
 bool PlotWriter::WriteHeader()
 {
     const std::string& header = headerText();
-    append(header.data(), header.size());
+    for (std::size_t done = 0; done < header.size(); done += MostPerCall) {
+        const std::size_t length = std::min(MostPerCall, header.size() - done);
+        std::memcpy(reserve(length), header.data() + done, length);
+        m_used += length;
+    }
     return flushIfFull();
 }
 
+// The records are formed in place in the buffer: the widest of them is the plot file's
+// whole work when a picture has many short runs.
 bool PlotWriter::StartSegment(double x, double y)
 {
-    append(m_widthLine.data(), m_widthLine.size());
-    appendNumber(x);
-    m_buffer.push_back(' ');
-    appendNumber(y);
+    char* out = reserve(MostPerCall);
+    std::memcpy(out, m_widthLine.data(), m_widthLine.size());
+    out = formatNumber(out + m_widthLineLength, x);
+    *out++ = ' ';
+    out = writeY(out, y);
+    m_used = static_cast<std::size_t>(out - m_buffer.get());
     return !m_failed;
 }
 
 bool PlotWriter::EndSegment(double x, double y)
 {
-    m_buffer.push_back(' ');
-    appendNumber(x);
-    m_buffer.push_back(' ');
-    appendNumber(y);
-    m_buffer.append("\r\n", 2);
+    char* out = reserve(MostPerCall);
+    *out++ = ' ';
+    out = formatNumber(out, x);
+    *out++ = ' ';
+    out = writeY(out, y);
+    *out++ = '\r';
+    *out++ = '\n';
+    m_used = static_cast<std::size_t>(out - m_buffer.get());
     return flushIfFull();
 }
 
-void PlotWriter::append(const char* text, std::size_t length)
+char* PlotWriter::writeY(char* out, double y)
 {
-    m_buffer.append(text, length);
+    if (y != m_lastY) {
+        m_lastY = y;
+        m_lastYLength =
+            static_cast<std::size_t>(formatNumber(m_lastYText.data(), y) - m_lastYText.data());
+    }
+    std::memcpy(out, m_lastYText.data(), m_lastYText.size());
+    return out + m_lastYLength;
 }
 
-void PlotWriter::appendNumber(double v)
+char* PlotWriter::reserve(std::size_t length)
 {
-    char number[MaxNumberTextLength];
-    m_buffer.append(number, formatNumber(number, v));
+    if (m_used + length > BufferSize + MostPerCall)
+        flush();
+    return m_buffer.get() + m_used;
 }
 
 bool PlotWriter::flushIfFull()
 {
-    if (m_buffer.size() >= BufferSize)
+    if (m_used >= BufferSize)
         return flush();
     return !m_failed;
 }
@@ -99,11 +123,11 @@ bool PlotWriter::flushIfFull()
 bool PlotWriter::flush()
 {
     if (m_failed) {
-        m_buffer.clear();
+        m_used = 0;
         return false;
     }
-    const char* data = m_buffer.data();
-    qint64 left = static_cast<qint64>(m_buffer.size());
+    const char* data = m_buffer.get();
+    qint64 left = static_cast<qint64>(m_used);
     while (left > 0) {
         const qint64 n = m_device->write(data, left);
         if (n <= 0) {
@@ -117,7 +141,7 @@ bool PlotWriter::flush()
         left -= n;
         m_written += n;
     }
-    m_buffer.clear();
+    m_used = 0;
     return !m_failed;
 }
 

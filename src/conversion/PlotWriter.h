@@ -1,6 +1,10 @@
 #pragma once
 
+#include "NumberText.h"
+
 #include <QString>
+#include <array>
+#include <memory>
 #include <string>
 
 class QIODevice;
@@ -35,16 +39,24 @@ public:
 
     bool failed() const { return m_failed; }
     QString errorString() const { return m_error; }
-    qint64 bytesWritten() const { return m_written + static_cast<qint64>(m_buffer.size()); }
+    qint64 bytesWritten() const { return m_written + static_cast<qint64>(m_used); }
 
 private:
-    void append(const char* text, std::size_t length);
-    void appendNumber(double v);
+    // Room for what one call adds at most, flushing first when the buffer is full.
+    char* reserve(std::size_t length);
     bool flushIfFull();
 
     QIODevice* m_device;
-    std::string m_buffer;
-    std::string m_widthLine;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_used = 0;
+    // "259", the width line and their line ends, padded so that it is copied in one move.
+    std::array<char, 64> m_widthLine{};
+    std::size_t m_widthLineLength = 0;
+    // Every segment of a row has the same y: its text is made once.
+    char* writeY(char* out, double y);
+    double m_lastY = 0.0;
+    std::array<char, MaxNumberTextLength> m_lastYText{'0'};
+    std::size_t m_lastYLength = 1;
     qint64 m_written = 0;
     bool m_failed = false;
     QString m_error;

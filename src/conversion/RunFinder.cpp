@@ -13,8 +13,12 @@ namespace {
 
 // The first column from x on whose pixel matches wanted or not, opposite to matching; width
 // when there is none. Compares four pixels at a time where the processor can.
-int skipRgb(const QRgb* pixels, int x, int width, QRgb wanted, bool matching)
+[[gnu::always_inline]] inline int skipRgb(const QRgb* pixels, int x, int width, QRgb wanted,
+                                          bool matching)
 {
+    // Short runs are common: settle the first pixel before setting up the wide compare.
+    if (x < width && ((pixels[x] & 0x00ffffffu) == wanted) != matching)
+        return x;
 #ifdef __SSE2__
     const __m128i colorBits = _mm_set1_epi32(0x00ffffff);
     const __m128i target = _mm_set1_epi32(static_cast<int>(wanted));
