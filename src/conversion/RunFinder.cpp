@@ -36,13 +36,43 @@ namespace {
     return x;
 }
 
+// The same for palette pictures with one index of the target colour, sixteen pixels at a time.
+[[gnu::always_inline]] inline int skipIndex(const uchar* pixels, int x, int width, uchar wanted,
+                                            bool matching)
+{
+    if (x < width && (pixels[x] == wanted) != matching)
+        return x;
+#ifdef __SSE2__
+    const __m128i target = _mm_set1_epi8(static_cast<char>(wanted));
+    const int stop = matching ? 0xffff : 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, target));
+        if (mask != stop)
+            return x + std::countr_zero(static_cast<unsigned>(matching ? ~mask : mask));
+    }
+#endif
+    while (x < width && (pixels[x] == wanted) == matching)
+        ++x;
+    return x;
+}
+
 } // namespace
 
 RunFinder::RunFinder(const Raster& raster, ColorValue target) : m_raster(raster), m_target(target)
 {
     if (raster.layout() == Raster::Layout::Bits || raster.layout() == Raster::Layout::Indexed) {
-        for (int i = 0; i < 256; ++i)
-            m_matches[static_cast<std::size_t>(i)] = raster.paletteColor(i) == target;
+        int count = 0;
+        for (int i = 0; i < 256; ++i) {
+            const bool match = raster.paletteColor(i) == target;
+            m_matches[static_cast<std::size_t>(i)] = match;
+            if (match) {
+                m_onlyIndex = i;
+                ++count;
+            }
+        }
+        if (count != 1)
+            m_onlyIndex = -1;
     }
 }
 
@@ -75,6 +105,18 @@ void RunFinder::findRuns(int y, std::vector<Run>& runs) const
         return;
     case Raster::Layout::Indexed: {
         int x = 0;
+        if (m_onlyIndex >= 0) {
+            const auto index = static_cast<uchar>(m_onlyIndex);
+            while (x < width) {
+                x = skipIndex(line, x, width, index, false);
+                if (x == width)
+                    break;
+                const int begin = x;
+                x = skipIndex(line, x, width, index, true);
+                runs.push_back({begin, x});
+            }
+            return;
+        }
         while (x < width) {
             while (x < width && !m_matches[line[x]])
                 ++x;

@@ -34,6 +34,8 @@ private:
     const Raster& m_raster;
     ColorValue m_target;
     std::array<bool, 256> m_matches{};
+    // The one palette index with the target colour, or -1 when there are none or several.
+    int m_onlyIndex = -1;
 };
 
 } // namespace kelviq
