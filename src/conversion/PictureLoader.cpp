@@ -1,6 +1,7 @@
 #include "PictureLoader.h"
 
 #include "BmpFile.h"
+#include "FormatCheck.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -99,9 +100,15 @@ LoadedPicture PictureLoader::loadFromData(const QByteArray& data, const QString&
         if (const auto tooLarge = sizeProblem(claimed.width(), std::abs(claimed.height())))
             return {{}, failure(name, *tooLarge)};
     }
+    if (!bmp) {
+        const QString problem = FormatCheck::problem(bytes, reader.format());
+        if (!problem.isEmpty())
+            return {{}, failure(name, problem)};
+    }
     QImage image = reader.read();
     if (image.isNull()) {
-        QString reason = reader.errorString();
+        // Qt's own reasons ("Unable to read image data") do not tell a user what is wrong.
+        QString reason = QStringLiteral("the file is damaged or truncated");
         if (reader.error() == QImageReader::UnsupportedFormatError)
             reason = QStringLiteral("not a picture format this program can read");
         else if (bmp)

@@ -129,6 +129,8 @@ private slots:
     void absurdSizesAreRefusedAtOnce();
     void cutFilesAreTruncated_data();
     void cutFilesAreTruncated();
+    void otherFormatsCut_data();
+    void otherFormatsCut();
     void runLengthData_data();
     void runLengthData();
     void filesThatAreNoPicture_data();
@@ -208,6 +210,51 @@ void TestPictureLoader::cutFilesAreTruncated()
     QVERIFY2(loaded.error.startsWith(QStringLiteral("Cannot read the picture cut.bmp: the file is "
                                                     "truncated")),
              qPrintable(loaded.error));
+}
+
+QByteArray saved(const QImage& image, const char* format)
+{
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return data;
+}
+
+void TestPictureLoader::otherFormatsCut_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("reason"); // empty: loads
+    const QImage picture = palettePicture(41, 23).convertToFormat(QImage::Format_RGB32);
+    const QImage mono = picture.convertToFormat(QImage::Format_Mono);
+    const QString truncated = "the file is truncated: it ends before the whole picture is there";
+    const QString damaged = "the file is damaged or truncated";
+    for (const char* format : {"PNG", "JPEG", "XBM", "PPM", "XPM", "ICO"}) {
+        const QByteArray whole = saved(QByteArrayView(format) == "XBM" ? mono : picture, format);
+        QVERIFY(!whole.isEmpty());
+        QTest::addRow("%s whole", format) << whole << QString();
+        // Qt's readers take a cut JPEG (grey rows) or XBM (undefined rows) for a whole one.
+        const bool jpeg = QByteArrayView(format) == "JPEG";
+        const bool needsCheck = jpeg || QByteArrayView(format) == "XBM";
+        const qsizetype cut =
+            jpeg ? whole.lastIndexOf(QByteArrayView("\xff\xda", 2)) + 40 : whole.size() * 9 / 10;
+        QTest::addRow("%s cut", format) << whole.left(cut) << (needsCheck ? truncated : damaged);
+    }
+    QByteArray trailing = saved(picture, "JPEG") + QByteArray(100, '\0');
+    QTest::newRow("JPEG with bytes after its end") << trailing << QString();
+}
+
+void TestPictureLoader::otherFormatsCut()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, reason);
+    const LoadedPicture loaded = PictureLoader::loadFromData(data, QStringLiteral("p"));
+    if (reason.isEmpty()) {
+        QVERIFY2(loaded.ok(), qPrintable(loaded.error));
+        QCOMPARE(loaded.image.size(), QSize(41, 23));
+        return;
+    }
+    QCOMPARE(loaded.error, "Cannot read the picture p: " + reason);
 }
 
 void TestPictureLoader::runLengthData_data()
