@@ -3,6 +3,7 @@
 // the slow reference reading), and write the plot into memory. The plot must then read back as
 // the header followed by exactly one well-formed record per run.
 #include "BmpFile.h"
+#include "BmpRowSource.h"
 #include "NumberText.h"
 #include "PictureLoader.h"
 #include "PlotWriter.h"
@@ -11,10 +12,12 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QFile>
 #include <QImageReader>
 #include <QList>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 using namespace kelviq;
 
@@ -43,6 +46,32 @@ bool claimsTooMuch(const QByteArray& data)
     QImageReader reader(&buffer);
     const QSize size = reader.size();
     return size.isValid() && qint64(size.width()) * std::abs(size.height()) > MaxPixels;
+}
+
+// The converter reads plain bitmap files row by row straight from the file; whatever it takes
+// must show exactly the pixels the loader makes of the same bytes.
+void checkRowReading(const QByteArray& data, const LoadedPicture& loaded)
+{
+    static const QString path = QStringLiteral("/dev/shm/kelviq-fuzz-%1.bmp").arg(getpid());
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+            return;
+    }
+    const Raster streamed = Raster::fromRows(BmpRowSource::open(path));
+    if (streamed.isNull())
+        return;
+    if (!loaded.ok())
+        fail("row reading takes a file the loader refuses");
+    const Raster raster = Raster::fromImage(loaded.image);
+    if (streamed.width() != raster.width() || streamed.height() != raster.height())
+        fail("row reading gives another size");
+    for (int y = 0; y < raster.height(); ++y)
+        for (int x = 0; x < raster.width(); ++x)
+            if (streamed.point(x, y) != raster.point(x, y))
+                fail("row reading gives other pixels");
+    if (!streamed.readError().isEmpty())
+        fail("row reading failed on a whole file");
 }
 
 void checkPlot(const QByteArray& plot, qint64 runs)
@@ -84,6 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (claimsTooMuch(bytes))
         return -1;
     const LoadedPicture loaded = PictureLoader::loadFromData(bytes, QStringLiteral("input"));
+    if (BmpFile::looksLikeBmp(bytes))
+        checkRowReading(bytes, loaded);
     if (!loaded.ok()) {
         if (!loaded.error.startsWith(QStringLiteral("Cannot read the picture input: ")))
             fail("message does not name the file");
