@@ -1,6 +1,9 @@
 #include "BmpRowSource.h"
+#include "ConversionFrontEnd.h"
+#include "ConversionRun.h"
 #include "PictureLoader.h"
 #include "Raster.h"
+#include "RecordingPlatform.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -103,6 +106,7 @@ private slots:
     void otherFilesAreLeftToTheLoader_data();
     void otherFilesAreLeftToTheLoader();
     void fileCutShortWhileReadingIsReported();
+    void runOnAFileCutShortKeepsThePreviousPlot();
 };
 
 void TestBmpRowSource::everyCorpusFileReadsAsTheLoaderReadsIt()
@@ -230,6 +234,50 @@ void TestBmpRowSource::fileCutShortWhileReadingIsReported()
     QCOMPARE(raster.point(999, 1999), 0);
     QVERIFY2(raster.readError().contains(QLatin1String("cut short")),
              qPrintable(raster.readError()));
+}
+
+// Shrinks the picture's file while the run processes events, as another program might.
+void TestBmpRowSource::runOnAFileCutShortKeepsThePreviousPlot()
+{
+    struct FileFrontEnd : ConversionFrontEnd
+    {
+        QString path;
+        Raster raster;
+        QString fileName() const override { return path; }
+        Raster picture() const override { return raster; }
+        ColorValue targetColor() const override { return 0; }
+        QString scaleText() const override { return QStringLiteral("2"); }
+        QString thicknessText() const override { return QStringLiteral("10"); }
+        void setMakeButtonVisible(bool) override {}
+        void setBusyPictureVisible(int, bool) override {}
+    };
+    QTemporaryDir dir;
+    std::mt19937 random(11);
+    FileFrontEnd frontEnd;
+    frontEnd.path = dir.filePath(QStringLiteral("p.bmp"));
+    QVERIFY(randomPicture(random, QImage::Format_RGB32, 1000, 2000).save(frontEnd.path, "BMP"));
+    frontEnd.raster = Raster::fromRows(BmpRowSource::open(frontEnd.path));
+    QVERIFY(!frontEnd.raster.isNull());
+    const QString plot = dir.filePath(QStringLiteral("out.plt"));
+    writeFile(plot, "old plot");
+
+    RecordingPlatform platform;
+    platform.setOnProcessEvents([&](int call) {
+        if (call == 10)
+            QVERIFY(QFile::resize(frontEnd.path, 1000));
+    });
+    ConversionRun run(frontEnd, platform);
+    run.setOutputPath(plot);
+    const RunResult result = run.Command1_Click();
+    QCOMPARE(result.outcome, RunOutcome::WriteFailed);
+    QCOMPARE(platform.messages.size(), 1);
+    QVERIFY2(platform.messages[0].text.startsWith("Cannot read the picture " + frontEnd.path),
+             qPrintable(platform.messages[0].text));
+    QCOMPARE(platform.beeps, 0);
+    QFile old(plot);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old plot"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"out.plt", "p.bmp"}));
 }
 
 QTEST_GUILESS_MAIN(TestBmpRowSource)
