@@ -53,6 +53,14 @@ Raster Raster::fromImage(const QImage& image)
         }
         break;
     }
+    case QImage::Format_Grayscale8: {
+        // A grey picture stays a byte a pixel: the grey level read as an index into greys.
+        raster.m_image = image;
+        raster.m_layout = Layout::Indexed;
+        for (int i = 0; i < 256; ++i)
+            raster.m_palette[static_cast<std::size_t>(i)] = colorValueFromRgb(qRgb(i, i, i));
+        break;
+    }
     default: {
         QImage rgb;
         if (image.hasAlphaChannel()) {

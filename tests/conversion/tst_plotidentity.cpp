@@ -116,6 +116,7 @@ void TestPlotIdentity::fastPathsWriteWhatThePlainPathWrites_data()
     QTest::newRow("8-bit palette") << QImage::Format_Indexed8 << false;
     QTest::newRow("32-bit") << QImage::Format_RGB32 << false;
     QTest::newRow("32-bit with alpha") << QImage::Format_ARGB32 << false;
+    QTest::newRow("8-bit grey") << QImage::Format_Grayscale8 << false;
     QTest::newRow("1-bit file, row by row") << QImage::Format_Mono << true;
     QTest::newRow("8-bit file, row by row") << QImage::Format_Indexed8 << true;
     QTest::newRow("24-bit file, row by row") << QImage::Format_RGB32 << true;

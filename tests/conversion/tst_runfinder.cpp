@@ -46,6 +46,7 @@ private slots:
     void undefinedPaletteIndexIsBlack();
     void shortPaletteIsPaddedForShowing();
     void pointOutsideIsNoColor();
+    void greyPictureStaysAByteAPixel();
 };
 
 void TestRunFinder::fastPathsAgreeWithPointByPoint_data()
@@ -58,6 +59,7 @@ void TestRunFinder::fastPathsAgreeWithPointByPoint_data()
     QTest::newRow("32-bit with alpha") << QImage::Format_ARGB32;
     QTest::newRow("24-bit") << QImage::Format_RGB888;
     QTest::newRow("16-bit") << QImage::Format_RGB16;
+    QTest::newRow("8-bit grey") << QImage::Format_Grayscale8;
 }
 
 void TestRunFinder::fastPathsAgreeWithPointByPoint()
@@ -154,6 +156,25 @@ void TestRunFinder::pointOutsideIsNoColor()
     QCOMPARE(raster.point(0, 3), NoColor);
     QCOMPARE(raster.point(-1, 0), NoColor);
     QCOMPARE(Raster().point(0, 0), NoColor);
+}
+
+void TestRunFinder::greyPictureStaysAByteAPixel()
+{
+    QImage grey(256, 2, QImage::Format_Grayscale8);
+    for (int x = 0; x < 256; ++x) {
+        grey.bits()[x] = static_cast<uchar>(x);
+        grey.bits()[grey.bytesPerLine() + x] = static_cast<uchar>(255 - x);
+    }
+    const Raster raster = Raster::fromImage(grey);
+    QCOMPARE(raster.layout(), Raster::Layout::Indexed);
+    QCOMPARE(raster.shownImage().format(), QImage::Format_Grayscale8);
+    const QImage rgb = grey.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 256; ++x)
+            QCOMPARE(raster.point(x, y), colorValueFromRgb(rgb.pixel(x, y)));
+    std::vector<Run> runs;
+    RunFinder(raster, 0x7f7f7f).findRuns(1, runs);
+    QCOMPARE(runs, (std::vector<Run>{{128, 129}}));
 }
 
 QTEST_GUILESS_MAIN(TestRunFinder)
