@@ -107,6 +107,10 @@ Outcome convert(const QString& folder, const QStringList& arguments,
 {
     QProcess process;
     process.setWorkingDirectory(folder);
+    // The system's reasons in their English words, whatever the machine's language.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    process.setProcessEnvironment(environment);
     if (inChild)
         process.setChildProcessModifier(inChild);
     process.start(QStringLiteral(KELVIQ_CONVERT_EXE), arguments);
