@@ -1,9 +1,13 @@
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+using testfiles::readFile;
 
 namespace {
 
@@ -25,12 +29,6 @@ Outcome convert(const QString& folder, const QStringList& arguments)
     outcome.out = process.readAllStandardOutput();
     outcome.err = process.readAllStandardError();
     return outcome;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "ConversionRun.h"
 #include "FakeFrontEnd.h"
 #include "RecordingPlatform.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,28 +13,9 @@
 #include <unistd.h>
 
 using namespace kelviq;
+using namespace testfiles;
 
 namespace {
-
-const QByteArray Header = "-1175000 -1100025 3025000 1899975 12\r\n"
-                          "-190525 -204016 413469 170985\r\n"
-                          "16\r\n"
-                          "2500 1600 600 0 0.000000\r\n"
-                          "3100 2300 800 0 0.000000\r\n"
-                          "5000 3800 1300 0 0.000000\r\n"
-                          "6300 4700 1600 0 0.000000\r\n"
-                          "7500 5600 1900 0 0.000000\r\n"
-                          "8000 6000 2000 0 0.000000\r\n"
-                          "9400 6900 2300 0 0.000000\r\n"
-                          "10000 7500 2500 0 0.000000\r\n"
-                          "12500 9300 3100 0 0.000000\r\n"
-                          "15600 11700 6200 0 0.000000\r\n"
-                          "17500 13100 4400 0 0.000000\r\n"
-                          "18800 14100 4700 0 0.000000\r\n"
-                          "20000 15000 5000 0 0.000000\r\n"
-                          "22500 16700 5600 0 0.000000\r\n"
-                          "25000 18900 6300 0 0.000000\r\n"
-                          "50000 37500 12500 0 0.000000\r\n";
 
 QByteArray g15(double v)
 {
@@ -46,7 +28,7 @@ QByteArray g15(double v)
 // the end test also firing on the last column. Written without any of the program's code.
 QByteArray literalPlot(const QImage& image, QRgb target, double scale, double thickness)
 {
-    QByteArray out = Header;
+    QByteArray out = PlotHeader;
     const int w = image.width();
     const int h = image.height();
     const QByteArray widthLine = g15(thickness * 100) + " 2\r\n";
@@ -65,21 +47,6 @@ QByteArray literalPlot(const QImage& image, QRgb target, double scale, double th
         }
     }
     return out;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll();
-}
-
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(data);
 }
 
 // Runs in a fresh folder, as the window does once the picture's folder is current.
@@ -140,7 +107,7 @@ void TestConversionRun::workedExample()
     QCOMPARE(result.segments, 2);
     QCOMPARE(result.outputPath, ws.path("out.plt"));
     QCOMPARE(readFile(ws.path("out.plt")),
-             Header + "259\r\n1000 2\r\n0 200 400 200\r\n259\r\n1000 2\r\n400 0 400 0\r\n");
+             PlotHeader + "259\r\n1000 2\r\n0 200 400 200\r\n259\r\n1000 2\r\n400 0 400 0\r\n");
     QCOMPARE(platform.beeps, 1);
     QVERIFY(platform.messages.isEmpty());
     QCOMPARE(ws.entries(), QStringList{"out.plt"});
@@ -204,7 +171,7 @@ void TestConversionRun::matchesTheLiteralScan()
 void TestConversionRun::noPictureChosenTouchesNothing()
 {
     Workspace ws;
-    writeFile(ws.path("out.plt"), "old plot");
+    QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
     FakeFrontEnd frontEnd;
     frontEnd.file.clear();
     frontEnd.image = ::workedExample();
@@ -290,7 +257,7 @@ void TestConversionRun::badSettingsAreRefusedBeforeAnything()
     QFETCH(QString, thickness);
     QFETCH(QString, message);
     Workspace ws;
-    writeFile(ws.path("out.plt"), "old plot");
+    QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
     FakeFrontEnd frontEnd;
     frontEnd.image = ::workedExample();
     frontEnd.scale = scale;
@@ -324,10 +291,10 @@ void TestConversionRun::thicknessChangesDuringTheRun()
             frontEnd.thickness = QStringLiteral("");
     });
     QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::Written);
-    QCOMPARE(readFile(ws.path("out.plt")), Header + "259\r\n1000 2\r\n0 600 200 600\r\n"
-                                                    "259\r\n750 2\r\n0 400 200 400\r\n"
-                                                    "259\r\n750 2\r\n0 200 200 200\r\n"
-                                                    "259\r\n750 2\r\n0 0 200 0\r\n");
+    QCOMPARE(readFile(ws.path("out.plt")), PlotHeader + "259\r\n1000 2\r\n0 600 200 600\r\n"
+                                                        "259\r\n750 2\r\n0 400 200 400\r\n"
+                                                        "259\r\n750 2\r\n0 200 200 200\r\n"
+                                                        "259\r\n750 2\r\n0 0 200 0\r\n");
 }
 
 void TestConversionRun::pictureSwappedDuringTheRunIsIgnored()
@@ -345,19 +312,19 @@ void TestConversionRun::pictureSwappedDuringTheRunIsIgnored()
     });
     QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::Written);
     QCOMPARE(readFile(ws.path("out.plt")),
-             Header + "259\r\n1000 2\r\n0 200 400 200\r\n259\r\n1000 2\r\n400 0 400 0\r\n");
+             PlotHeader + "259\r\n1000 2\r\n0 200 400 200\r\n259\r\n1000 2\r\n400 0 400 0\r\n");
 }
 
 void TestConversionRun::existingPlotIsReplacedNotAppended()
 {
     Workspace ws;
-    writeFile(ws.path("out.plt"), QByteArray(100000, 'x'));
+    QVERIFY(writeFile(ws.path("out.plt"), QByteArray(100000, 'x')));
     FakeFrontEnd frontEnd;
     frontEnd.image = ::workedExample();
     RecordingPlatform platform;
     QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::Written);
     QCOMPARE(readFile(ws.path("out.plt")),
-             Header + "259\r\n1000 2\r\n0 200 400 200\r\n259\r\n1000 2\r\n400 0 400 0\r\n");
+             PlotHeader + "259\r\n1000 2\r\n0 200 400 200\r\n259\r\n1000 2\r\n400 0 400 0\r\n");
     QCOMPARE(ws.entries(), QStringList{"out.plt"});
 }
 
@@ -385,7 +352,7 @@ void TestConversionRun::unwritableOutputIsReportedAndRestoresControls()
     if (prepare == "folder")
         QVERIFY(QDir(ws.dir.path()).mkdir("out.plt"));
     if (prepare == "file")
-        writeFile(ws.path("file"), "not a folder");
+        QVERIFY(writeFile(ws.path("file"), "not a folder"));
     const QStringList before = ws.entries();
 
     FakeFrontEnd frontEnd;
@@ -413,7 +380,7 @@ void TestConversionRun::readOnlyFolderKeepsThePreviousPlot()
     if (geteuid() == 0)
         QSKIP("permissions do not bind root");
     Workspace ws;
-    writeFile(ws.path("out.plt"), "old plot");
+    QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
     QFile::setPermissions(ws.dir.path(), QFile::ReadOwner | QFile::ExeOwner);
     FakeFrontEnd frontEnd;
     frontEnd.image = ::workedExample();
@@ -428,7 +395,7 @@ void TestConversionRun::readOnlyFolderKeepsThePreviousPlot()
 void TestConversionRun::endingDuringTheRunKeepsThePreviousPlot()
 {
     Workspace ws;
-    writeFile(ws.path("out.plt"), "old plot");
+    QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
     FakeFrontEnd frontEnd;
     frontEnd.image = QImage(10, 100, QImage::Format_RGB32);
     frontEnd.image.fill(Qt::black);

@@ -4,6 +4,7 @@
 #include "PlotWriter.h"
 #include "RecordingPlatform.h"
 #include "RunFinder.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,8 @@
 #include <random>
 
 using namespace kelviq;
+
+using testfiles::readFile;
 
 namespace {
 
@@ -89,12 +92,6 @@ QImage randomPicture(std::mt19937& random, QImage::Format format, int width, int
         }
     }
     return image;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "PlotWriter.h"
+#include "TestFiles.h"
 
 #include <QBuffer>
 #include <QTest>
@@ -52,25 +53,7 @@ void TestPlotWriter::headerIsTheFixedNineteenLines()
     PlotWriter writer(&buffer);
     QVERIFY(writer.WriteHeader());
     QVERIFY(writer.flush());
-    const QByteArray expected = "-1175000 -1100025 3025000 1899975 12\r\n"
-                                "-190525 -204016 413469 170985\r\n"
-                                "16\r\n"
-                                "2500 1600 600 0 0.000000\r\n"
-                                "3100 2300 800 0 0.000000\r\n"
-                                "5000 3800 1300 0 0.000000\r\n"
-                                "6300 4700 1600 0 0.000000\r\n"
-                                "7500 5600 1900 0 0.000000\r\n"
-                                "8000 6000 2000 0 0.000000\r\n"
-                                "9400 6900 2300 0 0.000000\r\n"
-                                "10000 7500 2500 0 0.000000\r\n"
-                                "12500 9300 3100 0 0.000000\r\n"
-                                "15600 11700 6200 0 0.000000\r\n"
-                                "17500 13100 4400 0 0.000000\r\n"
-                                "18800 14100 4700 0 0.000000\r\n"
-                                "20000 15000 5000 0 0.000000\r\n"
-                                "22500 16700 5600 0 0.000000\r\n"
-                                "25000 18900 6300 0 0.000000\r\n"
-                                "50000 37500 12500 0 0.000000\r\n";
+    const QByteArray expected = testfiles::PlotHeader;
     QCOMPARE(buffer.data(), expected);
     QCOMPARE(buffer.data().count("\r\n"), 19);
     QCOMPARE(buffer.data().count('\n'), 19);

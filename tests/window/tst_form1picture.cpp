@@ -2,6 +2,7 @@
 #include "Form1.h"
 #include "PictureArea.h"
 #include "RecordingPlatform.h"
+#include "TestFiles.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -14,47 +15,14 @@
 #include <QTest>
 
 using namespace kelviq;
+using namespace testfiles;
 
 namespace {
-
-const QByteArray Header = "-1175000 -1100025 3025000 1899975 12\r\n"
-                          "-190525 -204016 413469 170985\r\n"
-                          "16\r\n"
-                          "2500 1600 600 0 0.000000\r\n"
-                          "3100 2300 800 0 0.000000\r\n"
-                          "5000 3800 1300 0 0.000000\r\n"
-                          "6300 4700 1600 0 0.000000\r\n"
-                          "7500 5600 1900 0 0.000000\r\n"
-                          "8000 6000 2000 0 0.000000\r\n"
-                          "9400 6900 2300 0 0.000000\r\n"
-                          "10000 7500 2500 0 0.000000\r\n"
-                          "12500 9300 3100 0 0.000000\r\n"
-                          "15600 11700 6200 0 0.000000\r\n"
-                          "17500 13100 4400 0 0.000000\r\n"
-                          "18800 14100 4700 0 0.000000\r\n"
-                          "20000 15000 5000 0 0.000000\r\n"
-                          "22500 16700 5600 0 0.000000\r\n"
-                          "25000 18900 6300 0 0.000000\r\n"
-                          "50000 37500 12500 0 0.000000\r\n";
 
 constexpr QRgb Red = 0xffff0000;
 constexpr QRgb Blue = 0xff0000ff;
 constexpr ColorValue RedValue = 0x0000ff;
 constexpr ColorValue BlueValue = 0xff0000;
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return file.readAll();
-}
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
 
 // Left half red, right half blue.
 QImage halves(int width, int height)
@@ -349,7 +317,7 @@ void TestForm1Picture::endToEnd()
 
     QCOMPARE(m_form->lastRun().outcome, RunOutcome::Written);
     QCOMPARE(readFile(m_dir->filePath("out.plt")),
-             Header + "259\r\n750 2\r\n0 200 400 200\r\n259\r\n750 2\r\n400 0 400 0\r\n");
+             PlotHeader + "259\r\n750 2\r\n0 200 400 200\r\n259\r\n750 2\r\n400 0 400 0\r\n");
     QVERIFY(!QFile::exists(QDir(elsewhere.path()).filePath("out.plt")));
     QCOMPARE(m_platform->beeps, 1);
     QCOMPARE(m_platform->eventPasses, 2);
