@@ -57,6 +57,22 @@ namespace {
     return x;
 }
 
+// Alternates between skipping pixels that do not match and pixels that do; skip(x, matching)
+// returns the first column from x on whose match differs from matching, or width.
+template <typename Skip>
+[[gnu::always_inline]] inline void collectRuns(int width, std::vector<Run>& runs, Skip skip)
+{
+    int x = 0;
+    while (x < width) {
+        x = skip(x, false);
+        if (x == width)
+            break;
+        const int begin = x;
+        x = skip(x, true);
+        runs.push_back({begin, x});
+    }
+}
+
 } // namespace
 
 RunFinder::RunFinder(const Raster& raster, ColorValue target) : m_raster(raster), m_target(target)
@@ -103,46 +119,28 @@ void RunFinder::findRuns(int y, std::vector<Run>& runs) const
     case Raster::Layout::Bits:
         findBitRuns(line, runs);
         return;
-    case Raster::Layout::Indexed: {
-        int x = 0;
+    case Raster::Layout::Indexed:
         if (m_onlyIndex >= 0) {
             const auto index = static_cast<uchar>(m_onlyIndex);
-            while (x < width) {
-                x = skipIndex(line, x, width, index, false);
-                if (x == width)
-                    break;
-                const int begin = x;
-                x = skipIndex(line, x, width, index, true);
-                runs.push_back({begin, x});
-            }
-            return;
-        }
-        while (x < width) {
-            while (x < width && !m_matches[line[x]])
-                ++x;
-            if (x == width)
-                break;
-            const int begin = x;
-            while (x < width && m_matches[line[x]])
-                ++x;
-            runs.push_back({begin, x});
+            collectRuns(width, runs, [&](int x, bool matching) {
+                return skipIndex(line, x, width, index, matching);
+            });
+        } else {
+            collectRuns(width, runs, [&](int x, bool matching) {
+                while (x < width && m_matches[line[x]] == matching)
+                    ++x;
+                return x;
+            });
         }
         return;
-    }
     case Raster::Layout::Rgb: {
-        const auto* pixels = reinterpret_cast<const QRgb*>(line);
-        const QRgb wanted = rgbFromColorValue(m_target) & 0x00ffffffu;
         if (m_target < 0 || m_target > 0xffffff)
             return; // no pixel can have it
-        int x = 0;
-        while (x < width) {
-            x = skipRgb(pixels, x, width, wanted, false);
-            if (x == width)
-                break;
-            const int begin = x;
-            x = skipRgb(pixels, x, width, wanted, true);
-            runs.push_back({begin, x});
-        }
+        const auto* pixels = reinterpret_cast<const QRgb*>(line);
+        const QRgb wanted = rgbFromColorValue(m_target) & 0x00ffffffu;
+        collectRuns(width, runs, [&](int x, bool matching) {
+            return skipRgb(pixels, x, width, wanted, matching);
+        });
         return;
     }
     case Raster::Layout::Empty:
