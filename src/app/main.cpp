@@ -2,9 +2,12 @@
 #include "QtPlatformServices.h"
 
 #include <QApplication>
+#include <csignal>
 
 int main(int argc, char* argv[])
 {
+    // Past a file-size limit a write should fail and be reported, not kill the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KELVIQ"));
 

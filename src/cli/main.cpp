@@ -62,6 +62,12 @@ int main(int argc, char* argv[])
     // Past a file-size limit a write should fail and be reported, not kill the program with
     // a partial temporary file left behind.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Standard error carries one clear line per problem; Qt's own decoder chatter about a
+    // damaged file would only repeat it less clearly.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtFatalMsg)
+            std::fprintf(stderr, "kelviq-convert: %s\n", qPrintable(text));
+    });
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelviq-convert"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.1"));

@@ -313,6 +313,13 @@ void Form1::Command2_Click()
 
     const Raster raster = Raster::fromImage(loaded.image);
     QGuiApplication::restoreOverrideCursor();
+    if (raster.isNull()) {
+        // Read, but no memory left to prepare it for tracing: keep what was there.
+        m_platform.showMessage(QStringLiteral("Cannot read the picture ") + path +
+                                   QStringLiteral(": not enough memory to show and trace it"),
+                               ConversionRun::messageTitle(), MessageIcon::Critical);
+        return;
+    }
 
     m_bigPicture = false;
     m_fileName = path;
