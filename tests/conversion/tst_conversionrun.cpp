@@ -1,3 +1,4 @@
+#include "BmpRowSource.h"
 #include "ConversionRun.h"
 #include "FakeFrontEnd.h"
 #include "RecordingPlatform.h"
@@ -17,8 +18,11 @@ using namespace testfiles;
 
 namespace {
 
+// Zero is written "0", never "-0" (a negative scale gives -0 in the first column).
 QByteArray g15(double v)
 {
+    if (v == 0.0)
+        return "0";
     char text[64];
     std::snprintf(text, sizeof text, "%.15g", v);
     return text;
@@ -116,21 +120,34 @@ void TestConversionRun::workedExample()
 void TestConversionRun::matchesTheLiteralScan_data()
 {
     QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<bool>("fromFile"); // read row by row from a bitmap file, as the converter does
     QTest::addColumn<QString>("scale");
     QTest::addColumn<double>("scaleValue");
     QTest::addColumn<QString>("thickness");
     QTest::addColumn<double>("thicknessValue");
-    QTest::newRow("32-bit, defaults") << QImage::Format_RGB32 << "2" << 2.0 << "10" << 10.0;
-    QTest::newRow("palette, scale 0.1") << QImage::Format_Indexed8 << "0.1" << 0.1 << "7.5" << 7.5;
-    QTest::newRow("1-bit, scale 0.015") << QImage::Format_Mono << "0.015" << 0.015 << "0" << 0.0;
-    QTest::newRow("1-bit, scale 1") << QImage::Format_Mono << " 1 " << 1.0 << "+3" << 3.0;
-    QTest::newRow("palette, third") << QImage::Format_Indexed8 << "0.333" << 0.333 << ".5" << 0.5;
+    QTest::newRow("32-bit, defaults")
+        << QImage::Format_RGB32 << false << "2" << 2.0 << "10" << 10.0;
+    QTest::newRow("palette, scale 0.1")
+        << QImage::Format_Indexed8 << false << "0.1" << 0.1 << "7.5" << 7.5;
+    QTest::newRow("1-bit, scale 0.015")
+        << QImage::Format_Mono << false << "0.015" << 0.015 << "0" << 0.0;
+    QTest::newRow("1-bit, scale 1") << QImage::Format_Mono << false << " 1 " << 1.0 << "+3" << 3.0;
+    QTest::newRow("palette, third")
+        << QImage::Format_Indexed8 << false << "0.333" << 0.333 << ".5" << 0.5;
+    QTest::newRow("32-bit, large numbers") << QImage::Format_RGB32 << false << "123456.789"
+                                           << 123456.789 << "98765.4321" << 98765.4321;
+    QTest::newRow("24-bit file, negative scale")
+        << QImage::Format_RGB32 << true << "-2" << -2.0 << "0.015" << 0.015;
+    QTest::newRow("8-bit file") << QImage::Format_Indexed8 << true << "7.25" << 7.25 << "10"
+                                << 10.0;
+    QTest::newRow("1-bit file") << QImage::Format_Mono << true << "2" << 2.0 << "10" << 10.0;
 }
 
 // Many random pictures: the file must be exactly what the literal per-pixel reading gives.
 void TestConversionRun::matchesTheLiteralScan()
 {
     QFETCH(QImage::Format, format);
+    QFETCH(bool, fromFile);
     QFETCH(QString, scale);
     QFETCH(double, scaleValue);
     QFETCH(QString, thickness);
@@ -139,7 +156,8 @@ void TestConversionRun::matchesTheLiteralScan()
     std::mt19937 random(1234);
     QList<QRgb> colors = {qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(0, 0, 1), qRgb(1, 0, 0)};
     for (int round = 0; round < 150; ++round) {
-        const int width = 1 + static_cast<int>(random() % (round % 5 == 0 ? 150 : 9));
+        // Wide rows cross many 64-pixel words of the fast paths.
+        const int width = 1 + static_cast<int>(random() % (round % 5 == 0 ? 700 : 9));
         const int height = 1 + static_cast<int>(random() % 7);
         QImage image(width, height, format);
         const int colorCount = format == QImage::Format_Mono ? 2 : 4;
@@ -157,6 +175,11 @@ void TestConversionRun::matchesTheLiteralScan()
         const QRgb target = colors[random() % 3];
         FakeFrontEnd frontEnd;
         frontEnd.image = image;
+        if (fromFile) {
+            QVERIFY(image.save(ws.path("picture.bmp"), "BMP"));
+            frontEnd.raster = Raster::fromRows(BmpRowSource::open(ws.path("picture.bmp")));
+            QVERIFY(!frontEnd.raster.isNull());
+        }
         frontEnd.target = colorValueFromRgb(target);
         frontEnd.scale = scale;
         frontEnd.thickness = thickness;

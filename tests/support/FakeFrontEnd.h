@@ -10,13 +10,17 @@ class FakeFrontEnd : public kelviq::ConversionFrontEnd
 public:
     QString file = QStringLiteral("picture.bmp");
     QImage image;
+    kelviq::Raster raster; // when set, the run reads this instead of the image
     kelviq::ColorValue target = 0;
     QString scale = QStringLiteral("2");
     QString thickness = QStringLiteral("10");
     QStringList* log = nullptr; // shared with the platform's event hook, when set
 
     QString fileName() const override { return file; }
-    kelviq::Raster picture() const override { return kelviq::Raster::fromImage(image); }
+    kelviq::Raster picture() const override
+    {
+        return raster.isNull() ? kelviq::Raster::fromImage(image) : raster;
+    }
     kelviq::ColorValue targetColor() const override { return target; }
     QString scaleText() const override { return scale; }
     QString thicknessText() const override { return thickness; }
