@@ -7,7 +7,6 @@
 #include "TestFiles.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -94,42 +93,12 @@ class TestBmpRowSource : public QObject
     Q_OBJECT
 
 private slots:
-    void everyCorpusFileReadsAsTheLoaderReadsIt();
     void picturesOfEveryKindAndWidth_data();
     void picturesOfEveryKindAndWidth();
     void otherFilesAreLeftToTheLoader_data();
     void otherFilesAreLeftToTheLoader();
     void runOnAFileCutShortKeepsThePreviousPlot();
 };
-
-void TestBmpRowSource::everyCorpusFileReadsAsTheLoaderReadsIt()
-{
-    const QString corpus = QStringLiteral(KELVIQ_SOURCE_DIR "/../shared/corpus/bmpsuite");
-    if (!QDir(corpus).exists())
-        QSKIP(qPrintable("bitmap test corpus not found at " + corpus));
-    QStringList taken;
-    QDirIterator it(corpus, {QStringLiteral("*.bmp")}, QDir::Files, QDirIterator::Subdirectories);
-    int files = 0;
-    while (it.hasNext()) {
-        const QString path = it.next();
-        ++files;
-        const std::shared_ptr<BmpRowSource> source = BmpRowSource::open(path);
-        if (!source)
-            continue;
-        taken << QDir(corpus).relativeFilePath(path);
-        compareWithLoader(path, Raster::fromRows(source));
-        if (QTest::currentTestFailed())
-            return;
-        QVERIFY(source->errorString().isEmpty());
-    }
-    taken.sort();
-    qInfo("%d of %d corpus files read row by row: %s", int(taken.size()), files,
-          qPrintable(taken.join(QLatin1Char(' '))));
-    // The plain kinds must be among them, or this proves nothing.
-    for (const char* plain :
-         {"g/pal1.bmp", "g/pal4.bmp", "g/pal8.bmp", "g/rgb24.bmp", "g/pal8topdown.bmp"})
-        QVERIFY2(taken.contains(QLatin1String(plain)), plain);
-}
 
 void TestBmpRowSource::picturesOfEveryKindAndWidth_data()
 {

@@ -1,5 +1,6 @@
 // Every file of the BMP Suite through the picture loader and the converter: each either
 // converts to a defined picture, the same on every run, or is refused with its reason.
+#include "BmpRowSource.h"
 #include "ConversionRun.h"
 #include "FakeFrontEnd.h"
 #include "PictureLoader.h"
@@ -197,6 +198,17 @@ void TestPictureCorpus::eachFileConvertsOrIsRefused()
         const std::vector<ColorValue> b = pixels(Raster::fromImage(second.image));
         QVERIFY(!a.empty());
         QVERIFY(a == b);
+        // The converter's row-by-row reader, where it takes the file, reads the same picture.
+        const std::shared_ptr<BmpRowSource> rows = BmpRowSource::open(path);
+        static const QStringList plain = {"g/pal1.bmp", "g/pal4.bmp", "g/pal8.bmp", "g/rgb24.bmp",
+                                          "g/pal8topdown.bmp"};
+        QVERIFY2(rows || !plain.contains(file), "the row reader refuses a plain file");
+        if (rows) {
+            const Raster streamed = Raster::fromRows(rows);
+            QCOMPARE(streamed.layout(), Raster::fromImage(first.image).layout());
+            QVERIFY(pixels(streamed) == a);
+            QVERIFY(rows->errorString().isEmpty());
+        }
     }
 
     // The window's road twice, then the converter: the same bytes every time.

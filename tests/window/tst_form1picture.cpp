@@ -351,6 +351,7 @@ void TestForm1Picture::endingDuringARunKeepsThePreviousPlot()
     QCOMPARE(m_form->lastRun().outcome, RunOutcome::Abandoned);
     QCOMPARE(m_platform->eventPasses, 40);
     QCOMPARE(m_platform->beeps, 0);
+    QVERIFY(m_platform->messages.isEmpty());
     QVERIFY(m_platform->endRequested());
     QCOMPARE(readFile(m_dir->filePath("out.plt")), QByteArray("old plot"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
