@@ -5,7 +5,7 @@ WERROR ?= OFF
 SANITIZE ?=
 JOBS ?= $(shell nproc)
 
-PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev
+PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 ifeq ($(SANITIZE),1)
