@@ -137,7 +137,8 @@ RunResult ConversionRun::Command1_Click()
     std::vector<Run> runs;
     QString lastThicknessText = thicknessText;
     const int lastColumn = columns - 1;
-    for (int y = 0; y < rows && !writer.failed(); ++y) {
+    // Stops early once the output or the picture's file has failed: the rest would be discarded.
+    for (int y = 0; y < rows && !writer.failed() && picture.readError().isEmpty(); ++y) {
         if ((y & 63) == 31) {
             m_frontEnd.setBusyPictureVisible(0, false);
             m_frontEnd.setBusyPictureVisible(1, true);
