@@ -126,8 +126,15 @@ QPoint PictureArea::areaPosition(const QPointF& viewportPosition) const
 
 void PictureArea::updateScrollBars()
 {
-    const QSize visible = viewport()->size();
     const QSize shown = shownSize();
+    // Where the whole picture fits the area, no scroll bar takes room from it.
+    const bool fits = shown.width() <= width() && shown.height() <= height();
+    const Qt::ScrollBarPolicy policy = fits ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+    if (horizontalScrollBarPolicy() != policy) { // lays the area out at once
+        setHorizontalScrollBarPolicy(policy);
+        setVerticalScrollBarPolicy(policy);
+    }
+    const QSize visible = viewport()->size();
     const int step = std::max(16, static_cast<int>(m_state.zoom));
     horizontalScrollBar()->setRange(0, std::max(0, shown.width() - visible.width()));
     horizontalScrollBar()->setPageStep(visible.width());
