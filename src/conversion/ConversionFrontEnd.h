@@ -2,6 +2,7 @@
 
 #include "ColorValue.h"
 #include "Raster.h"
+#include "TraceSettings.h"
 
 #include <QString>
 
@@ -20,6 +21,13 @@ public:
     virtual Raster picture() const = 0;
     // The swatch colour (Shape1).
     virtual ColorValue targetColor() const = 0;
+    // Which pixels are traced: the target colour, and any tolerance, inversion or speck removal.
+    virtual TraceSettings traceSettings() const
+    {
+        TraceSettings settings;
+        settings.target = targetColor();
+        return settings;
+    }
     // Mils per pixel (Text1).
     virtual QString scaleText() const = 0;
     // Line thickness in mils (Text2); may change while a run is going on.

@@ -3,8 +3,9 @@
 #include "ConversionFrontEnd.h"
 #include "NumberText.h"
 #include "PlatformServices.h"
+#include "PlotGeometry.h"
 #include "PlotWriter.h"
-#include "RunFinder.h"
+#include "Tracer.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -20,13 +21,6 @@ const QChar CR(u'\r');
 QString quoted(const QString& text)
 {
     return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-// Plot units for a length in pixels, multiplied in the order the plot coordinates have always
-// been computed in, so the rounding of fractional scales stays the same.
-double plotUnits(double pixels, double pixelMils)
-{
-    return (pixels * pixelMils) * 100.0;
 }
 
 std::optional<double> lineWidth(const QString& thicknessText)
@@ -101,14 +95,14 @@ RunResult ConversionRun::Command1_Click()
     const Raster picture = m_frontEnd.picture();
     const int columns = picture.width();
     const int rows = picture.height();
-    if (!std::isfinite(plotUnits(std::max(columns - 1, 0), *pixelMils)) ||
-        !std::isfinite(plotUnits(std::max(rows - 1, 0), *pixelMils))) {
+    const PlotGeometry geometry(columns, rows, *pixelMils);
+    if (!std::isfinite(geometry.x(std::max(columns - 1, 0))) || !std::isfinite(geometry.y(0))) {
         return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
                                 QStringLiteral(" is too large for this picture: its plot "
                                                "coordinates would not be numbers."));
     }
 
-    const ColorValue target = m_frontEnd.targetColor();
+    const TraceSettings settings = m_frontEnd.traceSettings();
     m_frontEnd.setMakeButtonVisible(false);
     auto restoreControls = [this] {
         m_frontEnd.setBusyPictureVisible(0, false);
@@ -133,12 +127,14 @@ RunResult ConversionRun::Command1_Click()
     writer.setLineWidth(*width);
     writer.WriteHeader();
 
-    const RunFinder finder(picture, target);
-    std::vector<Run> runs;
+    Tracer tracer(picture, settings);
     QString lastThicknessText = thicknessText;
-    const int lastColumn = columns - 1;
-    // Stops early once the output or the picture's file has failed: the rest would be discarded.
-    for (int y = 0; y < rows && !writer.failed() && picture.readError().isEmpty(); ++y) {
+    bool abandoned = false;
+    tracer.setRowReadHandler([&](int y) {
+        // Stops early once the output or the picture's file has failed: the rest would be
+        // discarded.
+        if (writer.failed() || !picture.readError().isEmpty())
+            return false;
         if ((y & 63) == 31) {
             m_frontEnd.setBusyPictureVisible(0, false);
             m_frontEnd.setBusyPictureVisible(1, true);
@@ -148,10 +144,8 @@ RunResult ConversionRun::Command1_Click()
         }
         m_platform.processEvents();
         if (m_platform.endRequested()) {
-            file.cancelWriting();
-            restoreControls();
-            result.outcome = RunOutcome::Abandoned;
-            return result;
+            abandoned = true;
+            return false;
         }
         // The thickness can only change while events run, so reading it once per row is
         // the same as reading it for every segment. A text gone bad keeps the last good width.
@@ -161,17 +155,25 @@ RunResult ConversionRun::Command1_Click()
             if (const std::optional<double> w = lineWidth(text))
                 writer.setLineWidth(*w);
         }
+        m_frontEnd.rowDone(y, rows);
+        return true;
+    });
 
-        finder.findRuns(y, runs);
-        const double rowY = plotUnits(rows - 1 - y, *pixelMils);
+    std::vector<Run> runs;
+    int y = 0;
+    while (tracer.nextRow(y, runs)) {
         for (const Run& run : runs) {
-            // A run reaching the last column ends on that column, not one past it.
-            const int endColumn = run.end > lastColumn ? lastColumn : run.end;
-            writer.StartSegment(plotUnits(run.begin, *pixelMils), rowY);
-            writer.EndSegment(plotUnits(endColumn, *pixelMils), rowY);
+            const Segment segment = geometry.segment(y, run);
+            writer.StartSegment(segment.x1, segment.y1);
+            writer.EndSegment(segment.x2, segment.y2);
         }
         result.segments += static_cast<qint64>(runs.size());
-        m_frontEnd.rowDone(y, rows);
+    }
+    if (abandoned) {
+        file.cancelWriting();
+        restoreControls();
+        result.outcome = RunOutcome::Abandoned;
+        return result;
     }
     writer.flush();
     result.bytes = writer.bytesWritten();

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "RunFinder.h"
+
+namespace kelviq {
+
+// A line segment in plot units (hundredths of a mil), origin at the picture's bottom-left.
+struct Segment
+{
+    double x1;
+    double y1;
+    double x2;
+    double y2;
+};
+
+// Where a run of pixels lands on the plot: column x at X = (x × scale) × 100, row y at
+// Y = ((rows − 1 − y) × scale) × 100, products formed in that order so that fractional scales
+// round the way plots always have. A run reaching the last column ends on that column.
+class PlotGeometry
+{
+public:
+    PlotGeometry(int columns, int rows, double pixelMils)
+        : m_lastColumn(columns - 1), m_rows(rows), m_pixelMils(pixelMils)
+    {
+    }
+
+    double x(int column) const { return (column * m_pixelMils) * 100.0; }
+    double y(int row) const { return ((m_rows - 1 - row) * m_pixelMils) * 100.0; }
+
+    Segment segment(int row, const Run& run) const
+    {
+        const double rowY = y(row);
+        const int endColumn = run.end > m_lastColumn ? m_lastColumn : run.end;
+        return {x(run.begin), rowY, x(endColumn), rowY};
+    }
+
+private:
+    int m_lastColumn;
+    int m_rows;
+    double m_pixelMils;
+};
+
+} // namespace kelviq
