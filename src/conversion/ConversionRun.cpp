@@ -125,7 +125,7 @@ RunResult ConversionRun::Command1_Click()
 
     PlotWriter writer(&file);
     writer.setLineWidth(*width);
-    writer.WriteHeader();
+    writer.begin(geometry);
 
     Tracer tracer(picture, settings);
     QString lastThicknessText = thicknessText;
@@ -162,11 +162,7 @@ RunResult ConversionRun::Command1_Click()
     std::vector<Run> runs;
     int y = 0;
     while (tracer.nextRow(y, runs)) {
-        for (const Run& run : runs) {
-            const Segment segment = geometry.segment(y, run);
-            writer.StartSegment(segment.x1, segment.y1);
-            writer.EndSegment(segment.x2, segment.y2);
-        }
+        writer.writeRow(y, runs);
         result.segments += static_cast<qint64>(runs.size());
     }
     if (abandoned) {

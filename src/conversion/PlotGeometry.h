@@ -20,9 +20,13 @@ class PlotGeometry
 {
 public:
     PlotGeometry(int columns, int rows, double pixelMils)
-        : m_lastColumn(columns - 1), m_rows(rows), m_pixelMils(pixelMils)
+        : m_columns(columns), m_rows(rows), m_pixelMils(pixelMils)
     {
     }
+
+    int columns() const { return m_columns; }
+    int rows() const { return m_rows; }
+    double pixelMils() const { return m_pixelMils; }
 
     double x(int column) const { return (column * m_pixelMils) * 100.0; }
     double y(int row) const { return ((m_rows - 1 - row) * m_pixelMils) * 100.0; }
@@ -30,12 +34,12 @@ public:
     Segment segment(int row, const Run& run) const
     {
         const double rowY = y(row);
-        const int endColumn = run.end > m_lastColumn ? m_lastColumn : run.end;
+        const int endColumn = run.end >= m_columns ? m_columns - 1 : run.end;
         return {x(run.begin), rowY, x(endColumn), rowY};
     }
 
 private:
-    int m_lastColumn;
+    int m_columns;
     int m_rows;
     double m_pixelMils;
 };

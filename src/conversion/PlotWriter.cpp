@@ -1,28 +1,24 @@
 #include "PlotWriter.h"
 
-#include "NumberText.h"
-
-#include <QIODevice>
-#include <algorithm>
 #include <cstring>
 
 namespace kelviq {
 
 namespace {
-// Large enough that the per-write cost vanishes, small enough to stay out of the memory budget.
-constexpr std::size_t BufferSize = 1 << 20;
-// Most one call adds: a width line and two numbers, with their blanks and line ends.
-constexpr std::size_t MostPerCall = 64 + 2 * MaxNumberTextLength + 16;
-static_assert(MostPerCall >= 64 + 1 + 2 * MaxNumberTextLength);
+// Most one record adds: a width line, four numbers, their blanks and line ends.
+constexpr std::size_t MostPerRecord = 64 + 4 * MaxNumberTextLength + 8;
+constexpr std::size_t ColumnSlot = 24;
+constexpr std::size_t ColumnTextRoom = ColumnSlot - 1;
+constexpr char Uncached = 0;
+constexpr char TooLong = static_cast<char>(0xff);
+// A table beyond this many columns would cost more memory than the formatting it saves.
+constexpr int MostCachedColumns = 1 << 20;
 } // namespace
 
-PlotWriter::PlotWriter(QIODevice* device)
-    : m_device(device), m_buffer(new char[BufferSize + MostPerCall])
+PlotWriter::PlotWriter(QIODevice* device) : SegmentWriter(device)
 {
     setLineWidth(1000.0);
 }
-
-PlotWriter::~PlotWriter() = default;
 
 const std::string& PlotWriter::headerText()
 {
@@ -60,39 +56,89 @@ void PlotWriter::setLineWidth(double plotUnits)
 
 bool PlotWriter::WriteHeader()
 {
-    const std::string& header = headerText();
-    for (std::size_t done = 0; done < header.size(); done += MostPerCall) {
-        const std::size_t length = std::min(MostPerCall, header.size() - done);
-        std::memcpy(reserve(length), header.data() + done, length);
-        m_used += length;
-    }
-    return flushIfFull();
+    append(headerText());
+    return !failed();
+}
+
+void PlotWriter::begin(const PlotGeometry& geometry)
+{
+    m_geometry = &geometry;
+    m_columnText.assign(geometry.columns() <= MostCachedColumns
+                            ? static_cast<std::size_t>(geometry.columns()) * ColumnSlot
+                            : 0,
+                        Uncached);
+    WriteHeader();
 }
 
 // The records are formed in place in the buffer: the widest of them is the plot file's
 // whole work when a picture has many short runs.
 bool PlotWriter::StartSegment(double x, double y)
 {
-    char* out = reserve(MostPerCall);
+    char* out = reserve(MostPerRecord);
     std::memcpy(out, m_widthLine.data(), m_widthLine.size());
     out = formatNumber(out + m_widthLineLength, x);
     *out++ = ' ';
-    out = writeY(out, y);
-    m_used = static_cast<std::size_t>(out - m_buffer.get());
-    return !m_failed;
+    commit(writeY(out, y));
+    return !failed();
 }
 
 bool PlotWriter::EndSegment(double x, double y)
 {
-    char* out = reserve(MostPerCall);
+    char* out = reserve(MostPerRecord);
     *out++ = ' ';
     out = formatNumber(out, x);
     *out++ = ' ';
     out = writeY(out, y);
     *out++ = '\r';
     *out++ = '\n';
-    m_used = static_cast<std::size_t>(out - m_buffer.get());
+    commit(out);
     return flushIfFull();
+}
+
+void PlotWriter::writeRow(int y, const std::vector<Run>& runs)
+{
+    const int lastColumn = m_geometry->columns() - 1;
+    const double rowY = m_geometry->y(y);
+    for (const Run& run : runs) {
+        char* out = reserve(MostPerRecord);
+        std::memcpy(out, m_widthLine.data(), m_widthLine.size());
+        out = writeColumn(out + m_widthLineLength, run.begin);
+        *out++ = ' ';
+        out = writeY(out, rowY);
+        *out++ = ' ';
+        // A run reaching the last column ends on that column.
+        out = writeColumn(out, run.end > lastColumn ? lastColumn : run.end);
+        *out++ = ' ';
+        out = writeY(out, rowY);
+        *out++ = '\r';
+        *out++ = '\n';
+        commit(out);
+        if (!flushIfFull())
+            return;
+    }
+}
+
+char* PlotWriter::writeColumn(char* out, int column)
+{
+    const auto index = static_cast<std::size_t>(column) * ColumnSlot;
+    if (index >= m_columnText.size())
+        return formatNumber(out, m_geometry->x(column));
+    char* slot = m_columnText.data() + index;
+    if (*slot == Uncached) {
+        char text[MaxNumberTextLength];
+        const auto length =
+            static_cast<std::size_t>(formatNumber(text, m_geometry->x(column)) - text);
+        if (length > ColumnTextRoom) {
+            *slot = TooLong;
+        } else {
+            *slot = static_cast<char>(length);
+            std::memcpy(slot + 1, text, length);
+        }
+    }
+    if (*slot == TooLong)
+        return formatNumber(out, m_geometry->x(column));
+    std::memcpy(out, slot + 1, ColumnTextRoom);
+    return out + static_cast<unsigned char>(*slot);
 }
 
 char* PlotWriter::writeY(char* out, double y)
@@ -104,45 +150,6 @@ char* PlotWriter::writeY(char* out, double y)
     }
     std::memcpy(out, m_lastYText.data(), m_lastYText.size());
     return out + m_lastYLength;
-}
-
-char* PlotWriter::reserve(std::size_t length)
-{
-    if (m_used + length > BufferSize + MostPerCall)
-        flush();
-    return m_buffer.get() + m_used;
-}
-
-bool PlotWriter::flushIfFull()
-{
-    if (m_used >= BufferSize)
-        return flush();
-    return !m_failed;
-}
-
-bool PlotWriter::flush()
-{
-    if (m_failed) {
-        m_used = 0;
-        return false;
-    }
-    const char* data = m_buffer.get();
-    qint64 left = static_cast<qint64>(m_used);
-    while (left > 0) {
-        const qint64 n = m_device->write(data, left);
-        if (n <= 0) {
-            m_failed = true;
-            m_error = m_device->errorString();
-            if (m_error.isEmpty())
-                m_error = QStringLiteral("write failed");
-            break;
-        }
-        data += n;
-        left -= n;
-        m_written += n;
-    }
-    m_used = 0;
-    return !m_failed;
 }
 
 } // namespace kelviq
