@@ -1,10 +1,11 @@
 #include "ConversionRun.h"
 
 #include "ConversionFrontEnd.h"
+#include "GerberWriter.h"
 #include "NumberText.h"
 #include "PlatformServices.h"
 #include "PlotGeometry.h"
-#include "PlotWriter.h"
+#include "SegmentWriter.h"
 #include "Tracer.h"
 
 #include <QDir>
@@ -101,6 +102,18 @@ RunResult ConversionRun::Command1_Click()
                                 QStringLiteral(" is too large for this picture: its plot "
                                                "coordinates would not be numbers."));
     }
+    if (m_format != PlotFormat::Ipf && *width < 0) {
+        return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
+                                QStringLiteral(" is negative: ") + plotformat::name(m_format) +
+                                QStringLiteral(" lines need a thickness of 0 or more."));
+    }
+    if (m_format == PlotFormat::Gerber) {
+        if (const QString problem = GerberWriter::limitProblem(geometry); !problem.isEmpty()) {
+            return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
+                                    QStringLiteral(" is too large for a Gerber file: ") + problem +
+                                    QLatin1Char('.'));
+        }
+    }
 
     const TraceSettings settings = m_frontEnd.traceSettings();
     m_frontEnd.setMakeButtonVisible(false);
@@ -123,7 +136,9 @@ RunResult ConversionRun::Command1_Click()
                                 QLatin1Char(':') + CR + file.errorString());
     }
 
-    PlotWriter writer(&file);
+    const std::unique_ptr<SegmentWriter> writerOwner =
+        plotformat::createWriter(m_format, &file, m_designName);
+    SegmentWriter& writer = *writerOwner;
     writer.setLineWidth(*width);
     writer.begin(geometry);
 
@@ -171,6 +186,7 @@ RunResult ConversionRun::Command1_Click()
         result.outcome = RunOutcome::Abandoned;
         return result;
     }
+    writer.end();
     writer.flush();
     result.bytes = writer.bytesWritten();
 

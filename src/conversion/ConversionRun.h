@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PlotFormat.h"
+
 #include <QString>
 
 namespace kelviq {
@@ -36,6 +38,10 @@ public:
 
     // Relative paths are taken from the current directory at the time of the run.
     void setOutputPath(const QString& path) { m_outputPath = path; }
+    // The file format written (IPF unless told otherwise) and, for formats that name their
+    // design (a KiCad footprint), its name.
+    void setFormat(PlotFormat format) { m_format = format; }
+    void setDesignName(const QString& name) { m_designName = name; }
 
     RunResult Command1_Click();
 
@@ -49,6 +55,8 @@ private:
     ConversionFrontEnd& m_frontEnd;
     PlatformServices& m_platform;
     QString m_outputPath = QStringLiteral("out.plt");
+    PlotFormat m_format = PlotFormat::Ipf;
+    QString m_designName;
 };
 
 } // namespace kelviq

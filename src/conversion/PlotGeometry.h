@@ -31,6 +31,13 @@ public:
     double x(int column) const { return (column * m_pixelMils) * 100.0; }
     double y(int row) const { return ((m_rows - 1 - row) * m_pixelMils) * 100.0; }
 
+    // The picture's area on the plot, in plot units: column x spans x to x + 1, and a row's
+    // lines run through the middle of its band, so row y spans y(row) ± half a pixel.
+    double areaLeft() const { return x(0); }
+    double areaRight() const { return x(m_columns); }
+    double areaBottom() const { return y(m_rows - 1) - halfPixel(); }
+    double areaTop() const { return y(0) + halfPixel(); }
+
     Segment segment(int row, const Run& run) const
     {
         const double rowY = y(row);
@@ -39,6 +46,8 @@ public:
     }
 
 private:
+    double halfPixel() const { return (0.5 * m_pixelMils) * 100.0; }
+
     int m_columns;
     int m_rows;
     double m_pixelMils;

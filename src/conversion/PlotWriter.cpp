@@ -7,12 +7,6 @@ namespace kelviq {
 namespace {
 // Most one record adds: a width line, four numbers, their blanks and line ends.
 constexpr std::size_t MostPerRecord = 64 + 4 * MaxNumberTextLength + 8;
-constexpr std::size_t ColumnSlot = 24;
-constexpr std::size_t ColumnTextRoom = ColumnSlot - 1;
-constexpr char Uncached = 0;
-constexpr char TooLong = static_cast<char>(0xff);
-// A table beyond this many columns would cost more memory than the formatting it saves.
-constexpr int MostCachedColumns = 1 << 20;
 } // namespace
 
 PlotWriter::PlotWriter(QIODevice* device) : SegmentWriter(device)
@@ -60,13 +54,12 @@ bool PlotWriter::WriteHeader()
     return !failed();
 }
 
-void PlotWriter::begin(const PlotGeometry& geometry)
+void PlotWriter::writeHead()
 {
-    m_geometry = &geometry;
-    m_columnText.assign(geometry.columns() <= MostCachedColumns
-                            ? static_cast<std::size_t>(geometry.columns()) * ColumnSlot
-                            : 0,
-                        Uncached);
+    const PlotGeometry& plot = geometry();
+    m_columnText.reset(plot.columns(), [&plot](char* out, int column) {
+        return formatNumber(out, plot.x(column));
+    });
     WriteHeader();
 }
 
@@ -97,17 +90,17 @@ bool PlotWriter::EndSegment(double x, double y)
 
 void PlotWriter::writeRow(int y, const std::vector<Run>& runs)
 {
-    const int lastColumn = m_geometry->columns() - 1;
-    const double rowY = m_geometry->y(y);
+    const int lastColumn = geometry().columns() - 1;
+    const double rowY = geometry().y(y);
     for (const Run& run : runs) {
         char* out = reserve(MostPerRecord);
         std::memcpy(out, m_widthLine.data(), m_widthLine.size());
-        out = writeColumn(out + m_widthLineLength, run.begin);
+        out = m_columnText.write(out + m_widthLineLength, run.begin);
         *out++ = ' ';
         out = writeY(out, rowY);
         *out++ = ' ';
         // A run reaching the last column ends on that column.
-        out = writeColumn(out, run.end > lastColumn ? lastColumn : run.end);
+        out = m_columnText.write(out, run.end > lastColumn ? lastColumn : run.end);
         *out++ = ' ';
         out = writeY(out, rowY);
         *out++ = '\r';
@@ -116,29 +109,6 @@ void PlotWriter::writeRow(int y, const std::vector<Run>& runs)
         if (!flushIfFull())
             return;
     }
-}
-
-char* PlotWriter::writeColumn(char* out, int column)
-{
-    const auto index = static_cast<std::size_t>(column) * ColumnSlot;
-    if (index >= m_columnText.size())
-        return formatNumber(out, m_geometry->x(column));
-    char* slot = m_columnText.data() + index;
-    if (*slot == Uncached) {
-        char text[MaxNumberTextLength];
-        const auto length =
-            static_cast<std::size_t>(formatNumber(text, m_geometry->x(column)) - text);
-        if (length > ColumnTextRoom) {
-            *slot = TooLong;
-        } else {
-            *slot = static_cast<char>(length);
-            std::memcpy(slot + 1, text, length);
-        }
-    }
-    if (*slot == TooLong)
-        return formatNumber(out, m_geometry->x(column));
-    std::memcpy(out, slot + 1, ColumnTextRoom);
-    return out + static_cast<unsigned char>(*slot);
 }
 
 char* PlotWriter::writeY(char* out, double y)

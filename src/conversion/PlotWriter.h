@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ColumnTextCache.h"
 #include "SegmentWriter.h"
 
 #include <array>
@@ -24,13 +25,12 @@ public:
     // Completes the record: a blank, the end point and the line end.
     bool EndSegment(double x, double y);
 
-    void begin(const PlotGeometry& geometry) override;
     void setLineWidth(double plotUnits) override;
     void writeRow(int y, const std::vector<Run>& runs) override;
 
 private:
+    void writeHead() override;
     char* writeY(char* out, double y);
-    char* writeColumn(char* out, int column);
 
     // "259", the width line and their line ends, padded so that it is copied in one move.
     std::array<char, 64> m_widthLine{};
@@ -39,11 +39,7 @@ private:
     double m_lastY = 0.0;
     std::array<char, MaxNumberTextLength> m_lastYText{'0'};
     std::size_t m_lastYLength = 1;
-    // Every X depends only on its column: each column's text is made once, on first use, in a
-    // slot of its own (length byte, then the text). Where the picture is wider than the table
-    // allows, or a text is longer than a slot, it is made every time.
-    const PlotGeometry* m_geometry = nullptr;
-    std::vector<char> m_columnText;
+    ColumnTextCache m_columnText;
 };
 
 } // namespace kelviq

@@ -2,6 +2,8 @@
 
 #include <QIODevice>
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace kelviq {
@@ -44,6 +46,32 @@ void SegmentWriter::append(std::string_view text)
         commit(out + length);
     }
     flushIfFull();
+}
+
+void SegmentWriter::fail(const QString& reason)
+{
+    m_failed = true;
+    m_error = reason;
+    m_used = 0;
+}
+
+char* SegmentWriter::formatDecimal(char* out, double v, int decimals)
+{
+    if (!(std::abs(v) < 1e15))
+        return formatNumber(out, v);
+    char* end =
+        std::to_chars(out, out + MaxNumberTextLength, v, std::chars_format::fixed, decimals).ptr;
+    if (decimals > 0) {
+        while (end[-1] == '0')
+            --end;
+        if (end[-1] == '.')
+            --end;
+    }
+    if (end - out == 2 && out[0] == '-' && out[1] == '0') {
+        out[0] = '0';
+        end = out + 1;
+    }
+    return end;
 }
 
 bool SegmentWriter::flushIfFull()

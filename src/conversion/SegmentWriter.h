@@ -25,14 +25,18 @@ public:
     SegmentWriter(const SegmentWriter&) = delete;
     SegmentWriter& operator=(const SegmentWriter&) = delete;
 
-    // Everything before the first segment; the geometry stays valid until end().
-    virtual void begin(const PlotGeometry& geometry) = 0;
+    // Writes everything before the first segment. The geometry must outlive the writing.
+    void begin(const PlotGeometry& geometry)
+    {
+        m_geometry = &geometry;
+        writeHead();
+    }
     // Line thickness in plot units for the segments that follow.
     virtual void setLineWidth(double plotUnits) = 0;
     // One segment per run of row y.
     virtual void writeRow(int y, const std::vector<Run>& runs) = 0;
-    // Everything after the last segment.
-    virtual void end() {}
+    // Writes everything after the last segment.
+    void end() { writeTail(); }
 
     // Hands everything buffered to the device.
     bool flush();
@@ -41,14 +45,26 @@ public:
     qint64 bytesWritten() const { return m_written + static_cast<qint64>(m_used); }
 
 protected:
+    virtual void writeHead() = 0;
+    virtual void writeTail() {}
+    const PlotGeometry& geometry() const { return *m_geometry; }
+
     // Room for length bytes at the end of the buffer; commit() takes what was put there.
     char* reserve(std::size_t length);
     void commit(char* end);
     void append(std::string_view text);
     // Flushes once the buffer holds a block's worth.
     bool flushIfFull();
+    // Fails the writer with a reason of its own; nothing more is written.
+    void fail(const QString& reason);
+
+    // v with at most the given number of decimals, trailing zeros and a bare point left off,
+    // never "-0". Returns the end of the text (at most MaxNumberTextLength characters for
+    // values below 10^15).
+    static char* formatDecimal(char* out, double v, int decimals);
 
 private:
+    const PlotGeometry* m_geometry = nullptr;
     QIODevice* m_device;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_capacity = 0;
