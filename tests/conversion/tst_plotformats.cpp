@@ -132,7 +132,8 @@ private slots:
     void workedExample_data();
     void workedExample();
     void everyFormatHoldsTheIpfSegments();
-    void gerberReaderDrawsItWithoutWarnings();
+    void outsideReadersDrawThem_data();
+    void outsideReadersDrawThem();
 
 private:
     QTemporaryDir m_dir;
@@ -222,9 +223,25 @@ void TestPlotFormats::everyFormatHoldsTheIpfSegments()
     }
 }
 
-// A reader nobody here wrote: gerbv must draw the file and have nothing to complain about.
-void TestPlotFormats::gerberReaderDrawsItWithoutWarnings()
+void TestPlotFormats::outsideReadersDrawThem_data()
 {
+    QTest::addColumn<PlotFormat>("format");
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("gerbv") << PlotFormat::Gerber << QStringLiteral("gerbv")
+                           << QStringList{QStringLiteral("--export=png"),
+                                          QStringLiteral("--output=%2"), QStringLiteral("%1")};
+    QTest::newRow("rsvg-convert") << PlotFormat::Svg << QStringLiteral("rsvg-convert")
+                                  << QStringList{QStringLiteral("--output=%2"),
+                                                 QStringLiteral("%1")};
+}
+
+// Readers nobody here wrote must draw the files and have nothing to complain about.
+void TestPlotFormats::outsideReadersDrawThem()
+{
+    QFETCH(PlotFormat, format);
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
     FakeFrontEnd frontEnd;
     QImage image(40, 20, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -232,17 +249,18 @@ void TestPlotFormats::gerberReaderDrawsItWithoutWarnings()
         for (int x = y; x < 40; x += 3)
             image.setPixel(x, y, qRgb(0, 0, 0));
     frontEnd.image = image;
-    const QString gerber = m_dir.filePath(QStringLiteral("drawn.gbr"));
-    QVERIFY(!convert(frontEnd, PlotFormat::Gerber, gerber).isEmpty());
-    QProcess gerbv;
-    gerbv.start(QStringLiteral("gerbv"),
-                {QStringLiteral("--export=png"),
-                 QStringLiteral("--output=") + m_dir.filePath("drawn.png"), gerber});
-    QVERIFY2(gerbv.waitForFinished(60000), "gerbv is missing or hangs: make installs it");
-    const QByteArray said = gerbv.readAllStandardError() + gerbv.readAllStandardOutput();
-    QCOMPARE(gerbv.exitCode(), 0);
-    QVERIFY2(!said.contains("arning") && !said.contains("rror"), said.constData());
-    QVERIFY(QImage(m_dir.filePath("drawn.png")).width() > 0);
+    const QString file = m_dir.filePath(QStringLiteral("drawn") + plotformat::extension(format));
+    const QString png = m_dir.filePath(QStringLiteral("drawn.png"));
+    QVERIFY(!convert(frontEnd, format, file).isEmpty());
+    for (QString& argument : arguments)
+        argument.replace(QLatin1String("%1"), file).replace(QLatin1String("%2"), png);
+    QProcess reader;
+    reader.start(program, arguments);
+    QVERIFY2(reader.waitForFinished(60000), "the reader is missing or hangs: make installs it");
+    const QByteArray said = reader.readAllStandardError() + reader.readAllStandardOutput();
+    QCOMPARE(reader.exitCode(), 0);
+    QVERIFY2(said.trimmed().isEmpty(), said.constData());
+    QVERIFY(QImage(png).width() > 0);
 }
 
 QTEST_GUILESS_MAIN(TestPlotFormats)
