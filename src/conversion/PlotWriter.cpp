@@ -12,8 +12,17 @@ namespace {
 // Large enough that the per-write cost vanishes, small enough to stay out of the memory budget.
 constexpr std::size_t BufferSize = 1 << 20;
 // Most one call adds: a width line and two numbers, with their blanks and line ends.
-constexpr std::size_t MostPerCall = 64 + 2 * MaxNumberTextLength + 16;
-static_assert(MostPerCall >= 64 + 1 + 2 * MaxNumberTextLength);
+constexpr std::size_t MostPerCall = 16 + 3 * MaxNumberTextLength + 16;
+// Texts up to this long are copied in one fixed-size move (with what follows them in their
+// buffer); only the rare longer ones - tiny fractions in full digits - are copied by length.
+constexpr std::size_t QuickCopy = 32;
+
+// Copies length bytes of text, whose buffer holds at least QuickCopy bytes.
+char* copyText(char* out, const char* text, std::size_t length)
+{
+    std::memcpy(out, text, length <= QuickCopy ? QuickCopy : length);
+    return out + length;
+}
 } // namespace
 
 PlotWriter::PlotWriter(QIODevice* device)
@@ -74,8 +83,8 @@ bool PlotWriter::WriteHeader()
 bool PlotWriter::StartSegment(double x, double y)
 {
     char* out = reserve(MostPerCall);
-    std::memcpy(out, m_widthLine.data(), m_widthLine.size());
-    out = formatNumber(out + m_widthLineLength, x);
+    out = copyText(out, m_widthLine.data(), m_widthLineLength);
+    out = formatNumber(out, x);
     *out++ = ' ';
     out = writeY(out, y);
     m_used = static_cast<std::size_t>(out - m_buffer.get());
@@ -102,8 +111,7 @@ char* PlotWriter::writeY(char* out, double y)
         m_lastYLength =
             static_cast<std::size_t>(formatNumber(m_lastYText.data(), y) - m_lastYText.data());
     }
-    std::memcpy(out, m_lastYText.data(), m_lastYText.size());
-    return out + m_lastYLength;
+    return copyText(out, m_lastYText.data(), m_lastYLength);
 }
 
 char* PlotWriter::reserve(std::size_t length)

@@ -49,8 +49,9 @@ private:
     QIODevice* m_device;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
-    // "259", the width line and their line ends, padded so that it is copied in one move.
-    std::array<char, 64> m_widthLine{};
+    // "259", the width line and their line ends, padded so that a usual one is copied in one
+    // fixed-size move.
+    std::array<char, 16 + MaxNumberTextLength> m_widthLine{};
     std::size_t m_widthLineLength = 0;
     // Every segment of a row has the same y: its text is made once.
     char* writeY(char* out, double y);
