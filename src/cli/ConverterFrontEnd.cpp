@@ -20,9 +20,19 @@ void ConverterFrontEnd::rowDone(int row, int rows)
         return;
     m_lastPercent = percent;
     std::fprintf(stderr, "\rConverting: %3d%%", percent);
-    if (row + 1 == rows)
+    m_progressShown = true;
+    if (row + 1 == rows) {
         std::fputs("\r                \r", stderr);
+        m_progressShown = false;
+    }
     std::fflush(stderr);
+}
+
+void ConverterFrontEnd::endProgressLine()
+{
+    if (m_progressShown)
+        std::fputs("\n", stderr);
+    m_progressShown = false;
 }
 
 } // namespace kelviq

@@ -22,6 +22,8 @@ public:
 
     // Show a percentage on standard error while converting.
     void setShowProgress(bool show) { m_showProgress = show; }
+    // Ends a progress line cut short by a failure, so that the message starts a line of its own.
+    void endProgressLine();
 
 private:
     QString m_fileName;
@@ -30,6 +32,7 @@ private:
     QString m_scale;
     QString m_thickness;
     bool m_showProgress = false;
+    bool m_progressShown = false;
     int m_lastPercent = -1;
 };
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ColorValue.h"
+#include "FileIdentity.h"
+#include "PlotOutput.h"
 #include "Raster.h"
 #include "TraceSettings.h"
 
@@ -19,6 +21,8 @@ public:
     virtual QString fileName() const = 0;
     // The picture as loaded, taken once at the start of a run.
     virtual Raster picture() const = 0;
+    // Which file the picture is, so that the plot never replaces it under any name.
+    virtual FileIdentity pictureIdentity() const { return identityOfPath(fileName()); }
     // The swatch colour (Shape1).
     virtual ColorValue targetColor() const = 0;
     // Which pixels are traced: the target colour, and any tolerance, inversion or speck removal.

@@ -1,15 +1,16 @@
 #include "ConversionRun.h"
 
 #include "ConversionFrontEnd.h"
+#include "DisplayName.h"
 #include "GerberWriter.h"
 #include "NumberText.h"
 #include "PlatformServices.h"
 #include "PlotGeometry.h"
+#include "PlotOutput.h"
 #include "SegmentWriter.h"
 #include "Tracer.h"
 
-#include <QDir>
-#include <QSaveFile>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -21,7 +22,7 @@ const QChar CR(u'\r');
 
 QString quoted(const QString& text)
 {
-    return QLatin1Char('"') + text + QLatin1Char('"');
+    return QLatin1Char('"') + displayName(text) + QLatin1Char('"');
 }
 
 std::optional<double> lineWidth(const QString& thicknessText)
@@ -33,6 +34,23 @@ std::optional<double> lineWidth(const QString& thicknessText)
     if (!std::isfinite(width))
         return std::nullopt;
     return width;
+}
+
+// A setting that is written like a number but cannot be held is too large, not "not a number".
+QString badSettingText(const QString& setting, const QString& text, const QString& hint)
+{
+    if (isNumberText(text))
+        return setting + quoted(text) + QStringLiteral(" is too large.");
+    return setting + quoted(text) + QStringLiteral(" is not a number.") + CR + hint;
+}
+
+// The sentence that tells a failed run lost nothing, where there was something to keep.
+QString keptText(const PlotOutput& output)
+{
+    if (output.kind() != PlotOutput::Kind::File)
+        return {};
+    return CR + QStringLiteral("The previous ") + displayName(output.fileName()) +
+           QStringLiteral(", if any, is unchanged.");
 }
 
 } // namespace
@@ -62,6 +80,26 @@ RunResult ConversionRun::fail(RunResult result, const QString& message)
     return result;
 }
 
+QString ConversionRun::settingsProblem(const QString& scaleText, const QString& thicknessText)
+{
+    if (!parseNumber(scaleText)) {
+        return badSettingText(QStringLiteral("The scale "), scaleText,
+                              QStringLiteral("Type the size of one pixel in mils, "
+                                             "for example 2 or 0.5."));
+    }
+    if (!lineWidth(thicknessText)) {
+        return badSettingText(QStringLiteral("The line thickness "), thicknessText,
+                              QStringLiteral("Type the thickness in mils, for example 10 or 7.5."));
+    }
+    return {};
+}
+
+QString ConversionRun::cannotCreateText(const PlotOutput& output)
+{
+    return QStringLiteral("Cannot create the plot file ") + displayName(output.path()) +
+           QLatin1Char(':') + CR + output.errorString();
+}
+
 RunResult ConversionRun::Command1_Click()
 {
     RunResult result;
@@ -74,35 +112,21 @@ RunResult ConversionRun::Command1_Click()
     // Settings are checked before anything is touched, so a typo never costs the old plot.
     result.outcome = RunOutcome::BadSetting;
     const QString scaleText = m_frontEnd.scaleText();
-    const std::optional<double> pixelMils = parseNumber(scaleText);
-    if (!pixelMils) {
-        return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
-                                QStringLiteral(" is not a number.") + CR +
-                                QStringLiteral("Type the size of one pixel in mils, "
-                                               "for example 2 or 0.5."));
-    }
     const QString thicknessText = m_frontEnd.thicknessText();
-    const std::optional<double> width = lineWidth(thicknessText);
-    if (!width) {
-        if (parseNumber(thicknessText)) {
-            return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
-                                    QStringLiteral(" is too large."));
-        }
-        return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
-                                QStringLiteral(" is not a number.") + CR +
-                                QStringLiteral("Type the thickness in mils, "
-                                               "for example 10 or 7.5."));
-    }
+    if (const QString problem = settingsProblem(scaleText, thicknessText); !problem.isEmpty())
+        return fail(result, problem);
+    const double pixelMils = *parseNumber(scaleText);
+    const double width = *lineWidth(thicknessText);
     const Raster picture = m_frontEnd.picture();
     const int columns = picture.width();
     const int rows = picture.height();
-    const PlotGeometry geometry(columns, rows, *pixelMils);
+    const PlotGeometry geometry(columns, rows, pixelMils);
     if (!std::isfinite(geometry.x(std::max(columns - 1, 0))) || !std::isfinite(geometry.y(0))) {
         return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
                                 QStringLiteral(" is too large for this picture: its plot "
                                                "coordinates would not be numbers."));
     }
-    if (m_format != PlotFormat::Ipf && *width < 0) {
+    if (m_format != PlotFormat::Ipf && width < 0) {
         return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
                                 QStringLiteral(" is negative: ") + plotformat::name(m_format) +
                                 QStringLiteral(" lines need a thickness of 0 or more."));
@@ -123,23 +147,21 @@ RunResult ConversionRun::Command1_Click()
         m_frontEnd.setMakeButtonVisible(true);
     };
 
-    // The new plot goes to a temporary file beside out.plt and replaces it only when complete,
-    // so a failed or abandoned run leaves the previous plot as it was.
-    result.outputPath = QDir::current().absoluteFilePath(m_outputPath);
-    QSaveFile file(result.outputPath);
-    // Unbuffered: the writer gathers big blocks itself, and a failing write then reports
-    // its reason ("No space left on device") instead of Qt's buffer losing it.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // A file is replaced only when the new plot is complete, so a failed or abandoned run
+    // leaves the previous plot as it was.
+    PlotOutput ownOutput(m_outputPath);
+    PlotOutput& output = m_output ? *m_output : ownOutput;
+    result.outputPath = output.path();
+    if (!output.isOpen() && !output.open({m_frontEnd.pictureIdentity()})) {
         restoreControls();
         result.outcome = RunOutcome::OpenFailed;
-        return fail(result, QStringLiteral("Cannot create the plot file ") + result.outputPath +
-                                QLatin1Char(':') + CR + file.errorString());
+        return fail(result, cannotCreateText(output));
     }
 
     const std::unique_ptr<SegmentWriter> writerOwner =
-        plotformat::createWriter(m_format, &file, m_designName);
+        plotformat::createWriter(m_format, output.device(), m_designName);
     SegmentWriter& writer = *writerOwner;
-    writer.setLineWidth(*width);
+    writer.setLineWidth(width);
     writer.begin(geometry);
 
     Tracer tracer(picture, settings);
@@ -181,7 +203,7 @@ RunResult ConversionRun::Command1_Click()
         result.segments += static_cast<qint64>(runs.size());
     }
     if (abandoned) {
-        file.cancelWriting();
+        output.cancel();
         restoreControls();
         result.outcome = RunOutcome::Abandoned;
         return result;
@@ -192,23 +214,21 @@ RunResult ConversionRun::Command1_Click()
 
     // A picture read from its file while converting can fail half way (the file shrank).
     if (const QString readError = picture.readError(); !readError.isEmpty()) {
-        file.cancelWriting();
+        output.cancel();
         restoreControls();
         result.outcome = RunOutcome::WriteFailed;
-        return fail(result, QStringLiteral("Cannot read the picture ") + m_frontEnd.fileName() +
-                                QLatin1Char(':') + CR + readError + CR +
-                                QStringLiteral("The previous out.plt, if any, is unchanged."));
+        return fail(result, QStringLiteral("Cannot read the picture ") +
+                                displayName(m_frontEnd.fileName()) + QLatin1Char(':') + CR +
+                                readError + keptText(output));
     }
-    // QSaveFile::commit() overlooks a failure of its own last flush (disk full, file-size
-    // limit) and would put a cut file in place of the old one, so flush before committing.
-    if (writer.failed() || !file.flush() || !file.commit()) {
-        const QString reason = writer.failed() ? writer.errorString() : file.errorString();
-        file.cancelWriting();
+    if (writer.failed() || !output.commit()) {
+        const QString reason = writer.failed() ? writer.errorString() : output.errorString();
+        output.cancel();
         restoreControls();
         result.outcome = RunOutcome::WriteFailed;
-        return fail(result, QStringLiteral("Cannot write the plot file ") + result.outputPath +
-                                QLatin1Char(':') + CR + reason + CR +
-                                QStringLiteral("The previous out.plt, if any, is unchanged."));
+        return fail(result, QStringLiteral("Cannot write the plot file ") +
+                                displayName(output.path()) + QLatin1Char(':') + CR + reason +
+                                keptText(output));
     }
 
     m_platform.beep();

@@ -6,7 +6,17 @@ namespace kelviq {
 
 namespace {
 // Most one record adds: a width line, four numbers, their blanks and line ends.
-constexpr std::size_t MostPerRecord = 64 + 4 * MaxNumberTextLength + 8;
+constexpr std::size_t MostPerRecord = 16 + 5 * MaxNumberTextLength + 8;
+// Texts up to this long are copied in one fixed-size move (with what follows them in their
+// buffer); only the rare longer ones - tiny fractions in full digits - are copied by length.
+constexpr std::size_t QuickCopy = 32;
+
+// Copies length bytes of text, whose buffer holds at least QuickCopy bytes.
+char* copyText(char* out, const char* text, std::size_t length)
+{
+    std::memcpy(out, text, length <= QuickCopy ? QuickCopy : length);
+    return out + length;
+}
 } // namespace
 
 PlotWriter::PlotWriter(QIODevice* device) : SegmentWriter(device)
@@ -68,8 +78,8 @@ void PlotWriter::writeHead()
 bool PlotWriter::StartSegment(double x, double y)
 {
     char* out = reserve(MostPerRecord);
-    std::memcpy(out, m_widthLine.data(), m_widthLine.size());
-    out = formatNumber(out + m_widthLineLength, x);
+    out = copyText(out, m_widthLine.data(), m_widthLineLength);
+    out = formatNumber(out, x);
     *out++ = ' ';
     commit(writeY(out, y));
     return !failed();
@@ -94,8 +104,8 @@ void PlotWriter::writeRow(int y, const std::vector<Run>& runs)
     const double rowY = geometry().y(y);
     for (const Run& run : runs) {
         char* out = reserve(MostPerRecord);
-        std::memcpy(out, m_widthLine.data(), m_widthLine.size());
-        out = m_columnText.write(out + m_widthLineLength, run.begin);
+        out = copyText(out, m_widthLine.data(), m_widthLineLength);
+        out = m_columnText.write(out, run.begin);
         *out++ = ' ';
         out = writeY(out, rowY);
         *out++ = ' ';
@@ -118,8 +128,7 @@ char* PlotWriter::writeY(char* out, double y)
         m_lastYLength =
             static_cast<std::size_t>(formatNumber(m_lastYText.data(), y) - m_lastYText.data());
     }
-    std::memcpy(out, m_lastYText.data(), m_lastYText.size());
-    return out + m_lastYLength;
+    return copyText(out, m_lastYText.data(), m_lastYLength);
 }
 
 } // namespace kelviq

@@ -32,8 +32,9 @@ private:
     void writeHead() override;
     char* writeY(char* out, double y);
 
-    // "259", the width line and their line ends, padded so that it is copied in one move.
-    std::array<char, 64> m_widthLine{};
+    // "259", the width line and their line ends, padded so that a usual one is copied in one
+    // fixed-size move.
+    std::array<char, 16 + MaxNumberTextLength> m_widthLine{};
     std::size_t m_widthLineLength = 0;
     // Every segment of a row has the same y: its text is made once.
     double m_lastY = 0.0;
