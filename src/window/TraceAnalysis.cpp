@@ -1,5 +1,7 @@
 #include "TraceAnalysis.h"
 
+#include "Tracer.h"
+
 #include <QImage>
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Raster.h"
-#include "TraceSeam.h"
+#include "TraceSettings.h"
 
 #include <QObject>
 #include <atomic>

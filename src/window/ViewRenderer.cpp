@@ -1,7 +1,7 @@
 #include "ViewRenderer.h"
 
 #include "RunFinder.h"
-#include "TraceSeam.h"
+#include "PlotGeometry.h"
 
 #include <algorithm>
 #include <cmath>
