@@ -513,9 +513,8 @@ void Form1::retrace()
     const Raster& raster = m_picture1->picture();
     if (raster.isNull())
         return;
-    TraceSettings settings;
-    settings.target = targetColor();
-    m_analysis->start(raster, settings);
+    // The same settings a run takes, so what is shown is what will be written.
+    m_analysis->start(raster, traceSettings());
     showStatus();
 }
 
