@@ -42,6 +42,8 @@ PlotSizeDialog::PlotSizeDialog(const PlotSizeRequest& request, QWidget* parent)
     connect(m_number, &QLineEdit::textChanged, this, &PlotSizeDialog::describe);
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // Typing replaces the number at once.
+    m_number->setFocus();
     m_number->selectAll();
     describe();
 }

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
 #include <cmath>
 
@@ -195,6 +196,7 @@ void Form1::createControls()
     m_picture1->setGeometry(8, 8, 1001, 636);
     connect(m_picture1, &PictureArea::mouseDown, this, &Form1::Picture1_MouseDown);
     connect(m_picture1, &PictureArea::mouseMove, this, &Form1::Picture1_MouseMove);
+    connect(m_picture1, &PictureArea::focusChanged, m_surface, qOverload<>(&QWidget::update));
     connect(m_picture1, &PictureArea::zoomChanged, this,
             [this] { fitPictureArea(m_picture1->shownSize()); });
 
@@ -358,6 +360,16 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_surface && event->type() == QEvent::Resize)
         Form_Resize();
+    if (watched == m_surface && event->type() == QEvent::Paint && m_picture1->hasFocus()) {
+        // The picture area's focus frame: two pixels around it, in the margin it leaves.
+        QPainter painter(m_surface);
+        const QRect area = m_picture1->geometry().adjusted(-2, -2, 2, 2);
+        const QColor frame = palette().color(QPalette::Highlight);
+        painter.fillRect(area.left(), area.top(), area.width(), 2, frame);
+        painter.fillRect(area.left(), area.bottom() - 1, area.width(), 2, frame);
+        painter.fillRect(area.left(), area.top(), 2, area.height(), frame);
+        painter.fillRect(area.right() - 1, area.top(), 2, area.height(), frame);
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

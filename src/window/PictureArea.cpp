@@ -163,15 +163,6 @@ void PictureArea::paintEvent(QPaintEvent* /*event*/)
             m_rendered = ViewRenderer::render(m_picture, m_mask, m_state);
         painter.drawImage(QPointF(0, 0), m_rendered);
     }
-    if (hasFocus()) {
-        // A frame of whole pixels in the selection colour, sharp at any scale.
-        const QRect area = viewport()->rect();
-        const QColor frame = palette().color(QPalette::Highlight);
-        painter.fillRect(area.left(), area.top(), area.width(), 2, frame);
-        painter.fillRect(area.left(), area.bottom() - 1, area.width(), 2, frame);
-        painter.fillRect(area.left(), area.top(), 2, area.height(), frame);
-        painter.fillRect(area.right() - 1, area.top(), 2, area.height(), frame);
-    }
 }
 
 void PictureArea::resizeEvent(QResizeEvent* event)
@@ -189,13 +180,13 @@ void PictureArea::scrollContentsBy(int /*dx*/, int /*dy*/)
 void PictureArea::focusInEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusInEvent(event);
-    viewport()->update();
+    emit focusChanged(true);
 }
 
 void PictureArea::focusOutEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusOutEvent(event);
-    viewport()->update();
+    emit focusChanged(false);
 }
 
 void PictureArea::mousePressEvent(QMouseEvent* event)

@@ -58,6 +58,8 @@ public:
 signals:
     void mouseDown(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int x, int y);
     void mouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int x, int y);
+    // The parent draws the focus frame around the area, where it hides no pixel.
+    void focusChanged(bool focused);
     // After the zoom changed, before the view scrolls to its anchor: the area may resize.
     void zoomChanged(int step);
 

@@ -29,9 +29,10 @@ StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent)
 {
     setObjectName(QStringLiteral("StatusLine"));
     setSizeGripEnabled(false);
+    // The last run's outcome before the advice: it is news, the advice stays the same.
     m_facts = addPart("StatusFacts", 0);
-    m_advice = addPart("StatusAdvice", 0);
-    m_run = addPart("StatusRun", 1);
+    m_run = addPart("StatusRun", 0);
+    m_advice = addPart("StatusAdvice", 1);
 }
 
 QLabel* StatusLine::addPart(const char* name, int stretch)
@@ -155,6 +156,7 @@ void StatusLine::showNote(const QString& text)
 {
     m_run->setText(text);
     m_run->setToolTip(text);
+    m_run->setVisible(!text.isEmpty());
 }
 
 } // namespace kelviq
