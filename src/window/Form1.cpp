@@ -10,8 +10,8 @@
 #include "PlotSizeQuestion.h"
 #include "StatusLine.h"
 #include "TraceAnalysis.h"
+#include "ViewMenu.h"
 
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -140,7 +140,9 @@ Form1::Form1(PlatformServices& platform, QWidget* parent)
 
     createControls();
     useFittingFonts();
-    createViewMenu();
+    m_viewMenu = new ViewMenu(menuBar(), m_picture1, this);
+    connect(m_viewMenu, &ViewMenu::fitInWindowRequested, this, &Form1::fitInWindow);
+    connect(m_viewMenu, &ViewMenu::setPlotSizeRequested, this, &Form1::setPlotSize);
 
     // Below the client area: the window grows by its height.
     m_status = new StatusLine(this);
@@ -256,54 +258,6 @@ void Form1::createControls()
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(m_command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-}
-
-void Form1::createViewMenu()
-{
-    QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
-    view->setObjectName(QStringLiteral("view"));
-    auto* views = new QActionGroup(this);
-    const struct
-    {
-        const char* caption;
-        const char* name;
-        ViewMode mode;
-    } modes[] = {{"Picture", "viewPicture", ViewMode::Picture},
-                 {"Traced Pixels", "viewTraced", ViewMode::TracedPixels},
-                 {"Plot", "viewPlot", ViewMode::Plot}};
-    for (int i = 0; i < 3; ++i) {
-        QAction* action = view->addAction(QLatin1String(modes[i].caption));
-        action->setObjectName(QLatin1String(modes[i].name));
-        action->setCheckable(true);
-        action->setChecked(i == 0);
-        action->setShortcut(QKeySequence(Qt::CTRL | (Qt::Key_1 + i)));
-        views->addAction(action);
-        const ViewMode mode = modes[i].mode;
-        connect(action, &QAction::triggered, this, [this, mode] { setViewMode(mode); });
-        m_viewActions[i] = action;
-    }
-    view->addSeparator();
-
-    const auto addZoom = [&](const char* caption, const char* name, const QList<QKeySequence>& keys,
-                             auto handler) {
-        QAction* action = view->addAction(QLatin1String(caption));
-        action->setObjectName(QLatin1String(name));
-        action->setShortcuts(keys);
-        connect(action, &QAction::triggered, this, handler);
-    };
-    addZoom("Zoom In", "zoomIn",
-            {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
-            [this] { m_picture1->setZoomStep(m_picture1->zoomStep() + 1); });
-    addZoom("Zoom Out", "zoomOut", {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
-            [this] { m_picture1->setZoomStep(m_picture1->zoomStep() - 1); });
-    addZoom("Actual Size", "actualSize", {QKeySequence(Qt::CTRL | Qt::Key_0)},
-            [this] { m_picture1->setZoomStep(0); });
-    addZoom("Fit in Window", "fitInWindow", {}, [this] { fitInWindow(); });
-    view->addSeparator();
-    m_setPlotSize = view->addAction(QStringLiteral("Set Plot Size…"));
-    m_setPlotSize->setObjectName(QStringLiteral("setPlotSize"));
-    m_setPlotSize->setEnabled(false);
-    connect(m_setPlotSize, &QAction::triggered, this, &Form1::setPlotSize);
 }
 
 // The controls keep their designed places. Buttons and the frame's title use the system's font
@@ -472,7 +426,7 @@ void Form1::openPicture(const QString& path)
     setWindowTitle(caption() + QStringLiteral(" - ") + path);
     // out.plt is written beside the picture.
     QDir::setCurrent(QFileInfo(path).absolutePath());
-    m_setPlotSize->setEnabled(true);
+    m_viewMenu->setPlotSizeEnabled(true);
     m_status->showNote(QString());
     retrace();
 }
@@ -501,12 +455,6 @@ void Form1::fitInWindow()
     const double room = std::min(double(ScaleWidth() - PictureMarginWidth) / raster.width(),
                                  double(ScaleHeight() - PictureMarginHeight) / raster.height());
     m_picture1->setZoomStep(static_cast<int>(std::floor(std::log2(room))));
-}
-
-void Form1::setViewMode(ViewMode mode)
-{
-    m_viewActions[static_cast<int>(mode)]->setChecked(true);
-    m_picture1->setViewMode(mode);
 }
 
 void Form1::setPlotSize()

@@ -3,12 +3,10 @@
 #include "ColorValue.h"
 #include "ConversionFrontEnd.h"
 #include "ConversionRun.h"
-#include "ViewRenderer.h"
 
 #include <QMainWindow>
 #include <optional>
 
-class QAction;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -21,6 +19,7 @@ class PictureArea;
 class PlatformServices;
 class StatusLine;
 class TraceAnalysis;
+class ViewMenu;
 
 // The program's window: the picture area, the four numbered steps along the bottom edge, the
 // About and View menus and the status line below. Every handler runs on the user-interface
@@ -80,7 +79,6 @@ private:
     void setBusyPictureVisible(int index, bool visible) override;
 
     void createControls();
-    void createViewMenu();
     void useFittingFonts();
     void pickColor(Qt::MouseButtons button, int x, int y);
 
@@ -89,7 +87,6 @@ private:
     // room, and then it follows the window.
     void fitPictureArea(QSize shown);
     void fitInWindow();
-    void setViewMode(ViewMode mode);
     void setPlotSize();
     // The picture or the picked colour changed: trace again. The scale or the thickness
     // changed: only the plot's look and the status.
@@ -115,8 +112,7 @@ private:
     ColorSwatch* m_shape1 = nullptr;
     QLabel* m_image1[2] = {nullptr, nullptr};
 
-    QAction* m_viewActions[3] = {nullptr, nullptr, nullptr};
-    QAction* m_setPlotSize = nullptr;
+    ViewMenu* m_viewMenu = nullptr;
     StatusLine* m_status = nullptr;
     TraceAnalysis* m_analysis = nullptr;
 };

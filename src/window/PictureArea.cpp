@@ -71,7 +71,7 @@ void PictureArea::setZoomStep(int step)
 void PictureArea::setZoomStep(int step, const QPointF& anchor)
 {
     step = std::clamp(step, SmallestZoomStep, LargestZoomStep);
-    if (step == m_zoomStep)
+    if (step == m_zoomStep || m_picture.isNull())
         return;
     const QPointF picturePoint = (anchor + scrollOffset()) / m_state.zoom;
     m_zoomStep = step;

@@ -1,7 +1,7 @@
 #include "ViewRenderer.h"
 
-#include "RunFinder.h"
 #include "PlotGeometry.h"
+#include "RunFinder.h"
 
 #include <algorithm>
 #include <cmath>

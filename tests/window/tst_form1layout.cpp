@@ -111,21 +111,6 @@ void TestForm1Layout::startsWithItsDefaults()
     QVERIFY(shape);
     QCOMPARE(shape->FillColor(), 0);
     QVERIFY(control(*m_form, "Command1")->isVisible());
-
-    // Two different frames of the busy animation, both hidden, on top of the make button.
-    QImage frames[2];
-    for (int i = 0; i < 2; ++i) {
-        auto* image = m_form->findChild<QLabel*>(QStringLiteral("Image1_%1").arg(i));
-        QVERIFY(image);
-        QVERIFY(!image->isVisible());
-        QCOMPARE(image->pixmap().size(), QSize(65, 70));
-        frames[i] = image->pixmap().toImage();
-    }
-    QVERIFY(frames[0] != frames[1]);
-
-    // The separators are drawn in the button-shadow colour.
-    QWidget* line = control(*m_form, "Line1_1");
-    QCOMPARE(line->grab().toImage().pixel(0, 10), line->palette().color(QPalette::Dark).rgb());
 }
 
 void TestForm1Layout::tabOrder()

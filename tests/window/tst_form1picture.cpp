@@ -60,7 +60,6 @@ private slots:
     void badPictureFileIsReported();
     void pickingByClickAndDrag();
     void everyPixelOfALargePictureCanBePicked();
-    void endToEnd();
     void endingDuringARunKeepsThePreviousPlot_data();
     void endingDuringARunKeepsThePreviousPlot();
 
@@ -279,35 +278,6 @@ void TestForm1Picture::everyPixelOfALargePictureCanBePicked()
     QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {},
                       QPoint(visible.width() - 1, visible.height() - 1));
     QCOMPARE(swatch(), RedValue);
-}
-
-// Choose a picture, pick its colour, make the plot: out.plt lands beside the picture.
-void TestForm1Picture::endToEnd()
-{
-    QImage image(3, 2, QImage::Format_RGB32);
-    image.fill(Qt::green);
-    image.setPixel(0, 0, Red);
-    image.setPixel(1, 0, Red);
-    image.setPixel(2, 1, Red);
-    QTemporaryDir elsewhere;
-    QDir::setCurrent(elsewhere.path());
-    choose(savePicture("three.bmp", image));
-
-    QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {}, QPoint(1, 0));
-    QCOMPARE(swatch(), RedValue);
-    auto* thickness = m_form->findChild<QLineEdit*>("Text2");
-    thickness->selectAll();
-    QTest::keyClicks(thickness, "7.5");
-
-    QTest::mouseClick(m_form->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-
-    QCOMPARE(m_form->lastRun().outcome, RunOutcome::Written);
-    QCOMPARE(readFile(m_dir->filePath("out.plt")),
-             PlotHeader + "259\r\n750 2\r\n0 200 400 200\r\n259\r\n750 2\r\n400 0 400 0\r\n");
-    QVERIFY(!QFile::exists(QDir(elsewhere.path()).filePath("out.plt")));
-    QCOMPARE(m_platform->calls, QStringList({"open", "events", "events", "beep"}));
-    QVERIFY(m_form->findChild<QPushButton*>("Command1")->isVisible());
-    QVERIFY(!m_form->findChild<QLabel*>("Image1_1")->isVisible());
 }
 
 void TestForm1Picture::endingDuringARunKeepsThePreviousPlot_data()
