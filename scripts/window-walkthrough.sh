@@ -24,7 +24,7 @@ if [ -z "${KELVIQ_WALKTHROUGH_DISPLAY:-}" ]; then
 fi
 
 work=$(mktemp -d)
-trap 'cp -r "$work" /tmp/kv/last; rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 cp "$root/samples/logo.bmp" "$work/logo.bmp"
 cd "$work"
 fail() {
