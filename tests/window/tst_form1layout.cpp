@@ -1,5 +1,4 @@
-#include "ColorSwatch.h"
-#include "Form1.h"
+#include "FormFixture.h"
 #include "RecordingPlatform.h"
 
 #include <QAction>
@@ -33,7 +32,7 @@ QWidget* control(Form1& form, const char* name)
 
 } // namespace
 
-class TestForm1Layout : public QObject
+class TestForm1Layout : public QObject, protected FormFixture
 {
     Q_OBJECT
 
@@ -47,24 +46,16 @@ private slots:
     void layoutFollowsTheBottomEdge_data();
     void layoutFollowsTheBottomEdge();
     void menus();
-
-private:
-    RecordingPlatform* m_platform = nullptr;
-    Form1* m_form = nullptr;
 };
 
 void TestForm1Layout::init()
 {
-    m_platform = new RecordingPlatform;
-    m_form = new Form1(*m_platform);
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    start();
 }
 
 void TestForm1Layout::cleanup()
 {
-    delete m_form;
-    delete m_platform;
+    stop();
 }
 
 // Every caption reads whole in the room up to the next control on its right; buttons and the
@@ -116,14 +107,14 @@ void TestForm1Layout::startsWithItsDefaults()
 void TestForm1Layout::tabOrder()
 {
     const QStringList expected = {"Picture1", "Command1", "Command2", "Text1", "Text2", "Command3"};
-    QWidget* start = control(*m_form, "Picture1");
+    QWidget* first = control(*m_form, "Picture1");
     QStringList order;
-    QWidget* widget = start;
+    QWidget* widget = first;
     do {
         if (widget->isVisible() && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus))
             order.append(widget->objectName());
         widget = widget->nextInFocusChain();
-    } while (widget != start && order.size() < 20);
+    } while (widget != first && order.size() < 20);
     QCOMPARE(order, expected);
 }
 

@@ -1,5 +1,4 @@
-#include "ColorSwatch.h"
-#include "Form1.h"
+#include "FormFixture.h"
 #include "PictureArea.h"
 #include "RecordingPlatform.h"
 #include "TestFiles.h"
@@ -45,7 +44,7 @@ void sendMouse(QWidget* viewport, QEvent::Type type, const QPoint& at, Qt::Mouse
 
 } // namespace
 
-class TestForm1Picture : public QObject
+class TestForm1Picture : public QObject, protected FormFixture
 {
     Q_OBJECT
 
@@ -62,50 +61,16 @@ private slots:
     void everyPixelOfALargePictureCanBePicked();
     void endingDuringARunKeepsThePreviousPlot_data();
     void endingDuringARunKeepsThePreviousPlot();
-
-private:
-    QString savePicture(const QString& name, const QImage& image);
-    void choose(const QString& path);
-    PictureArea* picture1() const { return m_form->findChild<PictureArea*>("Picture1"); }
-    ColorValue swatch() const { return m_form->findChild<ColorSwatch*>("Shape1")->FillColor(); }
-
-    QTemporaryDir* m_dir = nullptr;
-    QString m_previousDir;
-    RecordingPlatform* m_platform = nullptr;
-    Form1* m_form = nullptr;
 };
 
 void TestForm1Picture::init()
 {
-    m_previousDir = QDir::currentPath();
-    m_dir = new QTemporaryDir;
-    m_platform = new RecordingPlatform;
-    m_form = new Form1(*m_platform);
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form));
-    QCOMPARE(QSize(m_form->ScaleWidth(), m_form->ScaleHeight()), QSize(1024, 725));
+    start();
 }
 
 void TestForm1Picture::cleanup()
 {
-    delete m_form;
-    delete m_platform;
-    QDir::setCurrent(m_previousDir);
-    delete m_dir;
-}
-
-QString TestForm1Picture::savePicture(const QString& name, const QImage& image)
-{
-    const QString path = m_dir->filePath(name);
-    if (!image.save(path, "BMP"))
-        qWarning("cannot save %s", qPrintable(path));
-    return path;
-}
-
-void TestForm1Picture::choose(const QString& path)
-{
-    m_platform->setNextOpenFileAnswer(path);
-    QTest::mouseClick(m_form->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    stop();
 }
 
 void TestForm1Picture::fitRules_data()

@@ -1,5 +1,4 @@
-#include "ColorSwatch.h"
-#include "Form1.h"
+#include "FormFixture.h"
 #include "PictureArea.h"
 #include "RecordingPlatform.h"
 #include "TestFiles.h"
@@ -58,7 +57,7 @@ QImage blotches(QImage::Format format, quint32 seed)
 
 } // namespace
 
-class TestForm1Views : public QObject
+class TestForm1Views : public QObject, protected FormFixture
 {
     Q_OBJECT
 
@@ -81,59 +80,18 @@ private slots:
     void enterPressesTheFocusedButton();
 
 private:
-    QString savePicture(const QString& name, const QImage& image);
-    void choose(const QString& path);
-    void trigger(const char* action) { m_form->findChild<QAction*>(action)->trigger(); }
-    PictureArea* picture1() const { return m_form->findChild<PictureArea*>("Picture1"); }
-    ColorValue swatch() const { return m_form->findChild<ColorSwatch*>("Shape1")->FillColor(); }
-    QString status(const char* part) const { return m_form->findChild<QLabel*>(part)->text(); }
-    QLineEdit* box(const char* name) const { return m_form->findChild<QLineEdit*>(name); }
-    void type(const char* name, const QString& text);
     // Waits until the background trace has counted the segments; returns the count.
     qint64 countedSegments();
-
-    QTemporaryDir* m_dir = nullptr;
-    QString m_previousDir;
-    RecordingPlatform* m_platform = nullptr;
-    Form1* m_form = nullptr;
 };
 
 void TestForm1Views::init()
 {
-    m_previousDir = QDir::currentPath();
-    m_dir = new QTemporaryDir;
-    m_platform = new RecordingPlatform;
-    m_form = new Form1(*m_platform);
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    start();
 }
 
 void TestForm1Views::cleanup()
 {
-    delete m_form;
-    delete m_platform;
-    QDir::setCurrent(m_previousDir);
-    delete m_dir;
-}
-
-QString TestForm1Views::savePicture(const QString& name, const QImage& image)
-{
-    const QString path = m_dir->filePath(name);
-    if (!image.save(path, "BMP"))
-        qWarning("cannot save %s", qPrintable(path));
-    return path;
-}
-
-void TestForm1Views::choose(const QString& path)
-{
-    m_platform->setNextOpenFileAnswer(path);
-    QTest::mouseClick(m_form->findChild<QPushButton*>("Command2"), Qt::LeftButton);
-}
-
-void TestForm1Views::type(const char* name, const QString& text)
-{
-    box(name)->selectAll();
-    QTest::keyClicks(box(name), text);
+    stop();
 }
 
 qint64 TestForm1Views::countedSegments()
@@ -187,7 +145,7 @@ void TestForm1Views::picksThePixelUnderThePointer()
 void TestForm1Views::zoomKeysAndWheel()
 {
     choose(savePicture("numbered.bmp", numbered(64, 48)));
-    const auto key = [&](Qt::Key k) { QTest::keyClick(m_form, k, Qt::ControlModifier); };
+    const auto key = [&](Qt::Key k) { QTest::keyClick(m_form.get(), k, Qt::ControlModifier); };
     key(Qt::Key_Equal);
     key(Qt::Key_Plus);
     QCOMPARE(picture1()->zoomStep(), 2);
@@ -438,10 +396,10 @@ void TestForm1Views::droppedAndGivenPicturesLoadLikeChosenOnes()
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(path)});
         QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(m_form, &enter);
+        QApplication::sendEvent(m_form.get(), &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent dropped(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(m_form, &dropped);
+        QApplication::sendEvent(m_form.get(), &dropped);
     };
     drop(first);
     QCOMPARE(m_form->FileName(), first);
