@@ -73,7 +73,6 @@ int main(int argc, char* argv[])
         return 1;
 
     // The whole picture in view, and two places on it of different colours.
-    form.findChild<QAction*>(QStringLiteral("fitInWindow"))->trigger();
     form.findChild<QAction*>(QStringLiteral("viewTraced"))->trigger();
     const auto colorAt = [area](QPoint at) {
         const QPoint pixel = area->areaPosition(QPointF(at));
@@ -81,11 +80,17 @@ int main(int argc, char* argv[])
     };
     const QPoint first(1, 1);
     QPoint second = first;
-    const QSize visible = area->viewport()->size();
-    for (int y = 1; y < visible.height() && second == first; y += 3)
-        for (int x = 1; x < visible.width() && second == first; x += 3)
-            if (colorAt(QPoint(x, y)) != colorAt(first))
-                second = QPoint(x, y);
+    // Fine patterns can look all one colour reduced: then at actual size.
+    for (const char* zoom : {"fitInWindow", "actualSize"}) {
+        form.findChild<QAction*>(QLatin1String(zoom))->trigger();
+        const QSize visible = area->viewport()->size();
+        for (int y = 1; y < visible.height() && second == first; y += 3)
+            for (int x = 1; x < visible.width() && second == first; ++x)
+                if (colorAt(QPoint(x, y)) != colorAt(first))
+                    second = QPoint(x, y);
+        if (second != first)
+            break;
+    }
     if (second == first)
         return 1;
 
