@@ -63,25 +63,27 @@ findMenu() {
     [ -n "$top" ] || fail "no picture at the top-left of the client area"
     menu=$((top - 8 * scale))
 }
-bye() {
-    xdotool key ctrl+q 2>/dev/null || true
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-}
 
 if [ "$scale" = 2 ]; then
-    # At 2×, every picture pixel is 2 × 2 screen pixels: one screen pixel right of the first
-    # half of (77, 53) still picks it, and the swatch shows the picked colour.
+    # At 2×, every picture pixel is 2 × 2 screen pixels. Along picture row 20, through the
+    # lettering, a click on the last screen pixel of a black pixel before white picks black,
+    # and one on the first screen pixel of the white pixel after it picks white.
     start "$work/logo.bmp"
     findMenu
-    xdotool mousemove $((X + (8 + 77) * 2 + 1)) $((Y + menu + (8 + 53) * 2 + 1)) click 1
+    row=$((Y + menu + (8 + 20) * 2 + 1))
+    shot row
+    edge=$(convert "$work/row.png" -crop "320x1+$((X + 16))+$row" txt:- |
+        awk -F'[,:]' 'NR > 1 { black = /#000000/; if (was && !black) { print $1; exit } was = black }')
+    [ -n "$edge" ] || fail "no black pixel beside a white one on row 20"
+    xdotool mousemove $((X + 16 + edge - 1)) "$row" click 1
     sleep 0.5
-    [ "$(colour 506 690)" = "#C80000" ] || fail "at 2× the click did not pick the red underline"
-    xdotool mousemove $((X + (8 + 10) * 2 + 1)) $((Y + menu + (8 + 20) * 2 + 1)) click 1
+    [ "$(colour 504 688)" = "#000000" ] || fail "at 2× the last screen pixel of a black pixel did not pick black"
+    xdotool mousemove $((X + 16 + edge)) "$row" click 1
     sleep 0.5
-    [ "$(colour 506 690)" = "#000000" ] || fail "at 2× the click did not pick the black letter"
-    bye
-    echo "At a display scale of 2, clicks in the second half of a pixel picked that pixel."
+    [ "$(colour 504 688)" = "#FFFFFF" ] || fail "at 2× the first screen pixel of a white pixel did not pick white"
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    echo "At a display scale of 2, clicks on either side of a pixel's edge picked that pixel."
     exit 0
 fi
 

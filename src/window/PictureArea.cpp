@@ -1,5 +1,6 @@
 #include "PictureArea.h"
 
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -17,6 +18,8 @@ PictureArea::PictureArea(QWidget* parent) : QAbstractScrollArea(parent)
     viewport()->setMouseTracking(true);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    // X11 gives the pointer's place in whole window pixels, rounded from device pixels.
+    m_state.pointerRounded = QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
 void PictureArea::setPicture(const Raster& picture)
@@ -157,10 +160,14 @@ void PictureArea::paintEvent(QPaintEvent* /*event*/)
         m_state.offset = scrollOffset();
         m_state.size = viewport()->size();
         m_state.devicePixelRatio = viewport()->devicePixelRatioF();
+        m_state.windowPosition = viewport()->mapTo(window(), QPoint(0, 0));
         m_state.background = viewport()->palette().color(QPalette::Base).rgb();
         if (m_rendered.isNull() || m_rendered.deviceIndependentSize() != QSizeF(m_state.size) ||
-            m_rendered.devicePixelRatio() != m_state.devicePixelRatio)
+            m_rendered.devicePixelRatio() != m_state.devicePixelRatio ||
+            m_renderedAt != m_state.windowPosition) {
             m_rendered = ViewRenderer::render(m_picture, m_mask, m_state);
+            m_renderedAt = m_state.windowPosition;
+        }
         painter.drawImage(QPointF(0, 0), m_rendered);
     }
 }

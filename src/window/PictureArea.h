@@ -85,6 +85,7 @@ private:
     ViewState m_state;
     // The last drawing of the visible part, kept until something it shows changes.
     QImage m_rendered;
+    QPoint m_renderedAt;
 };
 
 } // namespace kelviq

@@ -16,12 +16,21 @@ constexpr QRgb PlotPaper = 0xffffffff;
 constexpr QRgb PlotInk = 0xff202020;
 constexpr ColorValue Traced = 0; // black in the mask
 
-// Picture column or row under the centre of each device pixel, -1 beyond the picture.
-std::vector<int> pictureIndices(int devicePixels, int offset, const ViewState& state, int limit)
+// Picture column or row shown by each device pixel, -1 beyond the picture: the one a click on
+// that device pixel picks, so what is shown is what is picked also where a window pixel covers
+// several device pixels.
+std::vector<int> pictureIndices(int devicePixels, int offset, int windowPosition,
+                                const ViewState& state, int limit)
 {
+    const double ratio = state.devicePixelRatio;
+    // The device pixel the visible part starts on, counted from the window's edge.
+    const double start = std::floor(windowPosition * ratio + 0.5);
     std::vector<int> indices(static_cast<std::size_t>(devicePixels));
     for (int i = 0; i < devicePixels; ++i) {
-        const double shown = (i + 0.5) / state.devicePixelRatio + offset;
+        const double at = state.pointerRounded
+                              ? std::floor((start + i) / ratio + 0.5) - windowPosition
+                              : i / ratio;
+        const double shown = at + offset;
         const int index = ViewRenderer::picturePosition(shown, state.zoom);
         indices[static_cast<std::size_t>(i)] = index < limit ? index : -1;
     }
@@ -69,10 +78,10 @@ QImage ViewRenderer::render(const Raster& picture, const Raster& mask, const Vie
 void ViewRenderer::renderPixels(const Raster& picture, const Raster& mask, const ViewState& state,
                                 QImage& image)
 {
-    const std::vector<int> columns =
-        pictureIndices(image.width(), state.offset.x(), state, picture.width());
-    const std::vector<int> rows =
-        pictureIndices(image.height(), state.offset.y(), state, picture.height());
+    const std::vector<int> columns = pictureIndices(
+        image.width(), state.offset.x(), state.windowPosition.x(), state, picture.width());
+    const std::vector<int> rows = pictureIndices(image.height(), state.offset.y(),
+                                                 state.windowPosition.y(), state, picture.height());
     const bool traced = state.mode == ViewMode::TracedPixels;
     const bool masked =
         traced && mask.width() == picture.width() && mask.height() == picture.height();

@@ -26,6 +26,11 @@ struct ViewState
     QPoint offset;
     QSize size;
     qreal devicePixelRatio = 1.0;
+    // The pointer's position arrives rounded to whole window pixels (X11 with a scale factor),
+    // so a device pixel shows the picture pixel that a click on it picks; that depends on where
+    // in the window the visible part lies (in window pixels).
+    bool pointerRounded = false;
+    QPoint windowPosition;
     QRgb background = qRgb(255, 255, 255);
     QRgb highlight = qRgb(255, 0, 255);
     // The plot's look; a scale that is not a positive number shows an empty plot.
