@@ -1,7 +1,7 @@
 # bash completion for kelviq-convert.
 # The options come from the program's own --help, so new ones complete without a change here.
 # An option's value completes by the name --help shows for it: <FILE> file names, <DIR>
-# folders, <a|b|c> one of those words; pictures complete for everything else.
+# folders, <FORMAT> the plot formats; pictures complete for everything else.
 
 _kelviq_convert()
 {
@@ -20,7 +20,7 @@ _kelviq_convert()
         case ${values[$prev]} in
             FILE) _filedir ;;
             DIR) _filedir -d ;;
-            *\|*) mapfile -t COMPREPLY < <(compgen -W "${values[$prev]//|/ }" -- "$cur") ;;
+            FORMAT) mapfile -t COMPREPLY < <(compgen -W "ipf gerber kicad svg" -- "$cur") ;;
         esac
         return
     fi
