@@ -36,7 +36,16 @@ public:
                    .arg(visible ? QStringLiteral("show") : QStringLiteral("hide")));
     }
 
+    void rowDone(int row, int /*rows*/) override
+    {
+        rowsDone.append(row);
+        if (firstFailedRow < 0 && !raster.isNull() && !raster.readError().isEmpty())
+            firstFailedRow = row;
+    }
+
     QStringList calls;
+    QList<int> rowsDone;
+    int firstFailedRow = -1; // the row during which reading the picture's file failed
 
 private:
     void record(const QString& call)
