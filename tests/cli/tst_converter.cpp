@@ -399,9 +399,7 @@ void TestConverter::outputKinds()
                 ::_exit(99);
         };
     }
-    struct stat old
-    {
-    };
+    struct stat old = {};
     if (kind.startsWith("kept") || kind == "limit" || kind == "64k" || kind == "read-only")
         QVERIFY(writeFile(out, OldPlot));
     if (kind == "folder")
@@ -452,9 +450,7 @@ void TestConverter::outputKinds()
     }
     QCOMPARE(outcome.out, summary + out.toUtf8() + "\n");
     QVERIFY(outcome.err.isEmpty());
-    struct stat now
-    {
-    };
+    struct stat now = {};
     QCOMPARE(::stat(qPrintable(out), &now), 0);
     if (kind == "null" || kind == "fifo") {
         QCOMPARE(now.st_mode & S_IFMT, kind == "null" ? S_IFCHR : S_IFIFO);
@@ -514,7 +510,7 @@ void TestConverter::manyPictures()
     const Outcome outcome = convert(dir.path(), QStringList{"--color", "FF0000"} + arguments);
     QCOMPARE(outcome.exitCode, exitCode);
     QStringList found; // plots, not pictures that happen to be called .plt
-    for (const QString& folder : {"", "a/", "b/", "plots/"})
+    for (const QString folder : {"", "a/", "b/", "plots/"})
         for (const QString& name : QDir(dir.filePath(folder)).entryList({"*.plt"}, QDir::Files))
             if (readFile(dir.filePath(folder + name)) != picture)
                 found << folder + name;
