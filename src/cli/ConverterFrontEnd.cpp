@@ -4,9 +4,10 @@
 
 namespace kelviq {
 
-ConverterFrontEnd::ConverterFrontEnd(QString fileName, Raster picture, ColorValue target,
-                                     QString scale, QString thickness)
-    : m_fileName(std::move(fileName)), m_picture(std::move(picture)), m_target(target),
+ConverterFrontEnd::ConverterFrontEnd(QString fileName, Raster picture,
+                                     const TraceSettings& settings, QString scale,
+                                     QString thickness)
+    : m_fileName(std::move(fileName)), m_picture(std::move(picture)), m_settings(settings),
       m_scale(std::move(scale)), m_thickness(std::move(thickness))
 {
 }

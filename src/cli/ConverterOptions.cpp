@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
+#include <limits>
 
 namespace kelviq {
 
@@ -30,6 +31,31 @@ std::optional<QPoint> parsePick(const QString& text)
 }
 
 } // namespace
+
+std::optional<int> ConverterOptions::wholeNumber(const QString& text)
+{
+    static const QRegularExpression digits(QStringLiteral("^\\s*\\+?(\\d+)\\s*$"));
+    const QRegularExpressionMatch m = digits.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const int value = m.captured(1).toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+QString ConverterOptions::settingsProblem() const
+{
+    const std::optional<int> t = wholeNumber(tolerance);
+    if (!t || *t > 255)
+        return QStringLiteral("The tolerance \"%1\" is not a whole number from 0 to 255.")
+            .arg(displayName(tolerance));
+    if (!wholeNumber(despeckle))
+        return QStringLiteral("The speck size \"%1\" is not a whole number of pixels (0 or "
+                              "more, up to %2).")
+            .arg(displayName(despeckle))
+            .arg(std::numeric_limits<int>::max());
+    return {};
+}
 
 std::optional<QByteArray> ConverterOptions::brokenName(const QString& name) const
 {
@@ -73,6 +99,25 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
     const QCommandLineOption thicknessOption(QStringLiteral("thickness"),
                                              QStringLiteral("Line thickness in mils. Default 10."),
                                              QStringLiteral("MILS"), QStringLiteral("10"));
+    const QCommandLineOption toleranceOption(
+        QStringLiteral("tolerance"),
+        QStringLiteral("Also trace pixels whose red, green and blue each differ from the colour "
+                       "by at most N (0-255). Default 0: exactly the colour."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption invertOption(
+        QStringLiteral("invert"),
+        QStringLiteral("Trace every pixel that is not within the tolerance of the colour: pick "
+                       "the background to trace a many-coloured logo whole."));
+    const QCommandLineOption despeckleOption(
+        QStringLiteral("despeckle"),
+        QStringLiteral("Leave out groups of traced pixels (touching by an edge or a corner) "
+                       "of fewer than K pixels. Default 0: none."),
+        QStringLiteral("K"), QStringLiteral("0"));
+    const QCommandLineOption formatOption(
+        QStringLiteral("format"),
+        QStringLiteral("File format: ipf, gerber, kicad or svg. Default: from the output's "
+                       "extension (.gbr .gto .gbo gerber, .kicad_mod kicad, .svg svg, else ipf)."),
+        QStringLiteral("FORMAT"));
     const QCommandLineOption outputOption(
         QStringLiteral("output"),
         QStringLiteral("Plot file to write; - is standard output. One picture only. "
@@ -89,8 +134,9 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
                        "the segments and the bytes that would be written."));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Print nothing on success."));
-    parser.addOptions({colorOption, pickOption, scaleOption, thicknessOption, outputOption,
-                       outputDirOption, dryRunOption, quietOption});
+    parser.addOptions({colorOption, pickOption, toleranceOption, invertOption, despeckleOption,
+                       scaleOption, thicknessOption, formatOption, outputOption, outputDirOption,
+                       dryRunOption, quietOption});
     parser.addPositionalArgument(
         QStringLiteral("PICTURE..."),
         QStringLiteral("BMP or any other picture Qt's image reader knows (PNG, JPEG, GIF ...)."));
@@ -125,6 +171,15 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
         if (!options.pick)
             return usage(QStringLiteral("--pick wants a column and a row as X,Y, not \"%1\"")
                              .arg(displayName(parser.value(pickOption))));
+    }
+    options.tolerance = parser.value(toleranceOption);
+    options.invert = parser.isSet(invertOption);
+    options.despeckle = parser.value(despeckleOption);
+    if (parser.isSet(formatOption)) {
+        options.format = plotformat::fromName(parser.value(formatOption));
+        if (!options.format)
+            return usage(QStringLiteral("--format wants ipf, gerber, kicad or svg, not \"%1\"")
+                             .arg(displayName(parser.value(formatOption))));
     }
     options.scale = parser.value(scaleOption);
     options.thickness = parser.value(thicknessOption);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ColorValue.h"
+#include "PlotFormat.h"
 
 #include <QByteArray>
 #include <QList>
@@ -20,6 +21,11 @@ public:
     static ConverterOptions parse(const QStringList& arguments, const QList<QByteArray>& raw);
 
     QString usageError() const { return m_usageError; }
+    // Why --tolerance or --despeckle cannot be used, or empty; told like a bad scale.
+    QString settingsProblem() const;
+    // Their values, once settingsProblem() is empty.
+    int toleranceValue() const { return wholeNumber(tolerance).value_or(0); }
+    int despeckleValue() const { return wholeNumber(despeckle).value_or(0); }
     bool wantsHelp() const { return m_help; }
     bool wantsVersion() const { return m_version; }
     QString helpText() const { return m_helpText; }
@@ -31,6 +37,10 @@ public:
     QString thickness = QStringLiteral("10");
     QString output;    // --output, empty when not given
     QString outputDir; // --output-dir, empty when not given
+    QString tolerance = QStringLiteral("0");
+    bool invert = false;
+    QString despeckle = QStringLiteral("0");
+    std::optional<PlotFormat> format; // nothing: the output's extension decides
     bool dryRun = false;
     bool quiet = false;
 
@@ -39,6 +49,8 @@ public:
     std::optional<QByteArray> brokenName(const QString& name) const;
 
 private:
+    static std::optional<int> wholeNumber(const QString& text);
+
     QString m_usageError;
     bool m_help = false;
     bool m_version = false;

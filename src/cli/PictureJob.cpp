@@ -9,6 +9,7 @@
 #include "PictureInput.h"
 #include "PlotOutput.h"
 
+#include <QFileInfo>
 #include <cmath>
 
 namespace kelviq {
@@ -73,12 +74,21 @@ JobReport PictureJob::run(MemoryBudget& memory) const
         }
     }
 
-    ConverterFrontEnd frontEnd(m_picture, raster, target, m_settings.scale, m_settings.thickness);
+    TraceSettings trace = m_settings.trace;
+    trace.target = target;
+    ConverterFrontEnd frontEnd(m_picture, raster, trace, m_settings.scale, m_settings.thickness);
     frontEnd.setShowProgress(m_settings.showProgress &&
                              qint64(raster.width()) * raster.height() >= 16'000'000);
     ConsolePlatform platform;
     ConversionRun run(frontEnd, platform);
     run.setOutput(&output);
+    const bool toStandardOutput = m_outputName == PlotOutput::standardOutputName();
+    run.setFormat(m_settings.format.value_or(
+        toStandardOutput ? PlotFormat::Ipf : plotformat::fromFileName(m_outputName)));
+    // A footprint is named after its file, or after the picture when it has none.
+    run.setDesignName(
+        QFileInfo(toStandardOutput || m_picture == QLatin1String("-") ? m_picture : m_outputName)
+            .completeBaseName());
     const RunResult result = run.Command1_Click();
     frontEnd.endProgressLine();
     if (result.outcome != RunOutcome::Written)

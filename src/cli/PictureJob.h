@@ -2,6 +2,8 @@
 
 #include "ColorValue.h"
 #include "FileIdentity.h"
+#include "PlotFormat.h"
+#include "TraceSettings.h"
 
 #include <QList>
 #include <QPoint>
@@ -17,6 +19,8 @@ struct JobSettings
 {
     std::optional<ColorValue> color; // black when neither this nor pick is given
     std::optional<QPoint> pick;
+    TraceSettings trace; // tolerance, inversion and speck size; the colour comes from above
+    std::optional<PlotFormat> format; // nothing: the output's extension decides
     QString scale = QStringLiteral("2");
     QString thickness = QStringLiteral("10");
     bool dryRun = false;

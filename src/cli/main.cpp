@@ -55,13 +55,14 @@ QString outputNameFor(const ConverterOptions& options, const QString& picture)
 {
     if (!options.output.isEmpty())
         return options.output;
+    const QString extension = plotformat::extension(options.format.value_or(PlotFormat::Ipf));
     if (options.outputDir.isEmpty() && options.pictures.size() == 1)
-        return QStringLiteral("out.plt");
+        return QStringLiteral("out") + extension;
     const QFileInfo info(picture);
     const QString name =
         picture == QLatin1String("-") ? QStringLiteral("stdin") : info.completeBaseName();
     const QString folder = options.outputDir.isEmpty() ? info.path() : options.outputDir;
-    return folder + QLatin1Char('/') + name + QStringLiteral(".plt");
+    return folder + QLatin1Char('/') + name + extension;
 }
 
 } // namespace
@@ -100,6 +101,8 @@ int main(int argc, char* argv[])
     if (const QString problem = ConversionRun::settingsProblem(options.scale, options.thickness);
         !problem.isEmpty())
         return failure(problem);
+    if (const QString problem = options.settingsProblem(); !problem.isEmpty())
+        return failure(problem);
     if (const auto broken = options.brokenName(options.output))
         return failure(notUtf8(QStringLiteral("Cannot create the plot file "), *broken,
                                QStringLiteral("and no other name is used in its place")));
@@ -114,6 +117,10 @@ int main(int argc, char* argv[])
     JobSettings settings;
     settings.color = options.color;
     settings.pick = options.pick;
+    settings.trace.tolerance = options.toleranceValue();
+    settings.trace.invert = options.invert;
+    settings.trace.despeckle = options.despeckleValue();
+    settings.format = options.format;
     settings.scale = options.scale;
     settings.thickness = options.thickness;
     settings.dryRun = options.dryRun;

@@ -4,6 +4,7 @@
 #include "FileIdentity.h"
 #include "PlotOutput.h"
 #include "Raster.h"
+#include "TraceSettings.h"
 
 #include <QString>
 
@@ -24,6 +25,13 @@ public:
     virtual FileIdentity pictureIdentity() const { return identityOfPath(fileName()); }
     // The swatch colour (Shape1).
     virtual ColorValue targetColor() const = 0;
+    // Which pixels are traced: the target colour, and any tolerance, inversion or speck removal.
+    virtual TraceSettings traceSettings() const
+    {
+        TraceSettings settings;
+        settings.target = targetColor();
+        return settings;
+    }
     // Mils per pixel (Text1).
     virtual QString scaleText() const = 0;
     // Line thickness in mils (Text2); may change while a run is going on.

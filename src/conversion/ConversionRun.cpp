@@ -2,11 +2,13 @@
 
 #include "ConversionFrontEnd.h"
 #include "DisplayName.h"
+#include "GerberWriter.h"
 #include "NumberText.h"
 #include "PlatformServices.h"
+#include "PlotGeometry.h"
 #include "PlotOutput.h"
-#include "PlotWriter.h"
-#include "RunFinder.h"
+#include "SegmentWriter.h"
+#include "Tracer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,13 +23,6 @@ const QChar CR(u'\r');
 QString quoted(const QString& text)
 {
     return QLatin1Char('"') + displayName(text) + QLatin1Char('"');
-}
-
-// Plot units for a length in pixels, multiplied in the order the plot coordinates have always
-// been computed in, so the rounding of fractional scales stays the same.
-double plotUnits(double pixels, double pixelMils)
-{
-    return (pixels * pixelMils) * 100.0;
 }
 
 std::optional<double> lineWidth(const QString& thicknessText)
@@ -125,14 +120,26 @@ RunResult ConversionRun::Command1_Click()
     const Raster picture = m_frontEnd.picture();
     const int columns = picture.width();
     const int rows = picture.height();
-    if (!std::isfinite(plotUnits(std::max(columns - 1, 0), pixelMils)) ||
-        !std::isfinite(plotUnits(std::max(rows - 1, 0), pixelMils))) {
+    const PlotGeometry geometry(columns, rows, pixelMils);
+    if (!std::isfinite(geometry.x(std::max(columns - 1, 0))) || !std::isfinite(geometry.y(0))) {
         return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
                                 QStringLiteral(" is too large for this picture: its plot "
                                                "coordinates would not be numbers."));
     }
+    if (m_format != PlotFormat::Ipf && width < 0) {
+        return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
+                                QStringLiteral(" is negative: ") + plotformat::name(m_format) +
+                                QStringLiteral(" lines need a thickness of 0 or more."));
+    }
+    if (m_format == PlotFormat::Gerber) {
+        if (const QString problem = GerberWriter::limitProblem(geometry); !problem.isEmpty()) {
+            return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
+                                    QStringLiteral(" is too large for a Gerber file: ") + problem +
+                                    QLatin1Char('.'));
+        }
+    }
 
-    const ColorValue target = m_frontEnd.targetColor();
+    const TraceSettings settings = m_frontEnd.traceSettings();
     m_frontEnd.setMakeButtonVisible(false);
     auto restoreControls = [this] {
         m_frontEnd.setBusyPictureVisible(0, false);
@@ -151,16 +158,20 @@ RunResult ConversionRun::Command1_Click()
         return fail(result, cannotCreateText(output));
     }
 
-    PlotWriter writer(output.device());
+    const std::unique_ptr<SegmentWriter> writerOwner =
+        plotformat::createWriter(m_format, output.device(), m_designName);
+    SegmentWriter& writer = *writerOwner;
     writer.setLineWidth(width);
-    writer.WriteHeader();
+    writer.begin(geometry);
 
-    const RunFinder finder(picture, target);
-    std::vector<Run> runs;
+    Tracer tracer(picture, settings);
     QString lastThicknessText = thicknessText;
-    const int lastColumn = columns - 1;
-    // Stops early once the output or the picture's file has failed: the rest would be discarded.
-    for (int y = 0; y < rows && !writer.failed() && picture.readError().isEmpty(); ++y) {
+    bool abandoned = false;
+    tracer.setRowReadHandler([&](int y) {
+        // Stops early once the output or the picture's file has failed: the rest would be
+        // discarded.
+        if (writer.failed() || !picture.readError().isEmpty())
+            return false;
         if ((y & 63) == 31) {
             m_frontEnd.setBusyPictureVisible(0, false);
             m_frontEnd.setBusyPictureVisible(1, true);
@@ -170,10 +181,8 @@ RunResult ConversionRun::Command1_Click()
         }
         m_platform.processEvents();
         if (m_platform.endRequested()) {
-            output.cancel();
-            restoreControls();
-            result.outcome = RunOutcome::Abandoned;
-            return result;
+            abandoned = true;
+            return false;
         }
         // The thickness can only change while events run, so reading it once per row is
         // the same as reading it for every segment. A text gone bad keeps the last good width.
@@ -183,18 +192,23 @@ RunResult ConversionRun::Command1_Click()
             if (const std::optional<double> w = lineWidth(text))
                 writer.setLineWidth(*w);
         }
-
-        finder.findRuns(y, runs);
-        const double rowY = plotUnits(rows - 1 - y, pixelMils);
-        for (const Run& run : runs) {
-            // A run reaching the last column ends on that column, not one past it.
-            const int endColumn = run.end > lastColumn ? lastColumn : run.end;
-            writer.StartSegment(plotUnits(run.begin, pixelMils), rowY);
-            writer.EndSegment(plotUnits(endColumn, pixelMils), rowY);
-        }
-        result.segments += static_cast<qint64>(runs.size());
         m_frontEnd.rowDone(y, rows);
+        return true;
+    });
+
+    std::vector<Run> runs;
+    int y = 0;
+    while (tracer.nextRow(y, runs)) {
+        writer.writeRow(y, runs);
+        result.segments += static_cast<qint64>(runs.size());
     }
+    if (abandoned) {
+        output.cancel();
+        restoreControls();
+        result.outcome = RunOutcome::Abandoned;
+        return result;
+    }
+    writer.end();
     writer.flush();
     result.bytes = writer.bytesWritten();
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PlotFormat.h"
+
 #include <QString>
 
 namespace kelviq {
@@ -41,6 +43,10 @@ public:
     // An output the caller opened already (the converter does so before it reads the
     // picture); the run writes there and commits or cancels it.
     void setOutput(PlotOutput* output) { m_output = output; }
+    // The file format written (IPF unless told otherwise) and, for formats that name their
+    // design (a KiCad footprint), its name.
+    void setFormat(PlotFormat format) { m_format = format; }
+    void setDesignName(const QString& name) { m_designName = name; }
 
     RunResult Command1_Click();
 
@@ -61,6 +67,8 @@ private:
     PlatformServices& m_platform;
     QString m_outputPath = QStringLiteral("out.plt");
     PlotOutput* m_output = nullptr;
+    PlotFormat m_format = PlotFormat::Ipf;
+    QString m_designName;
 };
 
 } // namespace kelviq
