@@ -39,13 +39,13 @@ public:
     void rowDone(int row, int /*rows*/) override
     {
         rowsDone.append(row);
-        if (firstFailedRow < 0 && !raster.isNull() && !raster.readError().isEmpty())
-            firstFailedRow = row;
+        if (rowAfterFailure < 0 && !raster.isNull() && !raster.readError().isEmpty())
+            rowAfterFailure = row;
     }
 
     QStringList calls;
     QList<int> rowsDone;
-    int firstFailedRow = -1; // the row during which reading the picture's file failed
+    int rowAfterFailure = -1; // the first row taken on after the picture's file failed
 
 private:
     void record(const QString& call)
