@@ -1,6 +1,7 @@
 #include "ConverterOptions.h"
 
 #include "DisplayName.h"
+#include "PlotSize.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -45,6 +46,13 @@ std::optional<int> ConverterOptions::wholeNumber(const QString& text)
 
 QString ConverterOptions::settingsProblem() const
 {
+    for (const auto& [option, text] :
+         {std::pair{QStringLiteral("width"), width}, std::pair{QStringLiteral("height"), height}}) {
+        QString why;
+        if (!text.isEmpty() && !PlotSize::parseLength(text, &why))
+            return QStringLiteral("The plot %1 \"%2\" cannot be used: %3.")
+                .arg(option, displayName(text), why);
+    }
     const std::optional<int> t = wholeNumber(tolerance);
     if (!t || *t > 255)
         return QStringLiteral("The tolerance \"%1\" is not a whole number from 0 to 255.")
@@ -113,6 +121,16 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
         QStringLiteral("Leave out groups of traced pixels (touching by an edge or a corner) "
                        "of fewer than K pixels. Default 0: none."),
         QStringLiteral("K"), QStringLiteral("0"));
+    const QCommandLineOption widthOption(
+        QStringLiteral("width"),
+        QStringLiteral("Scale each picture so that its plot is this wide: 25mm, 800mil or 1in. "
+                       "Not with --scale or --height."),
+        QStringLiteral("LENGTH"));
+    const QCommandLineOption heightOption(
+        QStringLiteral("height"),
+        QStringLiteral("Scale each picture so that its plot is this high: 25mm, 800mil or 1in. "
+                       "Not with --scale or --width."),
+        QStringLiteral("LENGTH"));
     const QCommandLineOption formatOption(
         QStringLiteral("format"),
         QStringLiteral("File format: ipf, gerber, kicad or svg. Default: from the output's "
@@ -135,8 +153,8 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Print nothing on success."));
     parser.addOptions({colorOption, pickOption, toleranceOption, invertOption, despeckleOption,
-                       scaleOption, thicknessOption, formatOption, outputOption, outputDirOption,
-                       dryRunOption, quietOption});
+                       scaleOption, widthOption, heightOption, thicknessOption, formatOption,
+                       outputOption, outputDirOption, dryRunOption, quietOption});
     parser.addPositionalArgument(
         QStringLiteral("PICTURE..."),
         QStringLiteral("BMP or any other picture Qt's image reader knows (PNG, JPEG, GIF ...)."));
@@ -181,6 +199,15 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
             return usage(QStringLiteral("--format wants ipf, gerber, kicad or svg, not \"%1\"")
                              .arg(displayName(parser.value(formatOption))));
     }
+    const int sizes = int(parser.isSet(scaleOption)) + int(parser.isSet(widthOption)) +
+                      int(parser.isSet(heightOption));
+    if (sizes > 1)
+        return usage(QStringLiteral("give only one of --scale, --width and --height"));
+    options.width = parser.value(widthOption);
+    options.height = parser.value(heightOption);
+    if ((parser.isSet(widthOption) && options.width.isEmpty()) ||
+        (parser.isSet(heightOption) && options.height.isEmpty()))
+        return usage(QStringLiteral("--width and --height want a length such as 25mm"));
     options.scale = parser.value(scaleOption);
     options.thickness = parser.value(thicknessOption);
     if (parser.isSet(outputOption)) {

@@ -35,6 +35,8 @@ public:
     std::optional<QPoint> pick;
     QString scale = QStringLiteral("2");
     QString thickness = QStringLiteral("10");
+    QString width;     // --width LENGTH, empty when not given
+    QString height;    // --height LENGTH, empty when not given
     QString output;    // --output, empty when not given
     QString outputDir; // --output-dir, empty when not given
     QString tolerance = QStringLiteral("0");

@@ -8,6 +8,7 @@
 #include "NumberText.h"
 #include "PictureInput.h"
 #include "PlotOutput.h"
+#include "PlotSize.h"
 
 #include <QFileInfo>
 #include <cmath>
@@ -76,7 +77,21 @@ JobReport PictureJob::run(MemoryBudget& memory) const
 
     TraceSettings trace = m_settings.trace;
     trace.target = target;
-    ConverterFrontEnd frontEnd(m_picture, raster, trace, m_settings.scale, m_settings.thickness);
+    QString scale = m_settings.scale;
+    if (m_settings.widthMils || m_settings.heightMils) {
+        const bool byWidth = m_settings.widthMils.has_value();
+        const double wanted = byWidth ? *m_settings.widthMils : *m_settings.heightMils;
+        const std::optional<double> fitting =
+            PlotSize::scaleFor(wanted, byWidth ? raster.width() : raster.height());
+        if (!fitting)
+            return failed(QStringLiteral("Cannot scale the picture %1 to a plot %2 mils %3: "
+                                         "the scale would not be a number")
+                              .arg(displayName(m_picture),
+                                   QString::fromStdString(numberText(wanted)),
+                                   byWidth ? QStringLiteral("wide") : QStringLiteral("high")));
+        scale = PlotSize::scaleText(*fitting);
+    }
+    ConverterFrontEnd frontEnd(m_picture, raster, trace, scale, m_settings.thickness);
     frontEnd.setShowProgress(m_settings.showProgress &&
                              qint64(raster.width()) * raster.height() >= 16'000'000);
     ConsolePlatform platform;
@@ -98,28 +113,32 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     report.converted = true;
     report.summaryToStandardError = m_outputName == PlotOutput::standardOutputName();
     if (!m_settings.quiet)
-        report.summary = summary(raster.width(), raster.height(), result.segments, result.bytes,
-                                 result.outputPath);
+        report.summary = summary(raster.width(), raster.height(), scale, result.segments,
+                                 result.bytes, result.outputPath);
     return report;
 }
 
-QString PictureJob::summary(int width, int height, qint64 segments, qint64 bytes,
-                            const QString& outputPath) const
+QString PictureJob::summary(int width, int height, const QString& scale, qint64 segments,
+                            qint64 bytes, const QString& outputPath) const
 {
     const QString picture = displayName(m_picture);
     const QString output = displayName(outputPath);
+    // A scale worked out from --width or --height is told, so it can be used again.
+    const QString sized = m_settings.widthMils || m_settings.heightMils
+                              ? QStringLiteral(" at scale ") + scale
+                              : QString();
     if (!m_settings.dryRun) {
-        return QStringLiteral("%1 segments from %2 (%3 x %4 pixels) written to %5")
+        return QStringLiteral("%1 segments from %2 (%3 x %4 pixels%5) written to %6")
             .arg(segments)
             .arg(picture)
             .arg(width)
             .arg(height)
-            .arg(output);
+            .arg(sized, output);
     }
-    const double scale = std::abs(*parseNumber(m_settings.scale));
-    const double widthMils = width * scale;
-    const double heightMils = height * scale;
-    return QStringLiteral("dry run: %1 segments, %2 bytes from %3 (%4 x %5 pixels, %6 x %7 "
+    const double pixelMils = std::abs(*parseNumber(scale));
+    const double widthMils = width * pixelMils;
+    const double heightMils = height * pixelMils;
+    return QStringLiteral("dry run: %1 segments, %2 bytes from %3 (%4 x %5 pixels%11, %6 x %7 "
                           "mils, %8 x %9 mm) would be written to %10")
         .arg(segments)
         .arg(bytes)
@@ -128,7 +147,7 @@ QString PictureJob::summary(int width, int height, qint64 segments, qint64 bytes
         .arg(height)
         .arg(QString::fromStdString(numberText(widthMils)),
              QString::fromStdString(numberText(heightMils)), millimetres(widthMils),
-             millimetres(heightMils), output);
+             millimetres(heightMils), output, sized);
 }
 
 } // namespace kelviq

@@ -23,6 +23,10 @@ struct JobSettings
     std::optional<PlotFormat> format; // nothing: the output's extension decides
     QString scale = QStringLiteral("2");
     QString thickness = QStringLiteral("10");
+    // The plot's wanted width or height in mils, instead of the scale; the scale that gives it
+    // is worked out for each picture.
+    std::optional<double> widthMils;
+    std::optional<double> heightMils;
     bool dryRun = false;
     bool quiet = false;
     bool showProgress = false; // at a terminal, for large pictures
@@ -55,7 +59,7 @@ public:
     JobReport run(MemoryBudget& memory) const;
 
 private:
-    QString summary(int width, int height, qint64 segments, qint64 bytes,
+    QString summary(int width, int height, const QString& scale, qint64 segments, qint64 bytes,
                     const QString& outputPath) const;
 
     JobSettings m_settings;

@@ -7,6 +7,7 @@
 #include "PictureJob.h"
 #include "PictureLoader.h"
 #include "PlotOutput.h"
+#include "PlotSize.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -122,6 +123,10 @@ int main(int argc, char* argv[])
     settings.trace.despeckle = options.despeckleValue();
     settings.format = options.format;
     settings.scale = options.scale;
+    if (!options.width.isEmpty())
+        settings.widthMils = PlotSize::parseLength(options.width);
+    if (!options.height.isEmpty())
+        settings.heightMils = PlotSize::parseLength(options.height);
     settings.thickness = options.thickness;
     settings.dryRun = options.dryRun;
     settings.quiet = options.quiet;

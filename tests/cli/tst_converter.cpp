@@ -163,6 +163,8 @@ private slots:
     void outputKinds();
     void manyPictures_data();
     void manyPictures();
+    void formatFromOptionOrName_data();
+    void formatFromOptionOrName();
     void dryRunWritesNothing();
     void progressLineEndsBeforeAnError();
     void killedHalfWayLeavesNothing();
@@ -202,35 +204,51 @@ void TestConverter::settings_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("records"); // what follows the header in the plot
-    QTest::newRow("black by default: none here") << QStringList{"colors.bmp"} << QByteArray();
+    QTest::addColumn<QString>("sized");      // the scale told when the size was asked for
+    QTest::newRow("black by default: none here")
+        << QStringList{"colors.bmp"} << QByteArray() << QString();
+    QTest::newRow("near red, within the tolerance")
+        << QStringList{"--color", "FE0101", "--tolerance", "1", "colors.bmp"}
+        << QByteArray("259\r\n1000 2\r\n0 0 200 0\r\n259\r\n1000 2\r\n400 0 600 0\r\n")
+        << QString();
+    QTest::newRow("all but black") << QStringList{"--invert", "colors.bmp"}
+                                   << QByteArray("259\r\n1000 2\r\n0 0 600 0\r\n") << QString();
+    QTest::newRow("red pixels are specks under 2")
+        << QStringList{"--color", "FF0000", "--despeckle", "2", "colors.bmp"} << QByteArray()
+        << QString();
+    QTest::newRow("a plot 4 mils wide")
+        << QStringList{"--width", "4mil", "--invert", "colors.bmp"}
+        << QByteArray("259\r\n1000 2\r\n0 0 300 0\r\n") << QStringLiteral(" at scale 1");
     QTest::newRow("red, not blue")
         << QStringList{"--color", "FF0000", "colors.bmp"}
-        << QByteArray("259\r\n1000 2\r\n0 0 200 0\r\n259\r\n1000 2\r\n400 0 600 0\r\n");
+        << QByteArray("259\r\n1000 2\r\n0 0 200 0\r\n259\r\n1000 2\r\n400 0 600 0\r\n")
+        << QString();
     QTest::newRow("blue, with #") << QStringList{"--color", "#0000ff", "colors.bmp"}
-                                  << QByteArray("259\r\n1000 2\r\n200 0 400 0\r\n");
+                                  << QByteArray("259\r\n1000 2\r\n200 0 400 0\r\n") << QString();
     QTest::newRow("picked, scale and thickness")
         << QStringList{"--pick", "1,0", "--scale", "0.1", "--thickness", "7.5", "colors.bmp"}
-        << QByteArray("259\r\n750 2\r\n10 0 20 0\r\n");
+        << QByteArray("259\r\n750 2\r\n10 0 20 0\r\n") << QString();
     QTest::newRow("10^15 in exponent form")
         << QStringList{"--color", "FFFFFF", "--scale", "3333333333333.34", "colors.bmp"}
-        << QByteArray("259\r\n1000 2\r\n1e+15 0 1e+15 0\r\n");
+        << QByteArray("259\r\n1000 2\r\n1e+15 0 1e+15 0\r\n") << QString();
     QTest::newRow("tiny scale in plain digits")
         << QStringList{"--color", "0000FF", "--scale", "0.0000001", "colors.bmp"}
-        << QByteArray("259\r\n1000 2\r\n0.00001 0 0.00002 0\r\n");
+        << QByteArray("259\r\n1000 2\r\n0.00001 0 0.00002 0\r\n") << QString();
 }
 
 void TestConverter::settings()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, records);
+    QFETCH(QString, sized);
     QTemporaryDir dir;
     const Outcome outcome = convert(dir.path(), arguments.replaceInStrings("colors.bmp", m_colors));
     QCOMPARE(outcome.exitCode, 0);
     QVERIFY(outcome.err.isEmpty());
     QCOMPARE(readFile(dir.filePath("out.plt")), PlotHeader + records);
-    QCOMPARE(outcome.out, QStringLiteral("%1 segments from %2 (4 x 1 pixels) written to %3\n")
+    QCOMPARE(outcome.out, QStringLiteral("%1 segments from %2 (4 x 1 pixels%3) written to %4\n")
                               .arg(records.count("259"))
-                              .arg(m_colors, dir.filePath("out.plt"))
+                              .arg(m_colors, sized, dir.filePath("out.plt"))
                               .toUtf8());
 }
 
@@ -253,6 +271,12 @@ void TestConverter::failuresSayWhatAndExitOne_data()
                                          << "The scale \"" + QString(400, '9') + "\" is too large.";
     QTest::newRow("bad thickness")
         << Args{"--thickness", "x", "colors.bmp"} << "The line thickness \"x\" is not a number.";
+    QTest::newRow("tolerance beyond 255") << Args{"--tolerance", "256", "colors.bmp"}
+                                          << "The tolerance \"256\" is not a whole number";
+    QTest::newRow("speck size not whole") << Args{"--despeckle", "2.5", "colors.bmp"}
+                                          << "The speck size \"2.5\" is not a whole number";
+    QTest::newRow("width without a unit")
+        << Args{"--width", "25", "colors.bmp"} << "The plot width \"25\" cannot be used";
     QTest::newRow("pick outside")
         << Args{"--pick", "4,0", "colors.bmp"}
         << "--pick 4,0 lies outside the picture colors.bmp (4 × 1 pixels)";
@@ -290,6 +314,8 @@ void TestConverter::usageErrorsExitTwo_data()
     QTest::newRow("colour and pick") << QStringList{"--color", "000000", "--pick", "0,0", "a.bmp"};
     QTest::newRow("empty output") << QStringList{"--output", "", "a.bmp"};
     QTest::newRow("output for two pictures") << QStringList{"--output", "x.plt", "a.bmp", "b.bmp"};
+    QTest::newRow("width and scale") << QStringList{"--width", "1in", "--scale", "2", "a.bmp"};
+    QTest::newRow("unknown format") << QStringList{"--format", "dxf", "a.bmp"};
     QTest::newRow("output and output folder")
         << QStringList{"--output", "x.plt", "--output-dir", "d", "a.bmp"};
 }
@@ -526,6 +552,38 @@ void TestConverter::manyPictures()
             "kelviq-convert: " + QString(errors[i]).replace("<dir>", dir.path()).toUtf8();
         QVERIFY2(lines[i].startsWith(expected), lines[i]);
     }
+}
+
+void TestConverter::formatFromOptionOrName_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("start");
+    QTest::newRow("svg by name") << QStringList{"--output", "x.svg", "a/one.bmp"} << "x.svg"
+                                 << QByteArray("<?xml");
+    QTest::newRow("gerber by name")
+        << QStringList{"--output", "x.GBO", "a/one.bmp"} << "x.GBO" << QByteArray("G04 ");
+    QTest::newRow("the option over the name")
+        << QStringList{"--format", "gerber", "--output", "x.plt", "a/one.bmp"} << "x.plt"
+        << QByteArray("G04 ");
+    QTest::newRow("footprints in a folder, named after their files")
+        << QStringList{"--format", "kicad", "--output-dir", "d", "a/one.bmp", "a/two.bmp"}
+        << "d/two.kicad_mod" << QByteArray("(footprint \"two\"");
+    QTest::newRow("anything else is IPF")
+        << QStringList{"--output", "x.txt", "a/one.bmp"} << "x.txt" << PlotHeader;
+}
+
+void TestConverter::formatFromOptionOrName()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, start);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("a"));
+    QVERIFY(QFile::copy(m_colors, dir.filePath("a/one.bmp")) &&
+            QFile::copy(m_colors, dir.filePath("a/two.bmp")));
+    QCOMPARE(convert(dir.path(), arguments).exitCode, 0);
+    QVERIFY(readFile(dir.filePath(file)).startsWith(start));
 }
 
 // A dry run reads and traces, counts exactly the bytes a real run writes, and writes nothing:
