@@ -519,6 +519,7 @@ void Form1::retrace()
     if (raster.isNull())
         return;
     // The same settings a run takes, so what is shown is what will be written.
+    m_picture1->releaseTraced();
     m_analysis->start(raster, traceSettings());
     showStatus();
 }
