@@ -5,7 +5,8 @@ WERROR ?= OFF
 SANITIZE ?=
 JOBS ?= $(shell nproc)
 
-PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core \
+    libpng-dev libjpeg62-turbo-dev libgif-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 ifeq ($(SANITIZE),1)

@@ -1,4 +1,3 @@
-#include "BmpRowSource.h"
 #include "ConsolePlatform.h"
 #include "ConversionRun.h"
 #include "ConverterFrontEnd.h"
@@ -137,20 +136,12 @@ int main(int argc, char* argv[])
 
     const QString path = pictures.constFirst();
     // Plain bitmap files are converted row by row from the file, without holding the picture.
-    Raster raster = Raster::fromRows(BmpRowSource::open(path));
-    if (raster.isNull()) {
-        const LoadedPicture loaded = PictureLoader::load(path);
-        if (!loaded.ok()) {
-            say(loaded.error);
-            return Failure;
-        }
-        raster = Raster::fromImage(loaded.image);
-    }
-    if (raster.isNull()) {
-        say(QStringLiteral("Cannot read the picture %1: not enough memory to convert it")
-                .arg(path));
+    const LoadResult loaded = PictureLoader::load(path, LoadMode::Stream);
+    if (!loaded.ok()) {
+        say(loaded.error);
         return Failure;
     }
+    const Raster& raster = loaded.raster;
     if (pick) {
         target = raster.point(pick->x(), pick->y());
         if (target == NoColor) {

@@ -1,0 +1,172 @@
+#include "JpegCheck.h"
+
+#include "PictureInput.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <jerror.h>
+#include <jpeglib.h>
+#include <limits>
+#include <vector>
+
+namespace kelviq {
+
+namespace {
+
+// Markers and tables before the frame header: colour profiles, thumbnails, metadata.
+constexpr qint64 HeaderBytes = qint64(64) << 20;
+constexpr int ChunkBytes = 64 * 1024;
+
+struct Context
+{
+    jpeg_error_mgr errors{};
+    jpeg_source_mgr source{};
+    std::jmp_buf jump{};
+    PictureInput* input = nullptr;
+    std::vector<JOCTET> chunk = std::vector<JOCTET>(ChunkBytes);
+    bool ended = false;
+    QString message;
+    // Kept here, not in the function that calls setjmp, so that they survive the jump back.
+    QString tooLarge;
+    std::vector<JSAMPLE> row;
+};
+
+Context* contextOf(j_common_ptr info)
+{
+    return reinterpret_cast<Context*>(reinterpret_cast<char*>(info->err) -
+                                      offsetof(Context, errors));
+}
+
+[[noreturn]] void fail(j_common_ptr info)
+{
+    Context* context = contextOf(info);
+    if (context->message.isEmpty()) {
+        char text[JMSG_LENGTH_MAX] = {};
+        info->err->format_message(info, text);
+        context->message = QString::fromLatin1(text);
+    }
+    std::longjmp(context->jump, 1);
+}
+
+// Warnings say the decoder patched something up; only a few are harmless notes.
+void onMessage(j_common_ptr info, int level)
+{
+    if (level >= 0)
+        return;
+    switch (info->err->msg_code) {
+    case JWRN_ADOBE_XFORM:
+    case JWRN_BOGUS_ICC:
+    case JWRN_JFIF_MAJOR:
+        return;
+    default:
+        break;
+    }
+    fail(info);
+}
+
+void onOutput(j_common_ptr)
+{
+}
+
+void initSource(j_decompress_ptr)
+{
+}
+void termSource(j_decompress_ptr)
+{
+}
+
+boolean fillInput(j_decompress_ptr info)
+{
+    Context* context = contextOf(reinterpret_cast<j_common_ptr>(info));
+    const qsizetype got =
+        context->input->read(reinterpret_cast<char*>(context->chunk.data()), ChunkBytes);
+    if (got <= 0) {
+        // libjpeg would invent an end marker and go on; a picture cut short is refused.
+        context->ended = true;
+        std::longjmp(context->jump, 1);
+    }
+    info->src->next_input_byte = context->chunk.data();
+    info->src->bytes_in_buffer = static_cast<size_t>(got);
+    return TRUE;
+}
+
+void skipInput(j_decompress_ptr info, long count)
+{
+    while (count > 0) {
+        if (info->src->bytes_in_buffer == 0)
+            fillInput(info);
+        const auto take = std::min<size_t>(static_cast<size_t>(count), info->src->bytes_in_buffer);
+        info->src->next_input_byte += take;
+        info->src->bytes_in_buffer -= take;
+        count -= static_cast<long>(take);
+    }
+}
+
+} // namespace
+
+QString JpegCheck::problem(PictureInput& input,
+                           const std::function<QString(const FormatCheck::Claim&)>& sizeProblem)
+{
+    Context context;
+    context.input = &input;
+    jpeg_decompress_struct info{};
+    info.err = jpeg_std_error(&context.errors);
+    context.errors.error_exit = fail;
+    context.errors.emit_message = onMessage;
+    context.errors.output_message = onOutput;
+    input.setCap(HeaderBytes);
+
+    jpeg_create_decompress(&info);
+    if (setjmp(context.jump)) {
+        jpeg_destroy_decompress(&info);
+        if (!context.tooLarge.isEmpty())
+            return context.tooLarge;
+        if (context.ended)
+            return input.errorString().isEmpty() ? FormatCheck::truncated() : input.errorString();
+        return FormatCheck::damaged(
+            QStringLiteral("the JPEG decoder reports \"%1\"").arg(context.message));
+    }
+    context.source.init_source = initSource;
+    context.source.fill_input_buffer = fillInput;
+    context.source.skip_input_data = skipInput;
+    context.source.resync_to_restart = jpeg_resync_to_restart;
+    context.source.term_source = termSource;
+    info.src = &context.source;
+
+    jpeg_read_header(&info, TRUE);
+    FormatCheck::Claim claim;
+    claim.width = info.image_width;
+    claim.height = info.image_height;
+    const qint64 pixels = claim.width * claim.height;
+    // Qt's picture of 4 bytes a pixel; a progressive file also holds every coefficient.
+    claim.memoryBytes =
+        pixels * (4 + (jpeg_has_multiple_scans(&info) ? 2 * info.num_components : 0));
+    // Even at the finest quality a JPEG stays near its raw size.
+    claim.fileBytes = 4 * pixels * info.num_components + HeaderBytes;
+    context.tooLarge = sizeProblem(claim);
+    if (!context.tooLarge.isEmpty())
+        std::longjmp(context.jump, 1);
+    input.setCap(claim.fileBytes);
+    info.mem->max_memory_to_use = static_cast<long>(
+        std::min<qint64>(claim.memoryBytes + HeaderBytes, std::numeric_limits<long>::max()));
+
+    // The cheapest decoding that still reads every bit: the grey channel only where there is
+    // one, the fast transform, no smoothing.
+    if (info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_GRAYSCALE)
+        info.out_color_space = JCS_GRAYSCALE;
+    info.dct_method = JDCT_IFAST;
+    info.do_fancy_upsampling = FALSE;
+    info.do_block_smoothing = FALSE;
+    jpeg_start_decompress(&info);
+    context.row.resize(static_cast<std::size_t>(info.output_width) * info.output_components);
+    JSAMPROW rows[1] = {context.row.data()};
+    while (info.output_scanline < info.output_height)
+        jpeg_read_scanlines(&info, rows, 1);
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return {};
+}
+
+} // namespace kelviq
