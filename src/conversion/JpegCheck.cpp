@@ -60,6 +60,10 @@ void onMessage(j_common_ptr info, int level)
     case JWRN_BOGUS_ICC:
     case JWRN_JFIF_MAJOR:
         return;
+    case JWRN_HIT_MARKER: // the picture's data ends before its last row
+    case JWRN_JPEG_EOF:
+        contextOf(info)->ended = true;
+        std::longjmp(contextOf(info)->jump, 1);
     default:
         break;
     }

@@ -298,10 +298,10 @@ LoadResult Loader::ico()
         return fail(FormatCheck::damaged(QStringLiteral("its first picture would start inside "
                                                         "its directory")));
     head = m_input.head(offset + 64);
-    if (head.size() < offset + 40)
-        return fail(FormatCheck::truncated());
     const QByteArray entry = head.mid(offset);
     const bool png = entry.startsWith("\x89PNG\r\n\x1a\n");
+    if (entry.size() < (png ? 33 : 40))
+        return fail(FormatCheck::truncated());
     FormatCheck::Claim claim;
     qint64 needed = 0; // bytes of a bitmap entry
     if (png) {

@@ -70,6 +70,8 @@ QString PngCheck::problem(PictureInput& input)
     png_set_read_fn(png, &context, onRead);
     // The picture's size was checked against this machine before; allow what it allows.
     png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+    // A damaged chunk may hold the picture's transparency: no chunk is silently dropped.
+    png_set_crc_action(png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
     png_read_info(png, info);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
