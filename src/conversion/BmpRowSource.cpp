@@ -5,8 +5,10 @@
 #include <QFile>
 #include <QtEndian>
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,6 +79,40 @@ void expandBgr(const uchar* line, QRgb* out, int width)
     }
 #endif
     expandBgrPlain(line, out, 0, width);
+}
+
+// A picture's memory, in huge pages where the system has them: touching hundreds of megabytes
+// page by page costs more than reading the file.
+QImage largeImage(int width, int height, QImage::Format format)
+{
+    constexpr qsizetype Large = qsizetype(32) << 20;
+    const int depth = format == QImage::Format_Mono       ? 1
+                      : format == QImage::Format_Indexed8 ? 8
+                                                          : 32;
+    const qsizetype bytesPerLine = ((qsizetype(width) * depth + 31) >> 5) << 2;
+    const qsizetype bytes = bytesPerLine * height;
+    if (bytes < Large || bytesPerLine > INT_MAX)
+        return QImage(width, height, format);
+    void* memory = ::mmap(nullptr, static_cast<size_t>(bytes), PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        return QImage(width, height, format);
+#ifdef MADV_HUGEPAGE
+    ::madvise(memory, static_cast<size_t>(bytes), MADV_HUGEPAGE);
+#endif
+    struct Mapping
+    {
+        void* memory;
+        size_t bytes;
+    };
+    return QImage(
+        static_cast<uchar*>(memory), width, height, bytesPerLine, format,
+        [](void* info) {
+            const auto* mapping = static_cast<Mapping*>(info);
+            ::munmap(mapping->memory, mapping->bytes);
+            delete mapping;
+        },
+        new Mapping{memory, static_cast<size_t>(bytes)});
 }
 
 } // namespace
@@ -187,7 +223,7 @@ QString BmpRowSource::decode(PictureInput& input, const Header& header, QImage& 
     const QImage::Format format = header.layout == Raster::Layout::Bits  ? QImage::Format_Mono
                                   : header.layout == Raster::Layout::Rgb ? QImage::Format_RGB32
                                                                          : QImage::Format_Indexed8;
-    image = QImage(header.width, header.height, format);
+    image = largeImage(header.width, header.height, format);
     if (image.isNull())
         return QStringLiteral("not enough memory for it");
     if (header.layout != Raster::Layout::Rgb)

@@ -154,6 +154,17 @@ QByteArray gifFile(const QImage& picture, bool interlaced)
     return data;
 }
 
+// An icon (type 1) or cursor (type 2) file holding a PNG picture, as newer icons do.
+QByteArray iconHolding(const QByteArray& png, char type)
+{
+    QByteArray icon("\0\0\0\0\1\0\x29\x17\0\0\1\0\x20\0", 14);
+    icon[2] = type;
+    icon += QByteArray(8, '\0');
+    put32(icon, 14, static_cast<quint32>(png.size()));
+    put32(icon, 18, 22);
+    return icon + png;
+}
+
 // Whole files of every format the loader takes, by name.
 QList<QPair<QString, QByteArray>> wholeFiles()
 {
@@ -178,6 +189,9 @@ QList<QPair<QString, QByteArray>> wholeFiles()
         {"GIF", gifFile(palette, false)},
         {"GIF interlaced", gifFile(palette, true)},
         {"ICO", saved(palette.convertToFormat(QImage::Format_ARGB32), "ICO")},
+        {"ICO holding a PNG",
+         iconHolding(saved(palette.convertToFormat(QImage::Format_ARGB32), "PNG"), 1)},
+        {"CUR holding a PNG", iconHolding(saved(opaque, "PNG"), 2)},
         {"PBM", saved(mono, "PBM")},
         {"PGM", saved(grey, "PGM")},
         {"PPM", saved(opaque, "PPM")},
@@ -223,6 +237,8 @@ private slots:
     void damageIsRefusedInEveryFormat();
     void streams_data();
     void streams();
+    void converterSaysOnlyItsOwnLine_data();
+    void converterSaysOnlyItsOwnLine();
     void unreadableFileSaysWhy_data();
     void unreadableFileSaysWhy();
     void identityIsTheFileRead();
@@ -478,6 +494,39 @@ void TestPictureLoader::streams()
         ::close(fds[0]);
     QVERIFY2(loaded.ok(), qPrintable(loaded.error));
     QVERIFY(pixels(loaded.raster) == pixels(PictureLoader::load(file, LoadMode::Decode).raster));
+}
+
+void TestPictureLoader::converterSaysOnlyItsOwnLine_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    const QByteArray png = wholeFiles()[5].second;
+    for (const QByteArray& data : {png, iconHolding(png, 1)}) {
+        const char* name = data.startsWith("\x89") ? "PNG" : "icon with a PNG";
+        QByteArray damaged = data;
+        damaged[data.size() / 2] = static_cast<char>(damaged[data.size() / 2] ^ 0x55);
+        QTest::addRow("%s damaged", name) << damaged;
+        QTest::addRow("%s cut", name) << data.left(data.size() * 2 / 3);
+    }
+    QTest::newRow("JPEG cut") << wholeFiles()[10].second.chopped(30);
+    QTest::newRow("GIF cut") << wholeFiles()[14].second.chopped(30);
+}
+
+// The decoders' own complaints ("libpng error: ...") never reach standard error.
+void TestPictureLoader::converterSaysOnlyItsOwnLine()
+{
+    QFETCH(QByteArray, data);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture"));
+    QVERIFY(testfiles::writeFile(path, data));
+    QProcess converter;
+    converter.setWorkingDirectory(dir.path());
+    converter.start(QStringLiteral(KELVIQ_CONVERT_EXE), {path});
+    QVERIFY(converter.waitForFinished(30000));
+    QCOMPARE(converter.exitCode(), 1);
+    const QByteArray err = converter.readAllStandardError();
+    QVERIFY2(err.startsWith("kelviq-convert: Cannot read the picture " + QFile::encodeName(path)),
+             err.constData());
+    QCOMPARE(err.count('\n'), 1);
 }
 
 void TestPictureLoader::unreadableFileSaysWhy_data()
