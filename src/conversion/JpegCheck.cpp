@@ -108,6 +108,41 @@ void skipInput(j_decompress_ptr info, long count)
     }
 }
 
+// Walks the markers before the frame header, which libjpeg would search through byte by byte:
+// anything but a marker there makes the file damaged, and endless garbage is refused at once.
+QString headerProblem(PictureInput& input)
+{
+    qint64 at = 2;
+    while (true) {
+        input.fillTo(static_cast<qsizetype>(at + 4));
+        const QByteArray& head = input.kept();
+        if (head.size() < at + 2)
+            return input.capExceeded() ? QString() : FormatCheck::truncated();
+        const auto* bytes = reinterpret_cast<const uchar*>(head.constData());
+        if (bytes[at] != 0xff)
+            return FormatCheck::damaged(QStringLiteral("it holds something else where a JPEG "
+                                                       "file has its next marker"));
+        const uchar marker = bytes[at + 1];
+        if (marker == 0xff) { // fill byte
+            ++at;
+            continue;
+        }
+        const bool frame =
+            marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+        if (frame || marker == 0xda)
+            return {}; // libjpeg takes it from here
+        if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd8)) {
+            at += 2;
+            continue;
+        }
+        if (marker == 0xd9)
+            return FormatCheck::damaged(QStringLiteral("it ends before its picture"));
+        if (head.size() < at + 4)
+            return input.capExceeded() ? QString() : FormatCheck::truncated();
+        at += 2 + (qint64(bytes[at + 2]) << 8 | bytes[at + 3]);
+    }
+}
+
 } // namespace
 
 QString JpegCheck::problem(PictureInput& input,
@@ -121,6 +156,8 @@ QString JpegCheck::problem(PictureInput& input,
     context.errors.emit_message = onMessage;
     context.errors.output_message = onOutput;
     input.setCap(HeaderBytes);
+    if (const QString problem = headerProblem(input); !problem.isEmpty())
+        return problem;
 
     jpeg_create_decompress(&info);
     if (setjmp(context.jump)) {

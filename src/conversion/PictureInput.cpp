@@ -50,9 +50,14 @@ bool PictureInput::fill(qsizetype wanted)
 
 QByteArray PictureInput::head(qsizetype n)
 {
+    fillTo(n);
+    return m_data.left(n);
+}
+
+void PictureInput::fillTo(qsizetype n)
+{
     while (m_data.size() < n && fill(n - m_data.size()))
         ;
-    return m_data.left(n);
 }
 
 qsizetype PictureInput::read(char* out, qsizetype n)

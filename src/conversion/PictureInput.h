@@ -23,6 +23,8 @@ public:
     // The first n bytes of the input (fewer if it is shorter). Only before anything was
     // consumed.
     QByteArray head(qsizetype n);
+    // The same without the copy: reads until n bytes are kept (see kept()), or the end.
+    void fillTo(qsizetype n);
     // Copies up to n bytes to out and consumes them; fewer only at the end or on an error.
     qsizetype read(char* out, qsizetype n);
     // Consumes n bytes without looking at them; false if the input ends first.
