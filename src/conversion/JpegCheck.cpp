@@ -26,7 +26,8 @@ struct Context
     std::jmp_buf jump{};
     PictureInput* input = nullptr;
     std::vector<JOCTET> chunk = std::vector<JOCTET>(ChunkBytes);
-    bool ended = false;
+    bool ended = false;  // the file ends
+    bool ranOut = false; // the coded data ends before the picture
     QString message;
     // Kept here, not in the function that calls setjmp, so that they survive the jump back.
     QString tooLarge;
@@ -43,6 +44,7 @@ Context* contextOf(j_common_ptr info)
 {
     Context* context = contextOf(info);
     if (context->message.isEmpty()) {
+        // The library's own words, quoted.
         char text[JMSG_LENGTH_MAX] = {};
         info->err->format_message(info, text);
         context->message = QString::fromLatin1(text);
@@ -60,9 +62,9 @@ void onMessage(j_common_ptr info, int level)
     case JWRN_BOGUS_ICC:
     case JWRN_JFIF_MAJOR:
         return;
-    case JWRN_HIT_MARKER: // the picture's data ends before its last row
-    case JWRN_JPEG_EOF:
-        contextOf(info)->ended = true;
+    case JWRN_HIT_MARKER: // the coded data stops before the picture's last row
+        contextOf(info)->message = QStringLiteral("its picture data ends before the last row");
+        contextOf(info)->ranOut = true;
         std::longjmp(contextOf(info)->jump, 1);
     default:
         break;
@@ -166,6 +168,8 @@ QString JpegCheck::problem(PictureInput& input,
             return context.tooLarge;
         if (context.ended)
             return input.errorString().isEmpty() ? FormatCheck::truncated() : input.errorString();
+        if (context.ranOut)
+            return FormatCheck::damaged(context.message);
         return FormatCheck::damaged(
             QStringLiteral("the JPEG decoder reports \"%1\"").arg(context.message));
     }
