@@ -51,8 +51,8 @@ bool claimsTooMuch(const QByteArray& data)
         const QSize size = reader.size();
         return size.isValid() && qint64(size.width()) * std::abs(size.height()) > MaxPixels;
     }
-    const FormatCheck::Claim claim = FormatCheck::claim(format, data);
-    return claim.width * claim.height > MaxPixels;
+    FormatCheck::Claim claim = FormatCheck::claim(format, data);
+    return FormatCheck::beyondReach(claim) || claim.width * claim.height > MaxPixels;
 }
 
 // The converter reads plain bitmap files row by row straight from the file; whatever it takes

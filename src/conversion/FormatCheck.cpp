@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QtEndian>
 #include <cctype>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -369,6 +370,17 @@ QByteArray FormatCheck::qtName(Format format, const QByteArray& head)
     return {};
 }
 
+bool FormatCheck::beyondReach(Claim& claim)
+{
+    // Up to 2^31 pixels, every product below fits in 64 bits many times over.
+    constexpr qint64 Reach = qint64(1) << 31;
+    if (claim.width <= Reach && claim.height <= Reach && claim.width * claim.height <= Reach)
+        return false;
+    claim.memoryBytes = std::numeric_limits<qint64>::max();
+    claim.fileBytes = Slack;
+    return true;
+}
+
 FormatCheck::Claim FormatCheck::pngClaim(const QByteArray& data)
 {
     Claim claim;
@@ -378,6 +390,8 @@ FormatCheck::Claim FormatCheck::pngClaim(const QByteArray& data)
         return {0, 0, 0, 0, damaged(QStringLiteral("its header chunk is missing"))};
     claim.width = be32(data, 16);
     claim.height = be32(data, 20);
+    if (beyondReach(claim))
+        return claim;
     const int depth = static_cast<uchar>(data[24]);
     const int colorType = static_cast<uchar>(data[25]);
     const int channels = colorType == 2 ? 3 : colorType == 4 ? 2 : colorType == 6 ? 4 : 1;
@@ -419,6 +433,8 @@ FormatCheck::Claim FormatCheck::claim(Format format, const QByteArray& head)
         }
         claim.width = header.width;
         claim.height = header.height;
+        if (beyondReach(claim))
+            return claim;
         const qint64 pixels = claim.width * claim.height;
         const bool wide = header.maxValue > 255;
         claim.memoryBytes = pixels * (header.samples() == 3 ? (wide ? 12 : 4) : (wide ? 6 : 1));
@@ -435,6 +451,8 @@ FormatCheck::Claim FormatCheck::claim(Format format, const QByteArray& head)
         }
         claim.width = header->width;
         claim.height = header->height;
+        if (beyondReach(claim))
+            return claim;
         const qint64 bytes = (claim.width + 7) / 8 * claim.height;
         claim.memoryBytes = 2 * bytes; // Qt's picture and its tracing copy
         claim.fileBytes = 8 * bytes + Slack;
@@ -454,6 +472,8 @@ FormatCheck::Claim FormatCheck::claim(Format format, const QByteArray& head)
         }
         claim.width = values->width;
         claim.height = values->height;
+        if (beyondReach(claim))
+            return claim;
         const qint64 pixels = claim.width * claim.height;
         if (values->colors > std::max<qint64>(pixels, 256)) {
             claim.problem = damaged(QStringLiteral("its header gives more colours than pixels"));
@@ -472,6 +492,8 @@ FormatCheck::Claim FormatCheck::claim(Format format, const QByteArray& head)
         claim.width = os2v1 ? le16(head, 18) : qFromLittleEndian<qint32>(head.constData() + 18);
         claim.height = os2v1 ? le16(head, 20) : qFromLittleEndian<qint32>(head.constData() + 22);
         claim.height = std::abs(claim.height);
+        if (claim.width <= 0 || beyondReach(claim))
+            return claim;
         const qint64 pixels = std::max<qint64>(claim.width, 0) * claim.height;
         claim.memoryBytes = pixels * 4;
         // 32 bits a pixel, or run-length data of single pixels with a row end each.

@@ -44,6 +44,9 @@ public:
     static Claim claim(Format format, const QByteArray& head);
     // The same for a PNG file's header at the start of data (also inside an icon file).
     static Claim pngClaim(const QByteArray& data);
+    // True when a claim's size is beyond every limit, so that nothing should be computed from
+    // it: its memoryBytes are then set beyond reach too.
+    static bool beyondReach(Claim& claim);
 
     // The reason a whole netpbm, XBM or XPM file (as far as it was read) cannot be used, in
     // words a user understands, or empty.

@@ -17,7 +17,7 @@ namespace {
 
 // Markers and tables before the frame header: colour profiles, thumbnails, metadata.
 constexpr qint64 HeaderBytes = qint64(64) << 20;
-constexpr int ChunkBytes = 64 * 1024;
+constexpr int ChunkBytes = 16 * 1024;
 
 struct Context
 {

@@ -10,6 +10,7 @@ namespace kelviq {
 namespace {
 
 // Large enough that system calls cost nothing next to decoding, small next to any picture.
+// Reads start smaller (see m_chunk) and grow to this, so that small pictures take little.
 constexpr qsizetype ChunkBytes = 1 << 20;
 
 } // namespace
@@ -23,7 +24,8 @@ bool PictureInput::fill(qsizetype wanted)
         m_dropped += m_pos;
         m_pos = 0;
     }
-    qsizetype chunk = std::max(wanted, ChunkBytes);
+    qsizetype chunk = std::max(wanted, m_chunk);
+    m_chunk = std::min(m_chunk * 2, ChunkBytes);
     if (m_keep) {
         const qint64 room = m_cap - m_data.size();
         if (room <= 0) {

@@ -56,6 +56,7 @@ private:
     bool m_ended = false;
     bool m_capExceeded = false;
     qint64 m_cap = qint64(1) << 62;
+    qsizetype m_chunk = 64 << 10; // the next read's size
     QString m_error;
 };
 

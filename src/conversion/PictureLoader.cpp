@@ -309,7 +309,8 @@ LoadResult Loader::ico()
         if (!claim.problem.isEmpty())
             return fail(claim.problem);
         // Qt decodes the PNG picture, then makes an icon picture of it.
-        claim.memoryBytes += claim.width * claim.height * 4;
+        if (!FormatCheck::beyondReach(claim))
+            claim.memoryBytes += claim.width * claim.height * 4;
     } else {
         const qint64 headerSize = qFromLittleEndian<quint32>(entry.constData());
         claim.width = qFromLittleEndian<qint32>(entry.constData() + 4);
@@ -320,6 +321,8 @@ LoadResult Loader::ico()
             !(bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32))
             return fail(FormatCheck::damaged(QStringLiteral("its first picture's header is not "
                                                             "one an icon has")));
+        if (FormatCheck::beyondReach(claim))
+            return fail(sizeProblem(claim));
         const qint64 colors = bits <= 8 ? (used > 0 && used < (1 << bits) ? used : 1 << bits) : 0;
         needed = headerSize + colors * 4 + (claim.width * bits + 31) / 32 * 4 * claim.height +
                  (claim.width + 31) / 32 * 4 * claim.height;
