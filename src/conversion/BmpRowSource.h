@@ -46,10 +46,11 @@ public:
     // The same for a file by name; nothing when it is not a whole plain bitmap.
     static std::shared_ptr<BmpRowSource> open(const QString& path);
 
-    // Reads the whole picture from input, which is at the start of the file, into image:
-    // 1 bit, 1 byte or 4 bytes a pixel as Qt's reader makes it. Returns the reason it could
-    // not, or empty.
-    static QString decode(PictureInput& input, const Header& header, QImage& image);
+    // Reads the whole picture into image: 1 bit, 1 byte or 4 bytes a pixel as Qt's reader
+    // makes it. From fd, a file on disk that holds all pixel data, when it is not -1; else
+    // from input, which is at the start of the file. Returns the reason it could not, or
+    // empty.
+    static QString decode(PictureInput& input, int fd, const Header& header, QImage& image);
 
     ~BmpRowSource();
 

@@ -223,7 +223,7 @@ LoadResult Loader::plainBmp(const BmpRowSource::Header& header)
         return {std::move(raster), {}, {}};
     }
     QImage image;
-    const QString problem = BmpRowSource::decode(m_input, header, image);
+    const QString problem = BmpRowSource::decode(m_input, onDisk ? m_fd : -1, header, image);
     if (!problem.isEmpty())
         return fail(problem);
     return fromImage(std::move(image));
