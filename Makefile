@@ -6,7 +6,7 @@ SANITIZE ?=
 JOBS ?= $(shell nproc)
 
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core \
-    libpng-dev libjpeg62-turbo-dev libgif-dev
+    gerbv librsvg2-bin libpng-dev libjpeg62-turbo-dev libgif-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 ifeq ($(SANITIZE),1)

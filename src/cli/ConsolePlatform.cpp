@@ -1,13 +1,19 @@
 #include "ConsolePlatform.h"
 
-#include <cstdio>
+#include "DisplayName.h"
 
 namespace kelviq {
 
 void ConsolePlatform::showMessage(const QString& text, const QString&, MessageIcon)
 {
-    QString line = text.simplified(); // carriage returns become blanks: one line per message
-    std::fprintf(stderr, "kelviq-convert: %s\n", line.toLocal8Bit().constData());
+    m_lines.append(lineFor(text));
+}
+
+QString ConsolePlatform::lineFor(const QString& text)
+{
+    // Messages break their lines with carriage returns, as message boxes want them.
+    const QStringList parts = text.split(QLatin1Char('\r'), Qt::SkipEmptyParts);
+    return QStringLiteral("kelviq-convert: ") + displayName(parts.join(QLatin1Char(' ')));
 }
 
 } // namespace kelviq

@@ -4,9 +4,10 @@
 
 namespace kelviq {
 
-ConverterFrontEnd::ConverterFrontEnd(QString fileName, Raster picture, ColorValue target,
-                                     QString scale, QString thickness)
-    : m_fileName(std::move(fileName)), m_picture(std::move(picture)), m_target(target),
+ConverterFrontEnd::ConverterFrontEnd(QString fileName, Raster picture,
+                                     const TraceSettings& settings, QString scale,
+                                     QString thickness)
+    : m_fileName(std::move(fileName)), m_picture(std::move(picture)), m_settings(settings),
       m_scale(std::move(scale)), m_thickness(std::move(thickness))
 {
 }
@@ -20,9 +21,19 @@ void ConverterFrontEnd::rowDone(int row, int rows)
         return;
     m_lastPercent = percent;
     std::fprintf(stderr, "\rConverting: %3d%%", percent);
-    if (row + 1 == rows)
+    m_progressShown = true;
+    if (row + 1 == rows) {
         std::fputs("\r                \r", stderr);
+        m_progressShown = false;
+    }
     std::fflush(stderr);
+}
+
+void ConverterFrontEnd::endProgressLine()
+{
+    if (m_progressShown)
+        std::fputs("\n", stderr);
+    m_progressShown = false;
 }
 
 } // namespace kelviq

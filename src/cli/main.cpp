@@ -1,14 +1,22 @@
+#include "BatchRunner.h"
 #include "ConsolePlatform.h"
 #include "ConversionRun.h"
-#include "ConverterFrontEnd.h"
+#include "ConverterOptions.h"
+#include "DisplayName.h"
+#include "PictureInput.h"
+#include "PictureJob.h"
 #include "PictureLoader.h"
+#include "PlotOutput.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QRegularExpression>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QThread>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <optional>
+#include <cstring>
 #include <unistd.h>
 
 using namespace kelviq;
@@ -22,36 +30,39 @@ enum ExitCode
     Usage = 2
 };
 
-void say(const QString& line)
+int failure(const QString& message)
 {
-    std::fprintf(stderr, "kelviq-convert: %s\n", line.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s\n", ConsolePlatform::lineFor(message).toLocal8Bit().constData());
+    return Failure;
 }
 
 int usageError(const QString& line)
 {
-    say(line);
+    std::fprintf(stderr, "kelviq-convert: %s\n", line.toLocal8Bit().constData());
     std::fputs("Try 'kelviq-convert --help'.\n", stderr);
     return Usage;
 }
 
-std::optional<ColorValue> parseColor(QString text)
+QString notUtf8(const QString& what, const QByteArray& raw, const QString& consequence)
 {
-    if (text.startsWith(QLatin1Char('#')))
-        text.remove(0, 1);
-    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{6}$"));
-    if (!hex.match(text).hasMatch())
-        return std::nullopt;
-    const uint rgb = text.toUInt(nullptr, 16);
-    return colorValueFromRgb(0xff000000u | rgb);
+    return what + displayName(raw) + QStringLiteral(": its name is not valid UTF-8, ") +
+           consequence;
 }
 
-std::optional<QPoint> parsePick(const QString& text)
+// Where a picture's plot goes: --output, else NAME.plt in the output folder when there is
+// one or when there are several pictures, else out.plt in the current folder.
+QString outputNameFor(const ConverterOptions& options, const QString& picture)
 {
-    static const QRegularExpression pair(QStringLiteral("^\\s*(\\d{1,9})\\s*,\\s*(\\d{1,9})\\s*$"));
-    const QRegularExpressionMatch m = pair.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
-    return QPoint(m.captured(1).toInt(), m.captured(2).toInt());
+    if (!options.output.isEmpty())
+        return options.output;
+    const QString extension = plotformat::extension(options.format.value_or(PlotFormat::Ipf));
+    if (options.outputDir.isEmpty() && options.pictures.size() == 1)
+        return QStringLiteral("out") + extension;
+    const QFileInfo info(picture);
+    const QString name =
+        picture == QLatin1String("-") ? QStringLiteral("stdin") : info.completeBaseName();
+    const QString folder = options.outputDir.isEmpty() ? info.path() : options.outputDir;
+    return folder + QLatin1Char('/') + name + extension;
 }
 
 } // namespace
@@ -71,101 +82,74 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("kelviq-convert"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.1"));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Traces one colour of a picture into thick line segments and writes them "
-                       "as an Allegro IPF plot file."));
-    const QCommandLineOption colorOption(
-        QStringLiteral("color"), QStringLiteral("Colour to trace, as hex RRGGBB (default 000000)."),
-        QStringLiteral("RRGGBB"));
-    const QCommandLineOption pickOption(
-        QStringLiteral("pick"),
-        QStringLiteral("Trace the colour of the pixel at column X, row Y (0,0 is top left)."),
-        QStringLiteral("X,Y"));
-    const QCommandLineOption scaleOption(QStringLiteral("scale"),
-                                         QStringLiteral("Size of one pixel in mils (default 2)."),
-                                         QStringLiteral("MILS"), QStringLiteral("2"));
-    const QCommandLineOption thicknessOption(QStringLiteral("thickness"),
-                                             QStringLiteral("Line thickness in mils (default 10)."),
-                                             QStringLiteral("MILS"), QStringLiteral("10"));
-    const QCommandLineOption outputOption(
-        QStringLiteral("output"),
-        QStringLiteral("Plot file to write (default out.plt in the current folder)."),
-        QStringLiteral("FILE"), QStringLiteral("out.plt"));
-    parser.addOptions({colorOption, pickOption, scaleOption, thicknessOption, outputOption});
-    parser.addPositionalArgument(QStringLiteral("PICTURE"),
-                                 QStringLiteral("BMP or any other picture Qt can read."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-
-    if (!parser.parse(QCoreApplication::arguments()))
-        return usageError(parser.errorText());
-    if (parser.isSet(helpOption)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+    QList<QByteArray> raw;
+    for (int i = 0; i < argc; ++i)
+        raw.append(QByteArray(argv[i]));
+    const ConverterOptions options = ConverterOptions::parse(QCoreApplication::arguments(), raw);
+    if (!options.usageError().isEmpty())
+        return usageError(options.usageError());
+    if (options.wantsHelp()) {
+        std::fputs(qPrintable(options.helpText()), stdout);
         return Success;
     }
-    if (parser.isSet(versionOption)) {
+    if (options.wantsVersion()) {
         std::printf("kelviq-convert 1.1\n");
         return Success;
     }
-    const QStringList pictures = parser.positionalArguments();
-    if (pictures.size() != 1)
-        return usageError(pictures.isEmpty() ? QStringLiteral("no picture given")
-                                             : QStringLiteral("give exactly one picture"));
-    if (parser.isSet(colorOption) && parser.isSet(pickOption))
-        return usageError(QStringLiteral("--color and --pick cannot be used together"));
 
-    ColorValue target = 0;
-    if (parser.isSet(colorOption)) {
-        const std::optional<ColorValue> color = parseColor(parser.value(colorOption));
-        if (!color)
-            return usageError(QStringLiteral("--color wants six hex digits RRGGBB, not \"%1\"")
-                                  .arg(parser.value(colorOption)));
-        target = *color;
-    }
-    std::optional<QPoint> pick;
-    if (parser.isSet(pickOption)) {
-        pick = parsePick(parser.value(pickOption));
-        if (!pick)
-            return usageError(QStringLiteral("--pick wants a column and a row as X,Y, not \"%1\"")
-                                  .arg(parser.value(pickOption)));
-    }
-    const QString output = parser.value(outputOption);
-    if (output.isEmpty())
-        return usageError(QStringLiteral("--output wants a file name"));
+    // Settings and names are checked before anything is read or written.
+    if (const QString problem = ConversionRun::settingsProblem(options.scale, options.thickness);
+        !problem.isEmpty())
+        return failure(problem);
+    if (const QString problem = options.settingsProblem(); !problem.isEmpty())
+        return failure(problem);
+    if (const auto broken = options.brokenName(options.output))
+        return failure(notUtf8(QStringLiteral("Cannot create the plot file "), *broken,
+                               QStringLiteral("and no other name is used in its place")));
+    if (const auto broken = options.brokenName(options.outputDir))
+        return failure(notUtf8(QStringLiteral("Cannot use the folder "), *broken,
+                               QStringLiteral("and no other name is used in its place")));
+    if (!options.outputDir.isEmpty() && !options.dryRun && !QDir().mkpath(options.outputDir))
+        return failure(QStringLiteral("Cannot create the folder ") +
+                       displayName(options.outputDir) + QStringLiteral(": ") +
+                       QString::fromLocal8Bit(std::strerror(errno)));
 
-    const QString path = pictures.constFirst();
-    // Plain bitmap files are converted row by row from the file, without holding the picture.
-    const LoadResult loaded = PictureLoader::load(path, LoadMode::Stream);
-    if (!loaded.ok()) {
-        say(loaded.error);
-        return Failure;
-    }
-    const Raster& raster = loaded.raster;
-    if (pick) {
-        target = raster.point(pick->x(), pick->y());
-        if (target == NoColor) {
-            say(QStringLiteral("--pick %1,%2 lies outside the picture (%3 × %4 pixels)")
-                    .arg(pick->x())
-                    .arg(pick->y())
-                    .arg(raster.width())
-                    .arg(raster.height()));
-            return Failure;
+    JobSettings settings;
+    settings.color = options.color;
+    settings.pick = options.pick;
+    settings.trace.tolerance = options.toleranceValue();
+    settings.trace.invert = options.invert;
+    settings.trace.despeckle = options.despeckleValue();
+    settings.format = options.format;
+    settings.scale = options.scale;
+    settings.thickness = options.thickness;
+    settings.dryRun = options.dryRun;
+    settings.quiet = options.quiet;
+    settings.showProgress = options.pictures.size() == 1 && isatty(STDERR_FILENO);
+
+    QList<FileIdentity> pictures;
+    for (const QString& picture : options.pictures)
+        pictures.append(PictureInput::identity(picture));
+    std::vector<PictureJob> jobs;
+    QHash<QString, QString> pictureForPlot; // plot path -> the picture that makes it
+    for (const QString& picture : options.pictures) {
+        PictureJob job(settings, picture, outputNameFor(options, picture));
+        job.setKeptFiles(pictures);
+        const QString plot = QDir::cleanPath(PlotOutput(job.outputName()).path());
+        if (const auto broken = options.brokenName(picture)) {
+            job.refuse(notUtf8(QStringLiteral("Cannot read the picture "), *broken,
+                               QStringLiteral("which this program cannot open")));
+        } else if (pictureForPlot.contains(plot)) {
+            job.refuse(QStringLiteral("Cannot create the plot file %1 for %2: %3, given before, "
+                                      "has a plot of the same name; convert %2 on its own "
+                                      "with --output")
+                           .arg(displayName(plot), displayName(picture),
+                                displayName(pictureForPlot.value(plot))));
+        } else {
+            pictureForPlot.insert(plot, picture);
         }
+        jobs.push_back(std::move(job));
     }
-
-    ConverterFrontEnd frontEnd(path, raster, target, parser.value(scaleOption),
-                               parser.value(thicknessOption));
-    frontEnd.setShowProgress(isatty(STDERR_FILENO) &&
-                             qint64(raster.width()) * raster.height() >= 16'000'000);
-    ConsolePlatform platform;
-    ConversionRun run(frontEnd, platform);
-    run.setOutputPath(output);
-    const RunResult result = run.Command1_Click();
-    if (result.outcome != RunOutcome::Written)
-        return Failure;
-    std::printf("%lld segments from %s (%d x %d pixels) written to %s\n",
-                static_cast<long long>(result.segments), qPrintable(path), raster.width(),
-                raster.height(), qPrintable(result.outputPath));
-    return Success;
+    const BatchRunner runner(QThread::idealThreadCount(), PictureLoader::memoryLimit());
+    return runner.run(jobs) ? Success : Failure;
 }

@@ -1,6 +1,6 @@
 #include "BmpRowSource.h"
 
-#include "PictureInput.h"
+#include "PictureStream.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -307,7 +307,7 @@ QString decodeFile(int fd, const BmpRowSource::Header& header, QImage& image)
 
 } // namespace
 
-QString BmpRowSource::decode(PictureInput& input, int fd, const Header& header, QImage& image)
+QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header, QImage& image)
 {
     const QImage::Format format = header.layout == Raster::Layout::Bits  ? QImage::Format_Mono
                                   : header.layout == Raster::Layout::Rgb ? QImage::Format_RGB32

@@ -11,7 +11,7 @@
 
 namespace kelviq {
 
-class PictureInput;
+class PictureStream;
 
 // Rows of an uncompressed bitmap file read straight from the file as they are needed, so that
 // converting a large picture never holds it whole. Takes only the plainest files (1-, 4- and
@@ -50,7 +50,7 @@ public:
     // makes it. From fd, a file on disk that holds all pixel data, when it is not -1; else
     // from input, which is at the start of the file. Returns the reason it could not, or
     // empty.
-    static QString decode(PictureInput& input, int fd, const Header& header, QImage& image);
+    static QString decode(PictureStream& input, int fd, const Header& header, QImage& image);
 
     ~BmpRowSource();
 

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "ColorValue.h"
+#include "FileIdentity.h"
+#include "PlotOutput.h"
 #include "Raster.h"
+#include "TraceSettings.h"
 
 #include <QString>
 
@@ -18,8 +21,17 @@ public:
     virtual QString fileName() const = 0;
     // The picture as loaded, taken once at the start of a run.
     virtual Raster picture() const = 0;
+    // Which file the picture is, so that the plot never replaces it under any name.
+    virtual FileIdentity pictureIdentity() const { return identityOfPath(fileName()); }
     // The swatch colour (Shape1).
     virtual ColorValue targetColor() const = 0;
+    // Which pixels are traced: the target colour, and any tolerance, inversion or speck removal.
+    virtual TraceSettings traceSettings() const
+    {
+        TraceSettings settings;
+        settings.target = targetColor();
+        return settings;
+    }
     // Mils per pixel (Text1).
     virtual QString scaleText() const = 0;
     // Line thickness in mils (Text2); may change while a run is going on.

@@ -1,13 +1,16 @@
 #include "ConversionRun.h"
 
 #include "ConversionFrontEnd.h"
+#include "DisplayName.h"
+#include "GerberWriter.h"
 #include "NumberText.h"
 #include "PlatformServices.h"
-#include "PlotWriter.h"
-#include "RunFinder.h"
+#include "PlotGeometry.h"
+#include "PlotOutput.h"
+#include "SegmentWriter.h"
+#include "Tracer.h"
 
-#include <QDir>
-#include <QSaveFile>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -19,14 +22,7 @@ const QChar CR(u'\r');
 
 QString quoted(const QString& text)
 {
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-// Plot units for a length in pixels, multiplied in the order the plot coordinates have always
-// been computed in, so the rounding of fractional scales stays the same.
-double plotUnits(double pixels, double pixelMils)
-{
-    return (pixels * pixelMils) * 100.0;
+    return QLatin1Char('"') + displayName(text) + QLatin1Char('"');
 }
 
 std::optional<double> lineWidth(const QString& thicknessText)
@@ -38,6 +34,23 @@ std::optional<double> lineWidth(const QString& thicknessText)
     if (!std::isfinite(width))
         return std::nullopt;
     return width;
+}
+
+// A setting that is written like a number but cannot be held is too large, not "not a number".
+QString badSettingText(const QString& setting, const QString& text, const QString& hint)
+{
+    if (isNumberText(text))
+        return setting + quoted(text) + QStringLiteral(" is too large.");
+    return setting + quoted(text) + QStringLiteral(" is not a number.") + CR + hint;
+}
+
+// The sentence that tells a failed run lost nothing, where there was something to keep.
+QString keptText(const PlotOutput& output)
+{
+    if (output.kind() != PlotOutput::Kind::File)
+        return {};
+    return CR + QStringLiteral("The previous ") + displayName(output.fileName()) +
+           QStringLiteral(", if any, is unchanged.");
 }
 
 } // namespace
@@ -67,6 +80,26 @@ RunResult ConversionRun::fail(RunResult result, const QString& message)
     return result;
 }
 
+QString ConversionRun::settingsProblem(const QString& scaleText, const QString& thicknessText)
+{
+    if (!parseNumber(scaleText)) {
+        return badSettingText(QStringLiteral("The scale "), scaleText,
+                              QStringLiteral("Type the size of one pixel in mils, "
+                                             "for example 2 or 0.5."));
+    }
+    if (!lineWidth(thicknessText)) {
+        return badSettingText(QStringLiteral("The line thickness "), thicknessText,
+                              QStringLiteral("Type the thickness in mils, for example 10 or 7.5."));
+    }
+    return {};
+}
+
+QString ConversionRun::cannotCreateText(const PlotOutput& output)
+{
+    return QStringLiteral("Cannot create the plot file ") + displayName(output.path()) +
+           QLatin1Char(':') + CR + output.errorString();
+}
+
 RunResult ConversionRun::Command1_Click()
 {
     RunResult result;
@@ -79,36 +112,34 @@ RunResult ConversionRun::Command1_Click()
     // Settings are checked before anything is touched, so a typo never costs the old plot.
     result.outcome = RunOutcome::BadSetting;
     const QString scaleText = m_frontEnd.scaleText();
-    const std::optional<double> pixelMils = parseNumber(scaleText);
-    if (!pixelMils) {
-        return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
-                                QStringLiteral(" is not a number.") + CR +
-                                QStringLiteral("Type the size of one pixel in mils, "
-                                               "for example 2 or 0.5."));
-    }
     const QString thicknessText = m_frontEnd.thicknessText();
-    const std::optional<double> width = lineWidth(thicknessText);
-    if (!width) {
-        if (parseNumber(thicknessText)) {
-            return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
-                                    QStringLiteral(" is too large."));
-        }
-        return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
-                                QStringLiteral(" is not a number.") + CR +
-                                QStringLiteral("Type the thickness in mils, "
-                                               "for example 10 or 7.5."));
-    }
+    if (const QString problem = settingsProblem(scaleText, thicknessText); !problem.isEmpty())
+        return fail(result, problem);
+    const double pixelMils = *parseNumber(scaleText);
+    const double width = *lineWidth(thicknessText);
     const Raster picture = m_frontEnd.picture();
     const int columns = picture.width();
     const int rows = picture.height();
-    if (!std::isfinite(plotUnits(std::max(columns - 1, 0), *pixelMils)) ||
-        !std::isfinite(plotUnits(std::max(rows - 1, 0), *pixelMils))) {
+    const PlotGeometry geometry(columns, rows, pixelMils);
+    if (!std::isfinite(geometry.x(std::max(columns - 1, 0))) || !std::isfinite(geometry.y(0))) {
         return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
                                 QStringLiteral(" is too large for this picture: its plot "
                                                "coordinates would not be numbers."));
     }
+    if (m_format != PlotFormat::Ipf && width < 0) {
+        return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
+                                QStringLiteral(" is negative: ") + plotformat::name(m_format) +
+                                QStringLiteral(" lines need a thickness of 0 or more."));
+    }
+    if (m_format == PlotFormat::Gerber) {
+        if (const QString problem = GerberWriter::limitProblem(geometry); !problem.isEmpty()) {
+            return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
+                                    QStringLiteral(" is too large for a Gerber file: ") + problem +
+                                    QLatin1Char('.'));
+        }
+    }
 
-    const ColorValue target = m_frontEnd.targetColor();
+    const TraceSettings settings = m_frontEnd.traceSettings();
     m_frontEnd.setMakeButtonVisible(false);
     auto restoreControls = [this] {
         m_frontEnd.setBusyPictureVisible(0, false);
@@ -116,29 +147,31 @@ RunResult ConversionRun::Command1_Click()
         m_frontEnd.setMakeButtonVisible(true);
     };
 
-    // The new plot goes to a temporary file beside out.plt and replaces it only when complete,
-    // so a failed or abandoned run leaves the previous plot as it was.
-    result.outputPath = QDir::current().absoluteFilePath(m_outputPath);
-    QSaveFile file(result.outputPath);
-    // Unbuffered: the writer gathers big blocks itself, and a failing write then reports
-    // its reason ("No space left on device") instead of Qt's buffer losing it.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // A file is replaced only when the new plot is complete, so a failed or abandoned run
+    // leaves the previous plot as it was.
+    PlotOutput ownOutput(m_outputPath);
+    PlotOutput& output = m_output ? *m_output : ownOutput;
+    result.outputPath = output.path();
+    if (!output.isOpen() && !output.open({m_frontEnd.pictureIdentity()})) {
         restoreControls();
         result.outcome = RunOutcome::OpenFailed;
-        return fail(result, QStringLiteral("Cannot create the plot file ") + result.outputPath +
-                                QLatin1Char(':') + CR + file.errorString());
+        return fail(result, cannotCreateText(output));
     }
 
-    PlotWriter writer(&file);
-    writer.setLineWidth(*width);
-    writer.WriteHeader();
+    const std::unique_ptr<SegmentWriter> writerOwner =
+        plotformat::createWriter(m_format, output.device(), m_designName);
+    SegmentWriter& writer = *writerOwner;
+    writer.setLineWidth(width);
+    writer.begin(geometry);
 
-    const RunFinder finder(picture, target);
-    std::vector<Run> runs;
+    Tracer tracer(picture, settings);
     QString lastThicknessText = thicknessText;
-    const int lastColumn = columns - 1;
-    // Stops early once the output or the picture's file has failed: the rest would be discarded.
-    for (int y = 0; y < rows && !writer.failed() && picture.readError().isEmpty(); ++y) {
+    bool abandoned = false;
+    tracer.setRowReadHandler([&](int y) {
+        // Stops early once the output or the picture's file has failed: the rest would be
+        // discarded.
+        if (writer.failed() || !picture.readError().isEmpty())
+            return false;
         if ((y & 63) == 31) {
             m_frontEnd.setBusyPictureVisible(0, false);
             m_frontEnd.setBusyPictureVisible(1, true);
@@ -148,10 +181,8 @@ RunResult ConversionRun::Command1_Click()
         }
         m_platform.processEvents();
         if (m_platform.endRequested()) {
-            file.cancelWriting();
-            restoreControls();
-            result.outcome = RunOutcome::Abandoned;
-            return result;
+            abandoned = true;
+            return false;
         }
         // The thickness can only change while events run, so reading it once per row is
         // the same as reading it for every segment. A text gone bad keeps the last good width.
@@ -161,40 +192,43 @@ RunResult ConversionRun::Command1_Click()
             if (const std::optional<double> w = lineWidth(text))
                 writer.setLineWidth(*w);
         }
-
-        finder.findRuns(y, runs);
-        const double rowY = plotUnits(rows - 1 - y, *pixelMils);
-        for (const Run& run : runs) {
-            // A run reaching the last column ends on that column, not one past it.
-            const int endColumn = run.end > lastColumn ? lastColumn : run.end;
-            writer.StartSegment(plotUnits(run.begin, *pixelMils), rowY);
-            writer.EndSegment(plotUnits(endColumn, *pixelMils), rowY);
-        }
-        result.segments += static_cast<qint64>(runs.size());
         m_frontEnd.rowDone(y, rows);
+        return true;
+    });
+
+    std::vector<Run> runs;
+    int y = 0;
+    while (tracer.nextRow(y, runs)) {
+        writer.writeRow(y, runs);
+        result.segments += static_cast<qint64>(runs.size());
     }
+    if (abandoned) {
+        output.cancel();
+        restoreControls();
+        result.outcome = RunOutcome::Abandoned;
+        return result;
+    }
+    writer.end();
     writer.flush();
     result.bytes = writer.bytesWritten();
 
     // A picture read from its file while converting can fail half way (the file shrank).
     if (const QString readError = picture.readError(); !readError.isEmpty()) {
-        file.cancelWriting();
+        output.cancel();
         restoreControls();
         result.outcome = RunOutcome::WriteFailed;
-        return fail(result, QStringLiteral("Cannot read the picture ") + m_frontEnd.fileName() +
-                                QLatin1Char(':') + CR + readError + CR +
-                                QStringLiteral("The previous out.plt, if any, is unchanged."));
+        return fail(result, QStringLiteral("Cannot read the picture ") +
+                                displayName(m_frontEnd.fileName()) + QLatin1Char(':') + CR +
+                                readError + keptText(output));
     }
-    // QSaveFile::commit() overlooks a failure of its own last flush (disk full, file-size
-    // limit) and would put a cut file in place of the old one, so flush before committing.
-    if (writer.failed() || !file.flush() || !file.commit()) {
-        const QString reason = writer.failed() ? writer.errorString() : file.errorString();
-        file.cancelWriting();
+    if (writer.failed() || !output.commit()) {
+        const QString reason = writer.failed() ? writer.errorString() : output.errorString();
+        output.cancel();
         restoreControls();
         result.outcome = RunOutcome::WriteFailed;
-        return fail(result, QStringLiteral("Cannot write the plot file ") + result.outputPath +
-                                QLatin1Char(':') + CR + reason + CR +
-                                QStringLiteral("The previous out.plt, if any, is unchanged."));
+        return fail(result, QStringLiteral("Cannot write the plot file ") +
+                                displayName(output.path()) + QLatin1Char(':') + CR + reason +
+                                keptText(output));
     }
 
     m_platform.beep();

@@ -1,16 +1,19 @@
 #pragma once
 
+#include "PlotFormat.h"
+
 #include <QString>
 
 namespace kelviq {
 
 class ConversionFrontEnd;
 class PlatformServices;
+class PlotOutput;
 
 // How a run ended.
 enum class RunOutcome
 {
-    Written,     // out.plt replaced with the new plot
+    Written,     // out.plt replaced with the new plot (or, for a dry run, only counted)
     NoPicture,   // no file chosen: the user was told, nothing touched
     BadSetting,  // scale or thickness unusable: the user was told, nothing touched
     OpenFailed,  // out.plt could not be created: the user was told, no scan
@@ -23,7 +26,7 @@ struct RunResult
     RunOutcome outcome = RunOutcome::NoPicture;
     qint64 segments = 0;
     qint64 bytes = 0;
-    QString outputPath; // absolute
+    QString outputPath; // absolute, or "standard output"
     QString error;      // what the user was told, for failures
 };
 
@@ -34,10 +37,24 @@ class ConversionRun
 public:
     ConversionRun(ConversionFrontEnd& frontEnd, PlatformServices& platform);
 
-    // Relative paths are taken from the current directory at the time of the run.
+    // The plot file's name as PlotOutput takes it; relative names are taken from the current
+    // directory at the time of the run.
     void setOutputPath(const QString& path) { m_outputPath = path; }
+    // An output the caller opened already (the converter does so before it reads the
+    // picture); the run writes there and commits or cancels it.
+    void setOutput(PlotOutput* output) { m_output = output; }
+    // The file format written (IPF unless told otherwise) and, for formats that name their
+    // design (a KiCad footprint), its name.
+    void setFormat(PlotFormat format) { m_format = format; }
+    void setDesignName(const QString& name) { m_designName = name; }
 
     RunResult Command1_Click();
+
+    // Why the settings cannot be used, told before any picture or file is touched; empty
+    // when they can.
+    static QString settingsProblem(const QString& scaleText, const QString& thicknessText);
+    // What the user is told when an output cannot be opened.
+    static QString cannotCreateText(const PlotOutput& output);
 
     // Message texts, exact.
     static QString noPictureText();
@@ -49,6 +66,9 @@ private:
     ConversionFrontEnd& m_frontEnd;
     PlatformServices& m_platform;
     QString m_outputPath = QStringLiteral("out.plt");
+    PlotOutput* m_output = nullptr;
+    PlotFormat m_format = PlotFormat::Ipf;
+    QString m_designName;
 };
 
 } // namespace kelviq

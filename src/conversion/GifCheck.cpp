@@ -1,7 +1,7 @@
 #include "GifCheck.h"
 
 #include "FormatCheck.h"
-#include "PictureInput.h"
+#include "PictureStream.h"
 
 #include <gif_lib.h>
 #include <vector>
@@ -12,7 +12,7 @@ namespace {
 
 struct Context
 {
-    PictureInput* input = nullptr;
+    PictureStream* input = nullptr;
     bool ended = false;
 };
 
@@ -27,7 +27,7 @@ int onRead(GifFileType* gif, GifByteType* data, int length)
 
 } // namespace
 
-QString GifCheck::problem(PictureInput& input,
+QString GifCheck::problem(PictureStream& input,
                           const std::function<QString(qint64, qint64)>& sizeProblem)
 {
     Context context;

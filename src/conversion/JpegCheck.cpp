@@ -1,6 +1,6 @@
 #include "JpegCheck.h"
 
-#include "PictureInput.h"
+#include "PictureStream.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -24,7 +24,7 @@ struct Context
     jpeg_error_mgr errors{};
     jpeg_source_mgr source{};
     std::jmp_buf jump{};
-    PictureInput* input = nullptr;
+    PictureStream* input = nullptr;
     std::vector<JOCTET> chunk = std::vector<JOCTET>(ChunkBytes);
     bool ended = false;  // the file ends
     bool ranOut = false; // the coded data ends before the picture
@@ -112,7 +112,7 @@ void skipInput(j_decompress_ptr info, long count)
 
 // Walks the markers before the frame header, which libjpeg would search through byte by byte:
 // anything but a marker there makes the file damaged, and endless garbage is refused at once.
-QString headerProblem(PictureInput& input)
+QString headerProblem(PictureStream& input)
 {
     qint64 at = 2;
     while (true) {
@@ -147,7 +147,7 @@ QString headerProblem(PictureInput& input)
 
 } // namespace
 
-QString JpegCheck::problem(PictureInput& input,
+QString JpegCheck::problem(PictureStream& input,
                            const std::function<QString(const FormatCheck::Claim&)>& sizeProblem)
 {
     Context context;

@@ -7,7 +7,7 @@
 
 namespace kelviq {
 
-class PictureInput;
+class PictureStream;
 
 // Reads a JPEG file through libjpeg with every warning taken seriously, row by row: a file
 // cut short, corrupt data the decoder would step over, missing markers. Qt's reader fills
@@ -19,7 +19,7 @@ public:
     // sizeProblem is asked about the frame header's claim before anything is decoded.
     // Returns the reason the file cannot be used, or empty. Reads the input up to the end
     // marker.
-    static QString problem(PictureInput& input,
+    static QString problem(PictureStream& input,
                            const std::function<QString(const FormatCheck::Claim&)>& sizeProblem);
 };
 

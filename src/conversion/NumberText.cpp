@@ -1,5 +1,6 @@
 #include "NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -36,6 +37,68 @@ char* writeWhole(char* out, std::uint64_t n)
     return end;
 }
 
+// Rewrites "[-]d[.ddd]e-XX" in [out, end) as "[-]0.000ddd"; other text stays as it is.
+char* expandSmallExponent(char* out, char* end)
+{
+    char* const e = std::find(out, end, 'e');
+    if (e == end || e + 1 == end || e[1] != '-')
+        return end;
+    int exponent = 0;
+    std::from_chars(e + 2, end, exponent);
+    char digits[24]; // at most 15 of them
+    int count = 0;
+    char* p = out;
+    const bool negative = *p == '-';
+    if (negative)
+        ++p;
+    for (; p != e; ++p)
+        if (*p != '.')
+            digits[count++] = *p;
+    p = out;
+    if (negative)
+        *p++ = '-';
+    *p++ = '0';
+    *p++ = '.';
+    p = std::fill_n(p, exponent - 1, '0');
+    return std::copy_n(digits, count, p);
+}
+
+// The text between blanks as an ASCII number without its sign, or nothing when it is not
+// written like a number.
+std::optional<std::string> numberDigits(QStringView text, bool& negative)
+{
+    auto isBlank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+
+    std::string ascii;
+    ascii.reserve(static_cast<std::size_t>(end - begin));
+    negative = false;
+    if (begin < end && (text[begin] == QLatin1Char('+') || text[begin] == QLatin1Char('-'))) {
+        negative = text[begin] == QLatin1Char('-');
+        ++begin;
+    }
+    int digits = 0;
+    int points = 0;
+    for (qsizetype i = begin; i < end; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= u'0' && c <= u'9')
+            ++digits;
+        else if (c == u'.')
+            ++points;
+        else
+            return std::nullopt;
+        ascii.push_back(static_cast<char>(c));
+    }
+    if (digits == 0 || points > 1)
+        return std::nullopt;
+    return ascii;
+}
+
 } // namespace
 
 char* formatNumber(char* out, double v)
@@ -57,7 +120,13 @@ char* formatNumber(char* out, double v)
             return writeWhole(out, static_cast<std::uint64_t>(whole));
         }
     }
-    return std::to_chars(out, out + MaxNumberTextLength, v, std::chars_format::general, 15).ptr;
+    char* const end =
+        std::to_chars(out, out + MaxNumberTextLength, v, std::chars_format::general, 15).ptr;
+    // Small fractions come out as "5e-05", which not every plot reader takes: below 10^15
+    // the digits are written out in full.
+    if (v > -1e-4 && v < 1e-4)
+        return expandSmallExponent(out, end);
+    return end;
 }
 
 std::string numberText(double v)
@@ -66,37 +135,19 @@ std::string numberText(double v)
     return std::string(buffer, formatNumber(buffer, v));
 }
 
+bool isNumberText(QStringView text)
+{
+    bool negative = false;
+    return numberDigits(text, negative).has_value();
+}
+
 std::optional<double> parseNumber(QStringView text)
 {
-    auto isBlank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-
-    std::string ascii;
-    ascii.reserve(static_cast<std::size_t>(end - begin));
     bool negative = false;
-    if (begin < end && (text[begin] == QLatin1Char('+') || text[begin] == QLatin1Char('-'))) {
-        negative = text[begin] == QLatin1Char('-');
-        ++begin;
-    }
-    int digits = 0;
-    int points = 0;
-    for (qsizetype i = begin; i < end; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= u'0' && c <= u'9')
-            ++digits;
-        else if (c == u'.')
-            ++points;
-        else
-            return std::nullopt;
-        ascii.push_back(static_cast<char>(c));
-    }
-    if (digits == 0 || points > 1)
+    const std::optional<std::string> digits = numberDigits(text, negative);
+    if (!digits)
         return std::nullopt;
+    const std::string& ascii = *digits;
 
     double value = 0.0;
     const auto [ptr, ec] =

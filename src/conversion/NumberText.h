@@ -6,12 +6,14 @@
 
 namespace kelviq {
 
-// Longest text formatNumber() writes, e.g. "-1.23456789012345e-308".
-inline constexpr int MaxNumberTextLength = 32;
+// Longest text formatNumber() writes: the smallest double in plain digits, "-0." with 323
+// zeros and 15 digits.
+inline constexpr int MaxNumberTextLength = 344;
 
 // Writes v as the plot file wants it: at most 15 significant digits, shortest form, whole
-// values without a point, "-" only for negatives, never "-0". Returns the end of the text.
-// v must be finite. Locale-independent.
+// values without a point, "-" only for negatives, never "-0". Below 10^15 always plain
+// decimal digits (0.00005), from 10^15 on the exponent form (1e+15). Returns the end of the
+// text. v must be finite. Locale-independent.
 char* formatNumber(char* out, double v);
 std::string numberText(double v);
 
@@ -19,5 +21,8 @@ std::string numberText(double v);
 // period. Returns nothing for anything else (letters, commas, exponents, empty text) and for
 // numbers too large to hold.
 std::optional<double> parseNumber(QStringView text);
+// Whether text is written like a number parseNumber() takes, whatever its size: tells a
+// number too large to hold from one that is not a number at all.
+bool isNumberText(QStringView text);
 
 } // namespace kelviq

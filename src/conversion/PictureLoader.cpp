@@ -5,7 +5,7 @@
 #include "FormatCheck.h"
 #include "GifCheck.h"
 #include "JpegCheck.h"
-#include "PictureInput.h"
+#include "PictureStream.h"
 #include "PngCheck.h"
 
 #include <QBuffer>
@@ -101,8 +101,9 @@ Decoded decodeWithQt(const QByteArray& data, const QByteArray& format)
 class Loader
 {
 public:
-    Loader(PictureInput& input, const QString& name, LoadMode mode, int fd, const struct stat* info)
-        : m_input(input), m_name(name), m_mode(mode), m_fd(fd), m_info(info)
+    Loader(PictureStream& input, const QString& name, LoadMode mode, int fd,
+           const struct stat* info, const PictureLoader::Reserve& reserve)
+        : m_input(input), m_name(name), m_mode(mode), m_fd(fd), m_info(info), m_reserve(reserve)
     {
     }
 
@@ -118,16 +119,31 @@ private:
     LoadResult ico();
     // The reason after a check read past what a file of its claim may hold, or ran out.
     QString readProblem(const QString& problem) const;
+    // The size check of a claim; reserves its memory when it passes.
+    QString accept(qint64 width, qint64 height, qint64 memoryBytes) const;
+    QString accept(const FormatCheck::Claim& claim) const
+    {
+        return accept(claim.width, claim.height, claim.memoryBytes);
+    }
 
     bool regularFile() const { return m_info && S_ISREG(m_info->st_mode); }
     qint64 fileSize() const { return regularFile() ? m_info->st_size : -1; }
 
-    PictureInput& m_input;
+    PictureStream& m_input;
     QString m_name;
     LoadMode m_mode;
     int m_fd;
     const struct stat* m_info;
+    const PictureLoader::Reserve& m_reserve;
 };
+
+QString Loader::accept(qint64 width, qint64 height, qint64 memoryBytes) const
+{
+    QString problem = sizeProblem(width, height, memoryBytes);
+    if (problem.isEmpty() && m_reserve)
+        m_reserve(memoryBytes);
+    return problem;
+}
 
 LoadResult Loader::run()
 {
@@ -180,7 +196,7 @@ LoadResult Loader::bmp()
     // Every other kind is checked and decoded whole.
     const FormatCheck::Claim claim = FormatCheck::claim(Format::Bmp, head);
     // A size beyond reach is the more useful reason, also when the rest is broken too.
-    if (const QString tooLarge = sizeProblem(claim); !tooLarge.isEmpty())
+    if (const QString tooLarge = accept(claim); !tooLarge.isEmpty())
         return fail(tooLarge);
     m_input.setCap(claim.fileBytes);
     m_input.readAll();
@@ -210,8 +226,7 @@ LoadResult Loader::plainBmp(const BmpRowSource::Header& header)
     const bool streamed = m_mode == LoadMode::Stream && onDisk && m_fd >= 0;
     const qint64 bytes =
         streamed ? 0 : header.stride * header.height * (header.bitsPerPixel == 24 ? 4 : 3) / 3;
-    if (const QString tooLarge = sizeProblem(header.width, header.height, bytes);
-        !tooLarge.isEmpty())
+    if (const QString tooLarge = accept(header.width, header.height, bytes); !tooLarge.isEmpty())
         return fail(tooLarge);
     // A file on disk too short for its pixels is refused before any memory is taken.
     if (regularFile() && !onDisk)
@@ -234,12 +249,12 @@ LoadResult Loader::checkedByLibrary(Format format)
     QString problem;
     if (format == Format::Jpeg) {
         problem = JpegCheck::problem(
-            m_input, [](const FormatCheck::Claim& claim) { return sizeProblem(claim); });
+            m_input, [this](const FormatCheck::Claim& claim) { return accept(claim); });
     } else {
         const FormatCheck::Claim claim = FormatCheck::claim(format, m_input.head(TextHead));
         if (!claim.problem.isEmpty())
             return fail(claim.problem);
-        if (const QString tooLarge = sizeProblem(claim); !tooLarge.isEmpty())
+        if (const QString tooLarge = accept(claim); !tooLarge.isEmpty())
             return fail(tooLarge);
         m_input.setCap(claim.fileBytes);
         if (format == Format::Png) {
@@ -267,7 +282,7 @@ LoadResult Loader::readWhole(Format format)
         return fail(claim.problem);
     if (!claim.problem.isEmpty())
         return fail(FormatCheck::damaged(QStringLiteral("its header is not readable")));
-    if (const QString tooLarge = sizeProblem(claim); !tooLarge.isEmpty())
+    if (const QString tooLarge = accept(claim); !tooLarge.isEmpty())
         return fail(tooLarge);
     m_input.setCap(claim.fileBytes);
     m_input.readAll();
@@ -329,7 +344,7 @@ LoadResult Loader::ico()
         claim.memoryBytes = claim.width * claim.height * 12;
         claim.fileBytes = needed;
     }
-    if (const QString tooLarge = sizeProblem(claim); !tooLarge.isEmpty())
+    if (const QString tooLarge = accept(claim); !tooLarge.isEmpty())
         return fail(tooLarge);
     if (bytes > claim.fileBytes)
         return fail(FormatCheck::damaged(QStringLiteral("its first picture claims more bytes "
@@ -342,7 +357,7 @@ LoadResult Loader::ico()
     if (data.size() < offset + bytes || bytes < needed)
         return fail(FormatCheck::truncated());
     if (png) {
-        PictureInput picture(data.mid(offset, bytes));
+        PictureStream picture(data.mid(offset, bytes));
         if (const QString problem = PngCheck::problem(picture); !problem.isEmpty())
             return fail(problem);
     }
@@ -363,7 +378,7 @@ qint64 PictureLoader::memoryLimit()
     return static_cast<qint64>(pages) * pageSize / 2;
 }
 
-LoadResult PictureLoader::load(const QString& path, LoadMode mode)
+LoadResult PictureLoader::load(const QString& path, LoadMode mode, const Reserve& reserve)
 {
     const bool standardInput = path == QLatin1String("-");
     const int fd = standardInput
@@ -389,16 +404,16 @@ LoadResult PictureLoader::load(const QString& path, LoadMode mode)
         return {{}, failure(path, QString::fromLocal8Bit(std::strerror(errno))), {}};
     if (S_ISDIR(info.st_mode))
         return {{}, failure(path, QStringLiteral("it is a folder, not a file")), {}};
-    PictureInput input(fd);
-    LoadResult result = Loader(input, path, mode, fd, &info).run();
+    PictureStream input(fd);
+    LoadResult result = Loader(input, path, mode, fd, &info, reserve).run();
     result.identity = FileIdentity::of(info);
     return result;
 }
 
 LoadResult PictureLoader::loadFromData(const QByteArray& data, const QString& name, LoadMode mode)
 {
-    PictureInput input(data);
-    return Loader(input, name, mode, -1, nullptr).run();
+    PictureStream input(data);
+    return Loader(input, name, mode, -1, nullptr, {}).run();
 }
 
 } // namespace kelviq

@@ -5,10 +5,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace kelviq {
 
-class PictureInput;
+class PictureStream;
 
 enum class LoadMode
 {
@@ -34,8 +35,12 @@ struct LoadResult
 class PictureLoader
 {
 public:
+    // Told the memory a picture will take (0 when it is streamed) once its header is read and
+    // before it is decoded; may wait until that much is free.
+    using Reserve = std::function<void(qint64 bytes)>;
+
     // "-" stands for standard input.
-    static LoadResult load(const QString& path, LoadMode mode);
+    static LoadResult load(const QString& path, LoadMode mode, const Reserve& reserve = {});
     // The same for a picture already in memory; name stands for it in messages.
     static LoadResult loadFromData(const QByteArray& data, const QString& name,
                                    LoadMode mode = LoadMode::Decode);

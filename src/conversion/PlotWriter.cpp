@@ -1,28 +1,28 @@
 #include "PlotWriter.h"
 
-#include "NumberText.h"
-
-#include <QIODevice>
-#include <algorithm>
 #include <cstring>
 
 namespace kelviq {
 
 namespace {
-// Large enough that the per-write cost vanishes, small enough to stay out of the memory budget.
-constexpr std::size_t BufferSize = 1 << 20;
-// Most one call adds: a width line and two numbers, with their blanks and line ends.
-constexpr std::size_t MostPerCall = 64 + 2 * MaxNumberTextLength + 16;
-static_assert(MostPerCall >= 64 + 1 + 2 * MaxNumberTextLength);
+// Most one record adds: a width line, four numbers, their blanks and line ends.
+constexpr std::size_t MostPerRecord = 16 + 5 * MaxNumberTextLength + 8;
+// Texts up to this long are copied in one fixed-size move (with what follows them in their
+// buffer); only the rare longer ones - tiny fractions in full digits - are copied by length.
+constexpr std::size_t QuickCopy = 32;
+
+// Copies length bytes of text, whose buffer holds at least QuickCopy bytes.
+char* copyText(char* out, const char* text, std::size_t length)
+{
+    std::memcpy(out, text, length <= QuickCopy ? QuickCopy : length);
+    return out + length;
+}
 } // namespace
 
-PlotWriter::PlotWriter(QIODevice* device)
-    : m_device(device), m_buffer(new char[BufferSize + MostPerCall])
+PlotWriter::PlotWriter(QIODevice* device) : SegmentWriter(device)
 {
     setLineWidth(1000.0);
 }
-
-PlotWriter::~PlotWriter() = default;
 
 const std::string& PlotWriter::headerText()
 {
@@ -60,39 +60,65 @@ void PlotWriter::setLineWidth(double plotUnits)
 
 bool PlotWriter::WriteHeader()
 {
-    const std::string& header = headerText();
-    for (std::size_t done = 0; done < header.size(); done += MostPerCall) {
-        const std::size_t length = std::min(MostPerCall, header.size() - done);
-        std::memcpy(reserve(length), header.data() + done, length);
-        m_used += length;
-    }
-    return flushIfFull();
+    append(headerText());
+    return !failed();
+}
+
+void PlotWriter::writeHead()
+{
+    const PlotGeometry& plot = geometry();
+    m_columnText.reset(plot.columns(), [&plot](char* out, int column) {
+        return formatNumber(out, plot.x(column));
+    });
+    WriteHeader();
 }
 
 // The records are formed in place in the buffer: the widest of them is the plot file's
 // whole work when a picture has many short runs.
 bool PlotWriter::StartSegment(double x, double y)
 {
-    char* out = reserve(MostPerCall);
-    std::memcpy(out, m_widthLine.data(), m_widthLine.size());
-    out = formatNumber(out + m_widthLineLength, x);
+    char* out = reserve(MostPerRecord);
+    out = copyText(out, m_widthLine.data(), m_widthLineLength);
+    out = formatNumber(out, x);
     *out++ = ' ';
-    out = writeY(out, y);
-    m_used = static_cast<std::size_t>(out - m_buffer.get());
-    return !m_failed;
+    commit(writeY(out, y));
+    return !failed();
 }
 
 bool PlotWriter::EndSegment(double x, double y)
 {
-    char* out = reserve(MostPerCall);
+    char* out = reserve(MostPerRecord);
     *out++ = ' ';
     out = formatNumber(out, x);
     *out++ = ' ';
     out = writeY(out, y);
     *out++ = '\r';
     *out++ = '\n';
-    m_used = static_cast<std::size_t>(out - m_buffer.get());
+    commit(out);
     return flushIfFull();
+}
+
+void PlotWriter::writeRow(int y, const std::vector<Run>& runs)
+{
+    const int lastColumn = geometry().columns() - 1;
+    const double rowY = geometry().y(y);
+    for (const Run& run : runs) {
+        char* out = reserve(MostPerRecord);
+        out = copyText(out, m_widthLine.data(), m_widthLineLength);
+        out = m_columnText.write(out, run.begin);
+        *out++ = ' ';
+        out = writeY(out, rowY);
+        *out++ = ' ';
+        // A run reaching the last column ends on that column.
+        out = m_columnText.write(out, run.end > lastColumn ? lastColumn : run.end);
+        *out++ = ' ';
+        out = writeY(out, rowY);
+        *out++ = '\r';
+        *out++ = '\n';
+        commit(out);
+        if (!flushIfFull())
+            return;
+    }
 }
 
 char* PlotWriter::writeY(char* out, double y)
@@ -102,47 +128,7 @@ char* PlotWriter::writeY(char* out, double y)
         m_lastYLength =
             static_cast<std::size_t>(formatNumber(m_lastYText.data(), y) - m_lastYText.data());
     }
-    std::memcpy(out, m_lastYText.data(), m_lastYText.size());
-    return out + m_lastYLength;
-}
-
-char* PlotWriter::reserve(std::size_t length)
-{
-    if (m_used + length > BufferSize + MostPerCall)
-        flush();
-    return m_buffer.get() + m_used;
-}
-
-bool PlotWriter::flushIfFull()
-{
-    if (m_used >= BufferSize)
-        return flush();
-    return !m_failed;
-}
-
-bool PlotWriter::flush()
-{
-    if (m_failed) {
-        m_used = 0;
-        return false;
-    }
-    const char* data = m_buffer.get();
-    qint64 left = static_cast<qint64>(m_used);
-    while (left > 0) {
-        const qint64 n = m_device->write(data, left);
-        if (n <= 0) {
-            m_failed = true;
-            m_error = m_device->errorString();
-            if (m_error.isEmpty())
-                m_error = QStringLiteral("write failed");
-            break;
-        }
-        data += n;
-        left -= n;
-        m_written += n;
-    }
-    m_used = 0;
-    return !m_failed;
+    return copyText(out, m_lastYText.data(), m_lastYLength);
 }
 
 } // namespace kelviq

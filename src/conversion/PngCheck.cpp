@@ -1,7 +1,7 @@
 #include "PngCheck.h"
 
 #include "FormatCheck.h"
-#include "PictureInput.h"
+#include "PictureStream.h"
 
 #include <png.h>
 #include <vector>
@@ -12,7 +12,7 @@ namespace {
 
 struct Context
 {
-    PictureInput* input = nullptr;
+    PictureStream* input = nullptr;
     bool ended = false;
     QString message;
     std::vector<png_byte> row; // here, so that it survives the jump back to setjmp
@@ -43,7 +43,7 @@ void onRead(png_structp png, png_bytep data, png_size_t length)
 
 } // namespace
 
-QString PngCheck::problem(PictureInput& input)
+QString PngCheck::problem(PictureStream& input)
 {
     Context context;
     context.input = &input;

@@ -4,7 +4,7 @@
 
 namespace kelviq {
 
-class PictureInput;
+class PictureStream;
 
 // Reads a PNG file through libpng with its strict checks, row by row in constant memory:
 // every chunk's checksum, the compressed data to its last byte and the file to its end chunk.
@@ -15,7 +15,7 @@ class PngCheck
 public:
     // The reason the file cannot be used, in words a user understands, or empty. Reads the
     // input up to the end chunk.
-    static QString problem(PictureInput& input);
+    static QString problem(PictureStream& input);
 };
 
 } // namespace kelviq

@@ -1,6 +1,8 @@
 #include "RunFinder.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef __SSE2__
@@ -32,6 +34,43 @@ namespace {
     }
 #endif
     while (x < width && ((pixels[x] & 0x00ffffffu) == wanted) == matching)
+        ++x;
+    return x;
+}
+
+// The first column from x on whose pixel is within the tolerance of wanted or not, opposite
+// to matching; width when there is none. Every channel's distance is compared at once, four
+// pixels at a time, so a tolerance costs about what an exact match does.
+[[gnu::always_inline]] inline bool withinTolerance(QRgb pixel, QRgb wanted, int tolerance)
+{
+    return std::abs(qRed(pixel) - qRed(wanted)) <= tolerance &&
+           std::abs(qGreen(pixel) - qGreen(wanted)) <= tolerance &&
+           std::abs(qBlue(pixel) - qBlue(wanted)) <= tolerance;
+}
+
+[[gnu::always_inline]] inline int skipNear(const QRgb* pixels, int x, int width, QRgb wanted,
+                                           int tolerance, bool matching)
+{
+    if (x < width && withinTolerance(pixels[x], wanted, tolerance) != matching)
+        return x;
+#ifdef __SSE2__
+    const __m128i target = _mm_set1_epi32(static_cast<int>(wanted));
+    // The alpha byte's limit is 255, so it never counts.
+    const __m128i limit = _mm_set1_epi32(
+        static_cast<int>(0xff000000u | (0x010101u * static_cast<quint32>(tolerance))));
+    const __m128i zero = _mm_setzero_si128();
+    const int stop = matching ? 0xf : 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
+        const __m128i distance =
+            _mm_sub_epi8(_mm_max_epu8(four, target), _mm_min_epu8(four, target));
+        const __m128i within = _mm_cmpeq_epi32(_mm_subs_epu8(distance, limit), zero);
+        const int mask = _mm_movemask_ps(_mm_castsi128_ps(within));
+        if (mask != stop)
+            return x + std::countr_zero(static_cast<unsigned>(matching ? ~mask : mask));
+    }
+#endif
+    while (x < width && withinTolerance(pixels[x], wanted, tolerance) == matching)
         ++x;
     return x;
 }
@@ -75,12 +114,20 @@ template <typename Skip>
 
 } // namespace
 
-RunFinder::RunFinder(const Raster& raster, ColorValue target) : m_raster(raster), m_target(target)
+RunFinder::RunFinder(const Raster& raster, ColorValue target)
+    : RunFinder(raster, TraceSettings{target, 0, false, 0})
 {
+}
+
+RunFinder::RunFinder(const Raster& raster, const TraceSettings& settings)
+    : m_raster(raster), m_settings(settings)
+{
+    // The edges refuse anything else; the wide compare relies on it.
+    m_settings.tolerance = std::clamp(m_settings.tolerance, 0, 255);
     if (raster.layout() == Raster::Layout::Bits || raster.layout() == Raster::Layout::Indexed) {
         int count = 0;
         for (int i = 0; i < 256; ++i) {
-            const bool match = raster.paletteColor(i) == target;
+            const bool match = selects(raster.paletteColor(i));
             m_matches[static_cast<std::size_t>(i)] = match;
             if (match) {
                 m_onlyIndex = i;
@@ -92,13 +139,22 @@ RunFinder::RunFinder(const Raster& raster, ColorValue target) : m_raster(raster)
     }
 }
 
+bool RunFinder::selects(ColorValue color) const
+{
+    const bool within = color >= 0 && color <= 0xffffff && m_settings.target >= 0 &&
+                        m_settings.target <= 0xffffff &&
+                        withinTolerance(rgbFromColorValue(color),
+                                        rgbFromColorValue(m_settings.target), m_settings.tolerance);
+    return within != m_settings.invert;
+}
+
 void RunFinder::findRunsByPoint(int y, std::vector<Run>& runs) const
 {
     runs.clear();
     const int width = m_raster.width();
     int begin = -1;
     for (int x = 0; x < width; ++x) {
-        const bool match = m_raster.point(x, y) == m_target;
+        const bool match = selects(m_raster.point(x, y));
         if (match && begin < 0)
             begin = x;
         else if (!match && begin >= 0) {
@@ -134,13 +190,27 @@ void RunFinder::findRuns(int y, std::vector<Run>& runs) const
         }
         return;
     case Raster::Layout::Rgb: {
-        if (m_target < 0 || m_target > 0xffffff)
-            return; // no pixel can have it
+        const ColorValue target = m_settings.target;
+        const bool invert = m_settings.invert;
+        if (target < 0 || target > 0xffffff) {
+            // No pixel can be near it.
+            if (invert && width > 0)
+                runs.push_back({0, width});
+            return;
+        }
         const auto* pixels = reinterpret_cast<const QRgb*>(line);
-        const QRgb wanted = rgbFromColorValue(m_target) & 0x00ffffffu;
-        collectRuns(width, runs, [&](int x, bool matching) {
-            return skipRgb(pixels, x, width, wanted, matching);
-        });
+        const QRgb wanted = rgbFromColorValue(target) & 0x00ffffffu;
+        // A pixel is selected when its nearness differs from invert.
+        if (m_settings.tolerance == 0) {
+            collectRuns(width, runs, [&](int x, bool matching) {
+                return skipRgb(pixels, x, width, wanted, matching != invert);
+            });
+        } else {
+            const int tolerance = m_settings.tolerance;
+            collectRuns(width, runs, [&](int x, bool matching) {
+                return skipNear(pixels, x, width, wanted, tolerance, matching != invert);
+            });
+        }
         return;
     }
     case Raster::Layout::Empty:

@@ -2,13 +2,14 @@
 
 #include "ColorValue.h"
 #include "Raster.h"
+#include "TraceSettings.h"
 
 #include <array>
 #include <vector>
 
 namespace kelviq {
 
-// A maximal horizontal run of the target colour: columns begin .. end-1 of one row.
+// A maximal horizontal run of selected pixels: columns begin .. end-1 of one row.
 struct Run
 {
     int begin;
@@ -16,11 +17,17 @@ struct Run
     friend bool operator==(const Run&, const Run&) = default;
 };
 
-// Finds the runs of one colour in the rows of a raster, reading each row in its own layout.
+// Finds the runs of selected pixels in the rows of a raster, reading each row in its own
+// layout. Selection is per pixel (colour, tolerance, inversion); speck removal, which needs
+// neighbouring rows, is the Tracer's.
 class RunFinder
 {
 public:
+    RunFinder(const Raster& raster, const TraceSettings& settings);
     RunFinder(const Raster& raster, ColorValue target);
+
+    // Whether a pixel of this colour is selected.
+    bool selects(ColorValue color) const;
 
     // Replaces runs with the runs of row y, left to right.
     void findRuns(int y, std::vector<Run>& runs) const;
@@ -32,9 +39,9 @@ private:
     void findBitRuns(const uchar* line, std::vector<Run>& runs) const;
 
     const Raster& m_raster;
-    ColorValue m_target;
+    TraceSettings m_settings;
     std::array<bool, 256> m_matches{};
-    // The one palette index with the target colour, or -1 when there are none or several.
+    // The one palette index that is selected, or -1 when there are none or several.
     int m_onlyIndex = -1;
 };
 

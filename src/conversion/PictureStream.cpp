@@ -1,4 +1,4 @@
-#include "PictureInput.h"
+#include "PictureStream.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,7 +15,7 @@ constexpr qsizetype ChunkBytes = 1 << 20;
 
 } // namespace
 
-bool PictureInput::fill(qsizetype wanted)
+bool PictureStream::fill(qsizetype wanted)
 {
     if (m_ended || m_fd < 0)
         return false;
@@ -50,19 +50,19 @@ bool PictureInput::fill(qsizetype wanted)
     return true;
 }
 
-QByteArray PictureInput::head(qsizetype n)
+QByteArray PictureStream::head(qsizetype n)
 {
     fillTo(n);
     return m_data.left(n);
 }
 
-void PictureInput::fillTo(qsizetype n)
+void PictureStream::fillTo(qsizetype n)
 {
     while (m_data.size() < n && fill(n - m_data.size()))
         ;
 }
 
-qsizetype PictureInput::read(char* out, qsizetype n)
+qsizetype PictureStream::read(char* out, qsizetype n)
 {
     qsizetype done = 0;
     while (done < n) {
@@ -96,7 +96,7 @@ qsizetype PictureInput::read(char* out, qsizetype n)
     return done;
 }
 
-bool PictureInput::skip(qint64 n)
+bool PictureStream::skip(qint64 n)
 {
     while (n > 0) {
         const qsizetype buffered = m_data.size() - m_pos;
@@ -109,12 +109,12 @@ bool PictureInput::skip(qint64 n)
     return true;
 }
 
-void PictureInput::stopKeeping()
+void PictureStream::stopKeeping()
 {
     m_keep = false;
 }
 
-void PictureInput::readAll()
+void PictureStream::readAll()
 {
     while (fill(ChunkBytes))
         ;

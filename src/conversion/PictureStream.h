@@ -9,16 +9,16 @@ namespace kelviq {
 // twice, so what the format checks look at first stays buffered for the decoder, and the
 // bytes a strict decoder reads can be kept for Qt's reader afterwards (keep mode, the
 // default). Keeping stops at a cap, so that no input makes the buffer grow without end.
-class PictureInput
+class PictureStream
 {
 public:
     // Reads from fd, which stays the caller's.
-    explicit PictureInput(int fd) : m_fd(fd) {}
+    explicit PictureStream(int fd) : m_fd(fd) {}
     // A picture already in memory.
-    explicit PictureInput(const QByteArray& data) : m_data(data), m_ended(true) {}
+    explicit PictureStream(const QByteArray& data) : m_data(data), m_ended(true) {}
 
-    PictureInput(const PictureInput&) = delete;
-    PictureInput& operator=(const PictureInput&) = delete;
+    PictureStream(const PictureStream&) = delete;
+    PictureStream& operator=(const PictureStream&) = delete;
 
     // The first n bytes of the input (fewer if it is shorter). Only before anything was
     // consumed.

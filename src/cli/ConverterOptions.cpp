@@ -1,0 +1,206 @@
+#include "ConverterOptions.h"
+
+#include "DisplayName.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+#include <limits>
+
+namespace kelviq {
+
+namespace {
+
+std::optional<ColorValue> parseColor(QString text)
+{
+    if (text.startsWith(QLatin1Char('#')))
+        text.remove(0, 1);
+    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{6}$"));
+    if (!hex.match(text).hasMatch())
+        return std::nullopt;
+    const uint rgb = text.toUInt(nullptr, 16);
+    return colorValueFromRgb(0xff000000u | rgb);
+}
+
+std::optional<QPoint> parsePick(const QString& text)
+{
+    static const QRegularExpression pair(QStringLiteral("^\\s*(\\d{1,9})\\s*,\\s*(\\d{1,9})\\s*$"));
+    const QRegularExpressionMatch m = pair.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return QPoint(m.captured(1).toInt(), m.captured(2).toInt());
+}
+
+} // namespace
+
+std::optional<int> ConverterOptions::wholeNumber(const QString& text)
+{
+    static const QRegularExpression digits(QStringLiteral("^\\s*\\+?(\\d+)\\s*$"));
+    const QRegularExpressionMatch m = digits.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const int value = m.captured(1).toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+QString ConverterOptions::settingsProblem() const
+{
+    const std::optional<int> t = wholeNumber(tolerance);
+    if (!t || *t > 255)
+        return QStringLiteral("The tolerance \"%1\" is not a whole number from 0 to 255.")
+            .arg(displayName(tolerance));
+    if (!wholeNumber(despeckle))
+        return QStringLiteral("The speck size \"%1\" is not a whole number of pixels (0 or "
+                              "more, up to %2).")
+            .arg(displayName(despeckle))
+            .arg(std::numeric_limits<int>::max());
+    return {};
+}
+
+std::optional<QByteArray> ConverterOptions::brokenName(const QString& name) const
+{
+    for (const auto& [decoded, raw] : m_broken) {
+        if (decoded == name)
+            return raw;
+        // --output=NAME: the name is what follows the first '='.
+        const qsizetype equals = raw.indexOf('=');
+        if (equals >= 0 && decoded.endsWith(QLatin1Char('=') + name) &&
+            QString::fromLocal8Bit(raw.left(equals + 1)) + name == decoded)
+            return raw.mid(equals + 1);
+    }
+    return std::nullopt;
+}
+
+ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QList<QByteArray>& raw)
+{
+    ConverterOptions options;
+    for (const QByteArray& argument : raw)
+        if (!isValidUtf8(argument))
+            options.m_broken.append({QString::fromLocal8Bit(argument), argument});
+
+    // The descriptions are the README's option table.
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Traces one colour of each picture into thick line segments and writes "
+                       "them as an Allegro IPF plot file."));
+    const QCommandLineOption colorOption(
+        QStringLiteral("color"),
+        QStringLiteral("Colour to trace, six hex digits (a leading # is allowed). "
+                       "Default 000000 (black)."),
+        QStringLiteral("RRGGBB"));
+    const QCommandLineOption pickOption(
+        QStringLiteral("pick"),
+        QStringLiteral("Trace the colour of the pixel at column X, row Y (0,0 is the top-left "
+                       "pixel), as a click on the picture would."),
+        QStringLiteral("X,Y"));
+    const QCommandLineOption scaleOption(
+        QStringLiteral("scale"), QStringLiteral("Size of one picture pixel in mils. Default 2."),
+        QStringLiteral("MILS"), QStringLiteral("2"));
+    const QCommandLineOption thicknessOption(QStringLiteral("thickness"),
+                                             QStringLiteral("Line thickness in mils. Default 10."),
+                                             QStringLiteral("MILS"), QStringLiteral("10"));
+    const QCommandLineOption toleranceOption(
+        QStringLiteral("tolerance"),
+        QStringLiteral("Also trace pixels whose red, green and blue each differ from the colour "
+                       "by at most N (0-255). Default 0: exactly the colour."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption invertOption(
+        QStringLiteral("invert"),
+        QStringLiteral("Trace every pixel that is not within the tolerance of the colour: pick "
+                       "the background to trace a many-coloured logo whole."));
+    const QCommandLineOption despeckleOption(
+        QStringLiteral("despeckle"),
+        QStringLiteral("Leave out groups of traced pixels (touching by an edge or a corner) "
+                       "of fewer than K pixels. Default 0: none."),
+        QStringLiteral("K"), QStringLiteral("0"));
+    const QCommandLineOption formatOption(
+        QStringLiteral("format"),
+        QStringLiteral("File format: ipf, gerber, kicad or svg. Default: from the output's "
+                       "extension (.gbr .gto .gbo gerber, .kicad_mod kicad, .svg svg, else ipf)."),
+        QStringLiteral("FORMAT"));
+    const QCommandLineOption outputOption(
+        QStringLiteral("output"),
+        QStringLiteral("Plot file to write; - is standard output. One picture only. "
+                       "Default out.plt in the current folder."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption outputDirOption(
+        QStringLiteral("output-dir"),
+        QStringLiteral("Folder that receives one NAME.plt per picture (made if missing). "
+                       "Default: with several pictures, each picture's own folder."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption dryRunOption(
+        QStringLiteral("dry-run"),
+        QStringLiteral("Read and trace, write nothing: print the size in pixels, mils and mm, "
+                       "the segments and the bytes that would be written."));
+    const QCommandLineOption quietOption(QStringLiteral("quiet"),
+                                         QStringLiteral("Print nothing on success."));
+    parser.addOptions({colorOption, pickOption, toleranceOption, invertOption, despeckleOption,
+                       scaleOption, thicknessOption, formatOption, outputOption, outputDirOption,
+                       dryRunOption, quietOption});
+    parser.addPositionalArgument(
+        QStringLiteral("PICTURE..."),
+        QStringLiteral("BMP or any other picture Qt's image reader knows (PNG, JPEG, GIF ...)."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+
+    auto usage = [&options](const QString& error) {
+        options.m_usageError = error;
+        return options;
+    };
+    if (!parser.parse(arguments))
+        return usage(parser.errorText());
+    options.m_help = parser.isSet(helpOption);
+    options.m_version = parser.isSet(versionOption);
+    options.m_helpText = parser.helpText();
+    if (options.m_help || options.m_version)
+        return options;
+
+    options.pictures = parser.positionalArguments();
+    if (options.pictures.isEmpty())
+        return usage(QStringLiteral("no picture given"));
+    if (parser.isSet(colorOption) && parser.isSet(pickOption))
+        return usage(QStringLiteral("--color and --pick cannot be used together"));
+    if (parser.isSet(colorOption)) {
+        options.color = parseColor(parser.value(colorOption));
+        if (!options.color)
+            return usage(QStringLiteral("--color wants six hex digits RRGGBB, not \"%1\"")
+                             .arg(displayName(parser.value(colorOption))));
+    }
+    if (parser.isSet(pickOption)) {
+        options.pick = parsePick(parser.value(pickOption));
+        if (!options.pick)
+            return usage(QStringLiteral("--pick wants a column and a row as X,Y, not \"%1\"")
+                             .arg(displayName(parser.value(pickOption))));
+    }
+    options.tolerance = parser.value(toleranceOption);
+    options.invert = parser.isSet(invertOption);
+    options.despeckle = parser.value(despeckleOption);
+    if (parser.isSet(formatOption)) {
+        options.format = plotformat::fromName(parser.value(formatOption));
+        if (!options.format)
+            return usage(QStringLiteral("--format wants ipf, gerber, kicad or svg, not \"%1\"")
+                             .arg(displayName(parser.value(formatOption))));
+    }
+    options.scale = parser.value(scaleOption);
+    options.thickness = parser.value(thicknessOption);
+    if (parser.isSet(outputOption)) {
+        options.output = parser.value(outputOption);
+        if (options.output.isEmpty())
+            return usage(QStringLiteral("--output wants a file name"));
+        if (parser.isSet(outputDirOption))
+            return usage(QStringLiteral("--output and --output-dir cannot be used together"));
+        if (options.pictures.size() > 1)
+            return usage(QStringLiteral("--output takes one picture; use --output-dir for "
+                                        "several"));
+    }
+    if (parser.isSet(outputDirOption)) {
+        options.outputDir = parser.value(outputDirOption);
+        if (options.outputDir.isEmpty())
+            return usage(QStringLiteral("--output-dir wants a folder name"));
+    }
+    options.dryRun = parser.isSet(dryRunOption);
+    options.quiet = parser.isSet(quietOption);
+    return options;
+}
+
+} // namespace kelviq

@@ -1,0 +1,131 @@
+#include "PictureJob.h"
+
+#include "ConsolePlatform.h"
+#include "ConversionRun.h"
+#include "ConverterFrontEnd.h"
+#include "DisplayName.h"
+#include "MemoryBudget.h"
+#include "NumberText.h"
+#include "PictureInput.h"
+#include "PlotOutput.h"
+
+#include <QFileInfo>
+#include <cmath>
+
+namespace kelviq {
+
+namespace {
+
+JobReport failed(const QString& message)
+{
+    JobReport report;
+    report.error = ConsolePlatform::lineFor(message);
+    return report;
+}
+
+// Mils to millimetres, to the micrometre.
+QString millimetres(double mils)
+{
+    const double micrometres = std::round(mils * 25.4);
+    if (!std::isfinite(micrometres))
+        return QString::number(micrometres);
+    return QString::fromStdString(numberText(micrometres / 1000.0));
+}
+
+} // namespace
+
+PictureJob::PictureJob(const JobSettings& settings, QString picture, QString outputName)
+    : m_settings(settings), m_picture(std::move(picture)), m_outputName(std::move(outputName))
+{
+}
+
+JobReport PictureJob::run(MemoryBudget& memory) const
+{
+    if (!m_refusal.isEmpty())
+        return failed(m_refusal);
+
+    PlotOutput output(m_outputName, m_settings.dryRun);
+    if (!output.open(m_kept))
+        return failed(ConversionRun::cannotCreateText(output));
+
+    // Plain bitmaps are converted row by row from the file without holding the picture;
+    // others are decoded whole and share the memory with the pictures converted meanwhile.
+    MemoryBudget::Claim claim;
+    PictureInput::Loaded loaded =
+        PictureInput::load(m_picture, [&](qint64 bytes) { claim = memory.claim(bytes); });
+    if (!loaded.error.isEmpty())
+        return failed(loaded.error);
+    const Raster raster = loaded.raster;
+
+    ColorValue target = m_settings.color.value_or(0);
+    if (m_settings.pick) {
+        target = raster.point(m_settings.pick->x(), m_settings.pick->y());
+        if (target == NoColor) {
+            return failed(QStringLiteral("--pick %1,%2 lies outside the picture %3 (%4 × %5 "
+                                         "pixels)")
+                              .arg(m_settings.pick->x())
+                              .arg(m_settings.pick->y())
+                              .arg(displayName(m_picture))
+                              .arg(raster.width())
+                              .arg(raster.height()));
+        }
+    }
+
+    TraceSettings trace = m_settings.trace;
+    trace.target = target;
+    ConverterFrontEnd frontEnd(m_picture, raster, trace, m_settings.scale, m_settings.thickness);
+    frontEnd.setShowProgress(m_settings.showProgress &&
+                             qint64(raster.width()) * raster.height() >= 16'000'000);
+    ConsolePlatform platform;
+    ConversionRun run(frontEnd, platform);
+    run.setOutput(&output);
+    const bool toStandardOutput = m_outputName == PlotOutput::standardOutputName();
+    run.setFormat(m_settings.format.value_or(
+        toStandardOutput ? PlotFormat::Ipf : plotformat::fromFileName(m_outputName)));
+    // A footprint is named after its file, or after the picture when it has none.
+    run.setDesignName(
+        QFileInfo(toStandardOutput || m_picture == QLatin1String("-") ? m_picture : m_outputName)
+            .completeBaseName());
+    const RunResult result = run.Command1_Click();
+    frontEnd.endProgressLine();
+    if (result.outcome != RunOutcome::Written)
+        return {false, platform.lines().join(QLatin1Char('\n')), {}, false};
+
+    JobReport report;
+    report.converted = true;
+    report.summaryToStandardError = m_outputName == PlotOutput::standardOutputName();
+    if (!m_settings.quiet)
+        report.summary = summary(raster.width(), raster.height(), result.segments, result.bytes,
+                                 result.outputPath);
+    return report;
+}
+
+QString PictureJob::summary(int width, int height, qint64 segments, qint64 bytes,
+                            const QString& outputPath) const
+{
+    const QString picture = displayName(m_picture);
+    const QString output = displayName(outputPath);
+    if (!m_settings.dryRun) {
+        return QStringLiteral("%1 segments from %2 (%3 x %4 pixels) written to %5")
+            .arg(segments)
+            .arg(picture)
+            .arg(width)
+            .arg(height)
+            .arg(output);
+    }
+    const double scale = std::abs(*parseNumber(m_settings.scale));
+    const double widthMils = width * scale;
+    const double heightMils = height * scale;
+    return QStringLiteral("dry run: %1 segments, %2 bytes from %3 (%4 x %5 pixels, %6 x %7 "
+                          "mils, %8 x %9 mm) would be written to %10")
+        .arg(segments)
+        .arg(bytes)
+        .arg(picture)
+        .arg(width)
+        .arg(height)
+        .arg(QString::fromStdString(numberText(widthMils)),
+             QString::fromStdString(numberText(heightMils)), millimetres(widthMils),
+             millimetres(heightMils), output);
+}
+
+} // namespace kelviq

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "ColorValue.h"
+#include "FileIdentity.h"
+#include "PlotFormat.h"
+#include "TraceSettings.h"
+
+#include <QList>
+#include <QPoint>
+#include <QString>
+#include <optional>
+
+namespace kelviq {
+
+class MemoryBudget;
+
+// What every picture of one command line is converted with.
+struct JobSettings
+{
+    std::optional<ColorValue> color; // black when neither this nor pick is given
+    std::optional<QPoint> pick;
+    TraceSettings trace; // tolerance, inversion and speck size; the colour comes from above
+    std::optional<PlotFormat> format; // nothing: the output's extension decides
+    QString scale = QStringLiteral("2");
+    QString thickness = QStringLiteral("10");
+    bool dryRun = false;
+    bool quiet = false;
+    bool showProgress = false; // at a terminal, for large pictures
+};
+
+// What the user is told about one picture.
+struct JobReport
+{
+    bool converted = false;
+    QString error;                       // one line for standard error, when not converted
+    QString summary;                     // one line on success, empty when quiet
+    bool summaryToStandardError = false; // the plot itself went to standard output
+};
+
+// One picture of the command line, converted on its own: its plot file is made ready first
+// (a name that cannot be written is refused before the picture is read), then the picture is
+// read, traced and its plot put in place.
+class PictureJob
+{
+public:
+    PictureJob(const JobSettings& settings, QString picture, QString outputName);
+
+    QString picture() const { return m_picture; }
+    QString outputName() const { return m_outputName; }
+    // Files no plot may replace: every picture of the command line.
+    void setKeptFiles(QList<FileIdentity> files) { m_kept = std::move(files); }
+    // Refuses the picture without touching anything, with this message.
+    void refuse(const QString& message) { m_refusal = message; }
+
+    JobReport run(MemoryBudget& memory) const;
+
+private:
+    QString summary(int width, int height, qint64 segments, qint64 bytes,
+                    const QString& outputPath) const;
+
+    JobSettings m_settings;
+    QString m_picture;
+    QString m_outputName;
+    QList<FileIdentity> m_kept;
+    QString m_refusal;
+};
+
+} // namespace kelviq

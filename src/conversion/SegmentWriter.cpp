@@ -1,0 +1,109 @@
+#include "SegmentWriter.h"
+
+#include <QIODevice>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace kelviq {
+
+namespace {
+// Large enough that the per-write cost vanishes, small enough to stay out of the memory budget.
+constexpr std::size_t BlockSize = 1 << 20;
+} // namespace
+
+SegmentWriter::SegmentWriter(QIODevice* device)
+    : m_device(device), m_buffer(new char[BlockSize + 4096]), m_capacity(BlockSize + 4096)
+{
+}
+
+SegmentWriter::~SegmentWriter() = default;
+
+char* SegmentWriter::reserve(std::size_t length)
+{
+    if (m_used + length > m_capacity) {
+        flush();
+        if (length > m_capacity) {
+            m_buffer.reset(new char[length]);
+            m_capacity = length;
+        }
+    }
+    return m_buffer.get() + m_used;
+}
+
+void SegmentWriter::commit(char* end)
+{
+    m_used = static_cast<std::size_t>(end - m_buffer.get());
+}
+
+void SegmentWriter::append(std::string_view text)
+{
+    for (std::size_t done = 0; done < text.size(); done += BlockSize) {
+        const std::size_t length = std::min(BlockSize, text.size() - done);
+        char* out = reserve(length);
+        std::memcpy(out, text.data() + done, length);
+        commit(out + length);
+    }
+    flushIfFull();
+}
+
+void SegmentWriter::fail(const QString& reason)
+{
+    m_failed = true;
+    m_error = reason;
+    m_used = 0;
+}
+
+char* SegmentWriter::formatDecimal(char* out, double v, int decimals)
+{
+    if (!(std::abs(v) < 1e15))
+        return formatNumber(out, v);
+    char* end =
+        std::to_chars(out, out + MaxNumberTextLength, v, std::chars_format::fixed, decimals).ptr;
+    if (decimals > 0) {
+        while (end[-1] == '0')
+            --end;
+        if (end[-1] == '.')
+            --end;
+    }
+    if (end - out == 2 && out[0] == '-' && out[1] == '0') {
+        out[0] = '0';
+        end = out + 1;
+    }
+    return end;
+}
+
+bool SegmentWriter::flushIfFull()
+{
+    if (m_used >= BlockSize)
+        return flush();
+    return !m_failed;
+}
+
+bool SegmentWriter::flush()
+{
+    if (m_failed) {
+        m_used = 0;
+        return false;
+    }
+    const char* data = m_buffer.get();
+    qint64 left = static_cast<qint64>(m_used);
+    while (left > 0) {
+        const qint64 n = m_device->write(data, left);
+        if (n <= 0) {
+            m_failed = true;
+            m_error = m_device->errorString();
+            if (m_error.isEmpty())
+                m_error = QStringLiteral("write failed");
+            break;
+        }
+        data += n;
+        left -= n;
+        m_written += n;
+    }
+    m_used = 0;
+    return !m_failed;
+}
+
+} // namespace kelviq
