@@ -94,8 +94,6 @@ class TestBmpRowSource : public QObject
 private slots:
     void picturesOfEveryKindAndWidth_data();
     void picturesOfEveryKindAndWidth();
-    void otherFilesAreLeftToTheLoader_data();
-    void otherFilesAreLeftToTheLoader();
     void largeOneBitPictures_data();
     void largeOneBitPictures();
     void runOnAFileCutShortKeepsThePreviousPlot();
@@ -141,44 +139,6 @@ void TestBmpRowSource::picturesOfEveryKindAndWidth()
                 return;
         }
     }
-}
-
-void TestBmpRowSource::otherFilesAreLeftToTheLoader_data()
-{
-    QTest::addColumn<QByteArray>("change");
-    QTest::newRow("last byte missing") << QByteArray("cut 1");
-    QTest::newRow("run-length compressed") << QByteArray("byte 30 1");
-    QTest::newRow("16-bit") << QByteArray("byte 28 16");
-    QTest::newRow("short colour table") << QByteArray("byte 46 200");
-    QTest::newRow("two planes") << QByteArray("byte 26 2");
-    QTest::newRow("OS/2 header size") << QByteArray("byte 14 12");
-    QTest::newRow("pixels overlap the colour table") << QByteArray("byte 10 60");
-    QTest::newRow("not a bitmap") << QByteArray("byte 0 80");
-    QTest::newRow("zero width") << QByteArray("zero 18");
-    QTest::newRow("empty file") << QByteArray("cut all");
-}
-
-void TestBmpRowSource::otherFilesAreLeftToTheLoader()
-{
-    QFETCH(QByteArray, change);
-    QTemporaryDir dir;
-    std::mt19937 random(3);
-    const QString path = dir.filePath(QStringLiteral("p.bmp"));
-    QVERIFY(randomPicture(random, QImage::Format_Indexed8, 9, 4).save(path, "BMP"));
-    QVERIFY(BmpRowSource::open(path));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QByteArray data = file.readAll();
-    file.close();
-    const QList<QByteArray> words = change.split(' ');
-    if (words[0] == "cut")
-        data.chop(words[1] == "all" ? data.size() : words[1].toInt());
-    else if (words[0] == "byte")
-        data[words[1].toInt()] = static_cast<char>(words[2].toInt());
-    else
-        qToLittleEndian<quint32>(0, reinterpret_cast<uchar*>(data.data()) + words[1].toInt());
-    QVERIFY(testfiles::writeFile(path, data));
-    QVERIFY(!BmpRowSource::open(path));
 }
 
 void TestBmpRowSource::largeOneBitPictures_data()

@@ -164,17 +164,8 @@ void TestPictureLoader::wholeFilesGiveQtsPixels_data()
     QTest::newRow("JPEG with bytes after its end")
         << seed("seed.jpg") + QByteArray(100, '\0') << QList<QRgb>{};
 
-    // Run-length bitmaps: rows are stored from the bottom; skipped pixels take colour 0.
-    const QRgb b = qRgb(0, 0, 0);
+    // A run-length bitmap whose last row ends without the end marker (rows from the bottom).
     const QRgb w = qRgb(255, 255, 255);
-    QTest::newRow("literal pixels")
-        << rleFile(QByteArray("\x00\x03\x01\x00\x01\x00\x00\x00\x04\x01\x00\x01", 12))
-        << QList<QRgb>{w, w, w, w, w, b, w, b};
-    QTest::newRow("skipped pixels take colour 0")
-        << rleFile(QByteArray("\x00\x02\x01\x01\x02\x01\x00\x01", 8))
-        << QList<QRgb>{b, w, w, b, b, b, b, b};
-    QTest::newRow("ends early") << rleFile(QByteArray("\x02\x01\x00\x01", 4))
-                                << QList<QRgb>{b, b, b, b, w, w, b, b};
     QTest::newRow("last row ends without end marker")
         << rleFile(QByteArray("\x04\x01\x00\x00\x04\x01\x00\x00", 8))
         << QList<QRgb>{w, w, w, w, w, w, w, w};
@@ -216,7 +207,6 @@ void TestPictureLoader::refusedWithTheReason_data()
     // Sizes beyond reach are refused before anything is taken for them.
     QTest::newRow("BMP 100000 × 100000") << bmpHeader(100000, 100000, 24) << huge;
     QTest::newRow("BMP top-down 100000 × 100000") << bmpHeader(100000, -100000, 32) << huge;
-    QTest::newRow("compressed BMP 100000 × 100000") << bmpHeader(100000, 100000, 8, 1) << huge;
     QTest::newRow("BMP widest row")
         << bmpHeader(2147483647, 1, 1) << "the picture is 2147483647 × 1 pixels";
     QTest::newRow("PNG 100000 × 100000") << pngHeader(100000, 100000) << huge;
@@ -245,27 +235,10 @@ void TestPictureLoader::refusedWithTheReason_data()
         << pngHeader(30000, 30000, 4) + pngChunk("IDAT", QByteArray("\x78\x9c\x63\x00", 4))
         << truncated;
 
-    // Bitmap files cut or damaged in their structure.
-    const QByteArray bitmap = seed("seed-palette.bmp");
-    QTest::newRow("BMP cut in the header") << bitmap.left(30) << truncated;
-    QTest::newRow("BMP one byte short") << bitmap.chopped(1) << truncated;
-    QByteArray offsetBeyond = bitmap;
-    put32(offsetBeyond, 10, static_cast<quint32>(bitmap.size() + 100));
+    // Bitmap structure faults beyond those of the BMP Suite.
+    QByteArray offsetBeyond = seed("seed-palette.bmp");
+    put32(offsetBeyond, 10, static_cast<quint32>(offsetBeyond.size() + 100));
     QTest::newRow("BMP pixels start past the end") << offsetBeyond << truncated;
-    QTest::newRow("compressed, cut in a run")
-        << rleFile(QByteArray("\x04\x01\x00\x00\x03", 5)) << truncated;
-    QTest::newRow("compressed, cut in a skip")
-        << rleFile(QByteArray("\x00\x02\x01", 3)) << truncated;
-    const QString outside = "the file is damaged: its compressed picture data reaches outside";
-    QTest::newRow("run past the right edge")
-        << rleFile(QByteArray("\x05\x01\x00\x01", 4)) << outside;
-    QTest::newRow("skip below the last row")
-        << rleFile(QByteArray("\x00\x02\x00\x03\x00\x01", 6)) << outside;
-    QByteArray planes = bmpHeader(10, 10, 8);
-    planes[26] = 0;
-    QTest::newRow("no colour planes") << planes << "the file is damaged: its header gives 0 colour";
-    QTest::newRow("height 0") << bmpHeader(10, 0, 8)
-                              << "the file is damaged: its header gives a size of 10 × 0 pixels";
     QTest::newRow("unknown compression")
         << bmpHeader(10, 10, 8, 77) << "the file is damaged: its header names an unknown";
 
