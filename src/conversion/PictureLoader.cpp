@@ -206,14 +206,15 @@ LoadResult Loader::bmp()
     const BmpFile file = BmpFile::inspect(data);
     if (!file.problem().isEmpty())
         return fail(file.problem());
-    Decoded decoded = decodeWithQt(file.repaired(data), "bmp");
+    const QByteArray repaired = file.repaired(data);
+    Decoded decoded = decodeWithQt(repaired, "bmp");
     if (!decoded.problem.isEmpty())
         return fail(QStringLiteral("the file is damaged or uses a kind of BMP this program "
                                    "cannot read"));
     if (file.compression() == BmpFile::Compression::Rle8 ||
         file.compression() == BmpFile::Compression::Rle4) {
         // Qt leaves the pixels that compressed data skips undefined; decode them ourselves.
-        if (!file.decodeRle(file.repaired(data), decoded.image))
+        if (!file.decodeRle(repaired, decoded.image))
             return fail(QStringLiteral("the file is damaged: its compressed picture data "
                                        "cannot be decoded"));
     }
@@ -224,8 +225,12 @@ LoadResult Loader::plainBmp(const BmpRowSource::Header& header)
 {
     const bool onDisk = regularFile() && fileSize() >= header.dataEnd();
     const bool streamed = m_mode == LoadMode::Stream && onDisk && m_fd >= 0;
-    const qint64 bytes =
-        streamed ? 0 : header.stride * header.height * (header.bitsPerPixel == 24 ? 4 : 3) / 3;
+    // The picture's rows: a bit, a byte or four bytes a pixel.
+    const qint64 rowBytes = header.layout == Raster::Layout::Bits ? header.stride
+                            : header.layout == Raster::Layout::Indexed
+                                ? (qint64(header.width) + 3) & ~3
+                                : qint64(header.width) * 4;
+    const qint64 bytes = streamed ? 0 : rowBytes * header.height;
     if (const QString tooLarge = accept(header.width, header.height, bytes); !tooLarge.isEmpty())
         return fail(tooLarge);
     // A file on disk too short for its pixels is refused before any memory is taken.
