@@ -404,6 +404,8 @@ FormatCheck::Claim FormatCheck::pngClaim(const QByteArray& data)
     // than stored, in chunks of any size.
     const qint64 raw = (claim.width * channels * depth + 7) / 8 * claim.height + 7 * claim.height;
     claim.fileBytes = 2 * raw + MetadataSlack;
+    // Deflate packs at most 1032 bytes into one.
+    claim.leastFileBytes = raw / 1032;
     return claim;
 }
 

@@ -38,6 +38,8 @@ public:
         qint64 fileBytes = 0;
         // Why the header cannot be read, or empty.
         QString problem;
+        // The fewest bytes that can hold such a picture, however well compressed.
+        qint64 leastFileBytes = 0;
     };
     // The claim of a PNG, GIF, netpbm, XBM or XPM file, or of a bitmap file that is not one
     // of the plain kinds, from its first bytes (64 KB are enough for every header).

@@ -188,6 +188,13 @@ QString JpegCheck::problem(PictureStream& input,
     // Qt's picture of 4 bytes a pixel; a progressive file also holds every coefficient.
     claim.memoryBytes =
         pixels * (4 + (jpeg_has_multiple_scans(&info) ? 2 * info.num_components : 0));
+    // Every block of every component takes at least one bit, unless arithmetic coding packs
+    // them tighter.
+    if (!info.arith_code) {
+        for (int c = 0; c < info.num_components; ++c)
+            claim.leastFileBytes +=
+                qint64(info.comp_info[c].width_in_blocks) * info.comp_info[c].height_in_blocks / 8;
+    }
     // Even at the finest quality a JPEG stays near its raw size.
     claim.fileBytes = 4 * pixels * info.num_components + HeaderBytes;
     context.tooLarge = sizeProblem(claim);

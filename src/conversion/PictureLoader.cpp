@@ -121,10 +121,7 @@ private:
     QString readProblem(const QString& problem) const;
     // The size check of a claim; reserves its memory when it passes.
     QString accept(qint64 width, qint64 height, qint64 memoryBytes) const;
-    QString accept(const FormatCheck::Claim& claim) const
-    {
-        return accept(claim.width, claim.height, claim.memoryBytes);
-    }
+    QString accept(const FormatCheck::Claim& claim) const;
 
     bool regularFile() const { return m_info && S_ISREG(m_info->st_mode); }
     qint64 fileSize() const { return regularFile() ? m_info->st_size : -1; }
@@ -136,6 +133,14 @@ private:
     const struct stat* m_info;
     const PictureLoader::Reserve& m_reserve;
 };
+
+QString Loader::accept(const FormatCheck::Claim& claim) const
+{
+    // A file on disk too small for its claim is a cut file (or a bomb): no need to decode it.
+    if (regularFile() && fileSize() < claim.leastFileBytes)
+        return sizeProblem(claim).isEmpty() ? FormatCheck::truncated() : sizeProblem(claim);
+    return accept(claim.width, claim.height, claim.memoryBytes);
+}
 
 QString Loader::accept(qint64 width, qint64 height, qint64 memoryBytes) const
 {
