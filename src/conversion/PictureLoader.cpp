@@ -138,7 +138,12 @@ QString Loader::accept(const FormatCheck::Claim& claim) const
 {
     // A file on disk too small for its claim is a cut file (or a bomb): no need to decode it.
     if (regularFile() && fileSize() < claim.leastFileBytes)
-        return sizeProblem(claim).isEmpty() ? FormatCheck::truncated() : sizeProblem(claim);
+        return sizeProblem(claim).isEmpty()
+                   ? QStringLiteral("the file is truncated: it is too small to hold a picture of "
+                                    "%1 × %2 pixels")
+                         .arg(claim.width)
+                         .arg(claim.height)
+                   : sizeProblem(claim);
     return accept(claim.width, claim.height, claim.memoryBytes);
 }
 
