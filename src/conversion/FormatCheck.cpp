@@ -338,7 +338,21 @@ FormatCheck::Format FormatCheck::sniff(const QByteArray& head)
         return Format::Pnm;
     if (head.startsWith("/* XPM"))
         return Format::Xpm;
-    if (head.startsWith("#define") && head.contains("_width"))
+    // XBM files are C source and may begin with comments.
+    qsizetype at = 0;
+    while (at < head.size()) {
+        if (isBlank(head[at])) {
+            ++at;
+        } else if (head.mid(at, 2) == "/*") {
+            const qsizetype close = head.indexOf("*/", at + 2);
+            if (close < 0)
+                break;
+            at = close + 2;
+        } else {
+            break;
+        }
+    }
+    if (head.mid(at, 7) == "#define" && head.indexOf("_width", at) >= 0)
         return Format::Xbm;
     return Format::Unknown;
 }

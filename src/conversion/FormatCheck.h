@@ -23,7 +23,8 @@ public:
         Xbm,
         Xpm
     };
-    // Decided from the content alone; the name's suffix does not count.
+    // Decided from the content alone (the first SniffBytes); the name's suffix does not count.
+    static constexpr qsizetype SniffBytes = 512;
     static Format sniff(const QByteArray& head);
     // Qt's name of the format of these first bytes.
     static QByteArray qtName(Format format, const QByteArray& head);

@@ -157,7 +157,7 @@ QString Loader::accept(qint64 width, qint64 height, qint64 memoryBytes) const
 
 LoadResult Loader::run()
 {
-    const QByteArray head = m_input.head(16);
+    const QByteArray head = m_input.head(FormatCheck::SniffBytes);
     if (head.isEmpty())
         return fail(m_input.errorString().isEmpty() ? QStringLiteral("the file is empty")
                                                     : m_input.errorString());
