@@ -29,6 +29,8 @@ using Format = FormatCheck::Format;
 constexpr qint64 MaxPixels = (qint64(1) << 31) - 1;
 // Enough for every header of the text formats, with comments before it.
 constexpr qsizetype TextHead = 64 * 1024;
+// The most an icon file may hold between its directory and its first picture.
+constexpr qint64 IconSlack = qint64(64) << 20;
 
 QString failure(const QString& name, const QString& reason)
 {
@@ -292,11 +294,12 @@ LoadResult Loader::readWhole(Format format)
 {
     const QByteArray head = m_input.head(TextHead);
     const FormatCheck::Claim claim = FormatCheck::claim(format, head);
-    if (!claim.problem.isEmpty() &&
-        !(claim.problem == FormatCheck::truncated() && head.size() == TextHead))
-        return fail(claim.problem);
-    if (!claim.problem.isEmpty())
-        return fail(FormatCheck::damaged(QStringLiteral("its header is not readable")));
+    if (!claim.problem.isEmpty()) {
+        // A header still unfinished after all that text is no header.
+        const bool endless = claim.problem == FormatCheck::truncated() && head.size() == TextHead;
+        return fail(endless ? FormatCheck::damaged(QStringLiteral("its header is not readable"))
+                            : claim.problem);
+    }
     if (const QString tooLarge = accept(claim); !tooLarge.isEmpty())
         return fail(tooLarge);
     m_input.setCap(claim.fileBytes);
@@ -324,9 +327,13 @@ LoadResult Loader::ico()
         return fail(FormatCheck::truncated());
     const qint64 bytes = qFromLittleEndian<quint32>(head.constData() + 6 + 8);
     const qint64 offset = qFromLittleEndian<quint32>(head.constData() + 6 + 12);
-    if (offset < 6 + 16 * count || offset > INT_MAX)
+    if (offset < 6 + 16 * count)
         return fail(FormatCheck::damaged(QStringLiteral("its first picture would start inside "
                                                         "its directory")));
+    // Other pictures may come first, but icons are small: never read far for nothing.
+    if (offset > 6 + 16 * count + IconSlack)
+        return fail(FormatCheck::damaged(QStringLiteral("its first picture would start far "
+                                                        "beyond its directory")));
     head = m_input.head(offset + 64);
     const QByteArray entry = head.mid(offset);
     const bool png = entry.startsWith("\x89PNG\r\n\x1a\n");
