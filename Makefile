@@ -5,8 +5,10 @@ WERROR ?= OFF
 SANITIZE ?=
 JOBS ?= $(shell nproc)
 
-PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core \
-    gerbv librsvg2-bin libpng-dev libjpeg62-turbo-dev libgif-dev
+PREFIX ?= /usr/local
+
+PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev \
+    fonts-dejavu-core gerbv librsvg2-bin libpng-dev libjpeg62-turbo-dev libgif-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 ifeq ($(SANITIZE),1)
@@ -15,7 +17,8 @@ SANITIZE_FLAGS := -DKELVIQ_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps configure build run test bench fuzz memcheck format clean
+.PHONY: all deps configure build run test install package installcheck bench fuzz memcheck \
+    format clean
 
 all: build
 
@@ -41,6 +44,27 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The programs, menu entry, icons, AppStream metadata, manual pages and bash completion under
+# PREFIX (default /usr/local; DESTDIR is honoured). Uses sudo where PREFIX is not writable.
+install: build
+	@dir="$(DESTDIR)$(abspath $(PREFIX))"; while [ ! -e "$$dir" ]; do dir=$$(dirname "$$dir"); done; \
+	sudo=""; [ -w "$$dir" ] || sudo="$(SUDO)"; \
+	echo "Installing into $(DESTDIR)$(abspath $(PREFIX))"; \
+	$$sudo env DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(abspath $(PREFIX))"
+
+# A Debian package, kelviq_VERSION_ARCH.deb, in this folder: apt-get install ./kelviq_*.deb
+package: EXTRA_PACKAGES += dpkg-dev fakeroot file
+package: build
+	rm -rf $(BUILD)/package
+	cd $(BUILD) && cpack -G DEB -B "$(abspath $(BUILD))/package"
+	mv $(BUILD)/package/kelviq_*.deb .
+
+# Installs into a temporary prefix and builds the package, and checks both.
+installcheck: EXTRA_PACKAGES += dpkg-dev fakeroot file desktop-file-utils appstream man-db \
+    groff-base bash-completion
+installcheck: build
+	@./tests/install_tree.sh $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -10,6 +10,8 @@ int main(int argc, char* argv[])
     std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KELVIQ"));
+    // Lets the desktop match the window to its menu entry and icon (Wayland's app id).
+    QApplication::setDesktopFileName(QStringLiteral(KELVIQ_APP_ID));
 
     kelviq::QtPlatformServices platform;
     kelviq::Form1 form(platform);

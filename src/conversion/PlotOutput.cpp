@@ -71,9 +71,7 @@ struct PlotOutput::Devices
 
 FileIdentity identityOfPath(const QString& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
         return {};
     return FileIdentity::of(info);
@@ -124,9 +122,7 @@ bool PlotOutput::open(const QList<FileIdentity>& keep)
     if (m_name == standardOutputName() && m_kind == Kind::Nowhere)
         return openNowhere();
     if (m_kind == Kind::StandardOutput) {
-        struct stat info
-        {
-        };
+        struct stat info = {};
         if (::fstat(STDOUT_FILENO, &info) == 0 && kept(FileIdentity::of(info)))
             return fail(isThePicture);
         m_devices->direct = std::make_unique<QFile>();
@@ -150,9 +146,7 @@ bool PlotOutput::open(const QList<FileIdentity>& keep)
     }
 
     const QByteArray encoded = QFile::encodeName(m_path);
-    struct stat info
-    {
-    };
+    struct stat info = {};
     const bool exists = ::stat(encoded.constData(), &info) == 0;
     if (!exists && errno != ENOENT)
         return fail(systemReason(errno)); // too long, a symbolic-link loop, no access ...

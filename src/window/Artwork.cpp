@@ -5,25 +5,32 @@
 
 namespace kelviq {
 
-QImage Artwork::icon()
+QImage Artwork::icon(int size)
 {
-    QImage image(32, 32, QImage::Format_ARGB32);
+    QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter painter(&image);
+    painter.scale(size / 32.0, size / 32.0);
+    paintIcon(painter, size % 32 == 0);
+    return image;
+}
+
+void Artwork::paintIcon(QPainter& painter, bool crisp)
+{
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(QColor(40, 40, 40), 1));
     painter.setBrush(Qt::white);
     painter.drawRoundedRect(QRectF(1.5, 1.5, 29, 29), 3, 3);
 
     // Rows of a round blob, each drawn as one stroke: what the program does to a picture.
-    painter.setRenderHint(QPainter::Antialiasing, false);
+    // Between whole pixels the strokes are smoothed rather than snapped to uneven rows.
+    painter.setRenderHint(QPainter::Antialiasing, !crisp);
     const int spans[][2] = {{12, 19}, {9, 22}, {7, 24}, {7, 24}, {9, 22}, {12, 19}};
     for (int i = 0; i < 6; ++i) {
         const int y = 6 + i * 3;
         painter.fillRect(QRect(spans[i][0], y, spans[i][1] - spans[i][0], 2), QColor(0, 110, 40));
     }
     painter.fillRect(QRect(5, 26, 22, 2), QColor(200, 30, 30));
-    return image;
 }
 
 QImage Artwork::busyPicture(int frame)

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -91,11 +92,10 @@ private slots:
     void busyPicturesAndButtonFollowTheRows();
     void badSettingsAreRefusedBeforeAnything_data();
     void badSettingsAreRefusedBeforeAnything();
-    void thicknessChangesDuringTheRun();
-    void pictureSwappedDuringTheRunIsIgnored();
+    void changesDuringTheRun();
     void unwritableOutputIsReportedAndRestoresControls_data();
     void unwritableOutputIsReportedAndRestoresControls();
-    void readOnlyFolderKeepsThePreviousPlot();
+    void failedPictureReadStopsTheScanAtOnce();
 };
 
 void TestConversionRun::workedExample()
@@ -141,6 +141,8 @@ void TestConversionRun::matchesTheLiteralScan_data()
     QTest::newRow("8-bit file") << QImage::Format_Indexed8 << true << "7.25" << 7.25 << "10"
                                 << 10.0;
     QTest::newRow("1-bit file") << QImage::Format_Mono << true << "2" << 2.0 << "10" << 10.0;
+    QTest::newRow("14 significant digits")
+        << QImage::Format_RGB32 << false << "3.9370078740157" << 3.9370078740157 << "10" << 10.0;
 }
 
 // Many random pictures: the file must be exactly what the literal per-pixel reading gives.
@@ -245,51 +247,52 @@ void TestConversionRun::busyPicturesAndButtonFollowTheRows()
 
 void TestConversionRun::badSettingsAreRefusedBeforeAnything_data()
 {
+    QTest::addColumn<int>("rows"); // of a picture three pixels wide
     QTest::addColumn<QString>("scale");
     QTest::addColumn<QString>("thickness");
     QTest::addColumn<QString>("message");
+    const QString huge = "1" + QString(307, '0');
+    const QString tooLarge = " is too large for this picture: its plot coordinates would not "
+                             "be numbers.";
     QTest::newRow("scale not a number")
-        << "abc"
+        << 2 << "abc"
         << "10"
         << "The scale \"abc\" is not a number.\rType the size of one pixel in "
            "mils, for example 2 or 0.5.";
-    QTest::newRow("scale with comma") << "2,5"
-                                      << "10"
-                                      << "The scale \"2,5\" is not a number.";
-    QTest::newRow("empty scale") << ""
-                                 << "10"
-                                 << "The scale \"\" is not a number.";
     QTest::newRow("thickness not a number")
-        << "2"
+        << 2 << "2"
         << "ten"
         << "The line thickness \"ten\" is not a number.\rType the thickness in "
            "mils, for example 10 or 7.5.";
-    QTest::newRow("thickness too large")
-        << "2"
-        << "1" + QString(308, '0')
-        << "The line thickness \"1" + QString(308, '0') + "\" is too large.";
-    QTest::newRow("scale overflows the coordinates")
-        << "1" + QString(307, '0') << "10"
-        << "The scale \"1" + QString(307, '0') +
-               "\" is too large for this picture: its plot coordinates would not be numbers.";
+    QTest::newRow("thickness too large") << 2 << "2" << huge + "0"
+                                         << "The line thickness \"" + huge + "0\" is too large.";
+    QTest::newRow("scale too large to hold")
+        << 2 << QString(400, '4') << "10"
+        << "The scale \"" + QString(400, '4') + "\" is too large.";
+    QTest::newRow("scale overflows the rows") << 2 << huge << "10"
+                                              << "The scale \"" + huge + '"' + tooLarge;
+    QTest::newRow("one row: scale overflows the columns") << 1 << huge << "10"
+                                                          << "The scale \"" + huge + '"' + tooLarge;
 }
 
 void TestConversionRun::badSettingsAreRefusedBeforeAnything()
 {
+    QFETCH(int, rows);
     QFETCH(QString, scale);
     QFETCH(QString, thickness);
     QFETCH(QString, message);
     Workspace ws;
     QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
     FakeFrontEnd frontEnd;
-    frontEnd.image = ::workedExample();
+    frontEnd.image = QImage(3, rows, QImage::Format_RGB32);
+    frontEnd.image.fill(Qt::black);
     frontEnd.scale = scale;
     frontEnd.thickness = thickness;
     RecordingPlatform platform;
     const RunResult result = ConversionRun(frontEnd, platform).Command1_Click();
     QCOMPARE(result.outcome, RunOutcome::BadSetting);
     QCOMPARE(platform.messages.size(), 1);
-    QVERIFY2(platform.messages[0].text.startsWith(message), qPrintable(platform.messages[0].text));
+    QCOMPARE(platform.messages[0].text, message);
     QCOMPARE(platform.messages[0].icon, MessageIcon::Critical);
     QVERIFY(frontEnd.calls.isEmpty());
     QCOMPARE(platform.beeps, 0);
@@ -297,7 +300,9 @@ void TestConversionRun::badSettingsAreRefusedBeforeAnything()
     QCOMPARE(ws.entries(), QStringList{"out.plt"});
 }
 
-void TestConversionRun::thicknessChangesDuringTheRun()
+// Events run between rows: only the thickness box takes effect at once. The picture, the
+// colour and the scale stay as they were when the run started.
+void TestConversionRun::changesDuringTheRun()
 {
     Workspace ws;
     FakeFrontEnd frontEnd;
@@ -306,8 +311,13 @@ void TestConversionRun::thicknessChangesDuringTheRun()
     RecordingPlatform platform;
     // Events before rows 1, 2 and 3: typing in the thickness box while the run goes on.
     platform.setOnProcessEvents([&](int call) {
-        if (call == 2)
+        if (call == 2) {
             frontEnd.thickness = QStringLiteral("7.5");
+            frontEnd.image = QImage(50, 50, QImage::Format_RGB32); // another picture loaded
+            frontEnd.image.fill(Qt::white);
+            frontEnd.target = 0xffffff;
+            frontEnd.scale = QStringLiteral("9");
+        }
         if (call == 3)
             frontEnd.thickness = QStringLiteral("7.5x"); // half typed: keep the last good
         if (call == 4)
@@ -320,83 +330,105 @@ void TestConversionRun::thicknessChangesDuringTheRun()
                                                         "259\r\n750 2\r\n0 0 200 0\r\n");
 }
 
-void TestConversionRun::pictureSwappedDuringTheRunIsIgnored()
-{
-    Workspace ws;
-    FakeFrontEnd frontEnd;
-    frontEnd.image = ::workedExample();
-    const QImage original = frontEnd.image;
-    RecordingPlatform platform;
-    platform.setOnProcessEvents([&](int) {
-        frontEnd.image = QImage(50, 50, QImage::Format_RGB32);
-        frontEnd.image.fill(Qt::black);
-        frontEnd.target = 0xffffff;
-        frontEnd.scale = QStringLiteral("9");
-    });
-    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::Written);
-    QCOMPARE(readFile(ws.path("out.plt")),
-             PlotHeader + "259\r\n1000 2\r\n0 200 400 200\r\n259\r\n1000 2\r\n400 0 400 0\r\n");
-}
-
 void TestConversionRun::unwritableOutputIsReportedAndRestoresControls_data()
 {
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("prepare");
-    QTest::newRow("out.plt is a folder") << "out.plt"
-                                         << "folder";
+    QTest::addColumn<QString>("reason"); // part of the message, after the path
     QTest::newRow("folder is missing") << "missing/out.plt"
+                                       << ""
                                        << "";
-    QTest::newRow("folder is a file") << "file/out.plt"
-                                      << "file";
-    QTest::newRow("read-only file system") << "/proc/out.plt"
-                                           << "";
+    QTest::newRow("read-only folder") << "out.plt"
+                                      << "read-only"
+                                      << "";
+    const QString picture = "it is the picture being converted";
+    QTest::newRow("out.plt is the picture") << "out.plt"
+                                            << "picture" << picture;
+    QTest::newRow("out.plt links to the picture") << "out.plt"
+                                                  << "link" << picture;
+    QTest::newRow("current folder deleted") << "out.plt"
+                                            << "deleted"
+                                            << "the current folder no longer exists";
 }
 
+// Whatever stands in the way, the user is told where and why, nothing is scanned, and every
+// file stays as it was - the picture above all.
 void TestConversionRun::unwritableOutputIsReportedAndRestoresControls()
 {
     QFETCH(QString, output);
     QFETCH(QString, prepare);
+    QFETCH(QString, reason);
     Workspace ws;
-    if (prepare == "folder")
-        QVERIFY(QDir(ws.dir.path()).mkdir("out.plt"));
-    if (prepare == "file")
-        QVERIFY(writeFile(ws.path("file"), "not a folder"));
-    const QStringList before = ws.entries();
-
     FakeFrontEnd frontEnd;
     frontEnd.image = ::workedExample();
+    frontEnd.file = ws.path("picture.bmp");
+    QVERIFY(frontEnd.image.save(frontEnd.file, "BMP"));
+    QString shownPath = QDir::current().absoluteFilePath(output);
+    if (prepare == "picture") {
+        frontEnd.file = ws.path("out.plt");
+        QVERIFY(frontEnd.image.save(frontEnd.file, "BMP"));
+    }
+    if (prepare == "link")
+        QVERIFY(QFile::link("picture.bmp", ws.path("out.plt")));
+    if (prepare == "read-only") {
+        if (geteuid() == 0)
+            QSKIP("permissions do not bind root");
+        QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
+        QVERIFY(QFile::setPermissions(ws.dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    }
+    if (prepare == "deleted") {
+        QVERIFY(QDir(ws.dir.path()).mkdir("gone"));
+        QVERIFY(QDir::setCurrent(ws.path("gone")));
+        QVERIFY(QDir(ws.dir.path()).rmdir("gone"));
+        shownPath = output;
+    }
+    QMap<QString, QByteArray> before;
+    for (const QString& name : ws.entries())
+        before.insert(name, readFile(ws.path(name)));
+
     RecordingPlatform platform;
     ConversionRun run(frontEnd, platform);
     run.setOutputPath(output);
     const RunResult result = run.Command1_Click();
+    QFile::setPermissions(ws.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(result.outcome, RunOutcome::OpenFailed);
     QCOMPARE(platform.beeps, 0);
     QCOMPARE(platform.messages.size(), 1);
-    const QString absolute = QDir::current().absoluteFilePath(output);
-    QVERIFY2(platform.messages[0].text.contains(absolute), qPrintable(platform.messages[0].text));
-    QCOMPARE(platform.messages[0].icon, MessageIcon::Critical);
+    const QString text = platform.messages[0].text;
+    QVERIFY2(text.startsWith("Cannot create the plot file " + shownPath + ":\r"), qPrintable(text));
+    QVERIFY2(text.contains(reason), qPrintable(text));
     QCOMPARE(frontEnd.calls.first(), QStringLiteral("Command1 hide"));
     QCOMPARE(frontEnd.calls.mid(frontEnd.calls.size() - 3),
              (QStringList{"Image1(0) hide", "Image1(1) hide", "Command1 show"}));
-    QCOMPARE(ws.entries(), before);    // no temporary file left behind
-    QCOMPARE(platform.eventPasses, 0); // no scan without a file
+    QCOMPARE(platform.eventPasses, 0);     // no scan without a file
+    QCOMPARE(ws.entries(), before.keys()); // no temporary file left behind
+    for (auto kept = before.cbegin(); kept != before.cend(); ++kept)
+        QCOMPARE(readFile(ws.path(kept.key())), kept.value());
 }
 
-void TestConversionRun::readOnlyFolderKeepsThePreviousPlot()
+// A picture read from its file while converting: once a row cannot be read, no further row
+// is traced for a plot that will be thrown away.
+void TestConversionRun::failedPictureReadStopsTheScanAtOnce()
 {
-    if (geteuid() == 0)
-        QSKIP("permissions do not bind root");
     Workspace ws;
+    QImage image(1000, 800, QImage::Format_RGB32); // several blocks of rows in the file
+    image.fill(Qt::black);
+    QVERIFY(image.save(ws.path("p.bmp"), "BMP"));
     QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
-    QFile::setPermissions(ws.dir.path(), QFile::ReadOwner | QFile::ExeOwner);
     FakeFrontEnd frontEnd;
-    frontEnd.image = ::workedExample();
+    frontEnd.file = ws.path("p.bmp");
+    frontEnd.raster = Raster::fromRows(BmpRowSource::open(frontEnd.file));
+    QVERIFY(!frontEnd.raster.isNull());
     RecordingPlatform platform;
-    const RunResult result = ConversionRun(frontEnd, platform).Command1_Click();
-    QFile::setPermissions(ws.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QCOMPARE(result.outcome, RunOutcome::OpenFailed);
+    platform.setOnProcessEvents([&](int call) {
+        if (call == 10)
+            QVERIFY(QFile::resize(frontEnd.file, 1000));
+    });
+    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::WriteFailed);
+    QVERIFY(!frontEnd.raster.readError().isEmpty());
+    QVERIFY(frontEnd.rowsDone.size() > 10);
+    QCOMPARE(frontEnd.rowAfterFailure, -1);
     QCOMPARE(readFile(ws.path("out.plt")), QByteArray("old plot"));
-    QCOMPARE(ws.entries(), QStringList{"out.plt"});
 }
 
 QTEST_GUILESS_MAIN(TestConversionRun)

@@ -36,7 +36,16 @@ public:
                    .arg(visible ? QStringLiteral("show") : QStringLiteral("hide")));
     }
 
+    void rowDone(int row, int /*rows*/) override
+    {
+        rowsDone.append(row);
+        if (rowAfterFailure < 0 && !raster.isNull() && !raster.readError().isEmpty())
+            rowAfterFailure = row;
+    }
+
     QStringList calls;
+    QList<int> rowsDone;
+    int rowAfterFailure = -1; // the first row taken on after the picture's file failed
 
 private:
     void record(const QString& call)
