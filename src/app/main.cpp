@@ -18,5 +18,7 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(form.windowIcon()); // the dialogs and message boxes too
     platform.setDialogParent(&form);
     form.show();
+    // kelviq PICTURE opens it at start-up, as "1 - Select BMP file" would.
+    form.openFiles(QApplication::arguments().mid(1));
     return QApplication::exec();
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <optional>
 
 namespace kelviq {
 
@@ -21,6 +23,29 @@ struct OpenFileRequest
     QString directory;
 };
 
+enum class PlotSide
+{
+    Width,
+    Height
+};
+
+// What "Set Plot Size…" asks for: a width or a height of the plot with its unit. The window
+// says what each answer would give, so the dialog can show it while the user types.
+struct PlotSizeRequest
+{
+    PlotSide side = PlotSide::Width;
+    QString number;    // shown at start
+    QStringList units; // e.g. "mm", "mil", "in"; the first is chosen
+    std::function<QString(PlotSide side, const QString& length)> describe;
+    std::function<bool(PlotSide side, const QString& length)> acceptable;
+};
+
+struct PlotSizeAnswer
+{
+    PlotSide side = PlotSide::Width;
+    QString length; // the number and its unit, as "25mm"
+};
+
 // Everything the program needs from the windowing platform, behind one interface so that the
 // conversion and the window can run against a recording fake in tests.
 class PlatformServices
@@ -38,6 +63,11 @@ public:
     virtual bool endRequested() const = 0;
     // Modal open dialog. Returns the chosen full path, or an empty string when cancelled.
     virtual QString chooseOpenFile(const OpenFileRequest& request) = 0;
+    // Modal "Set Plot Size" dialog. Returns nothing when cancelled.
+    virtual std::optional<PlotSizeAnswer> askPlotSize(const PlotSizeRequest& /*request*/)
+    {
+        return std::nullopt;
+    }
 };
 
 } // namespace kelviq

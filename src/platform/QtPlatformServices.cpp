@@ -1,5 +1,7 @@
 #include "QtPlatformServices.h"
 
+#include "PlotSizeDialog.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -74,6 +76,14 @@ QString QtPlatformServices::chooseOpenFile(const OpenFileRequest& request)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+std::optional<PlotSizeAnswer> QtPlatformServices::askPlotSize(const PlotSizeRequest& request)
+{
+    PlotSizeDialog dialog(request, m_parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.answer();
 }
 
 } // namespace kelviq

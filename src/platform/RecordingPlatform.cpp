@@ -35,4 +35,11 @@ QString RecordingPlatform::chooseOpenFile(const OpenFileRequest& request)
     return std::exchange(m_nextOpenFile, QString());
 }
 
+std::optional<PlotSizeAnswer> RecordingPlatform::askPlotSize(const PlotSizeRequest& request)
+{
+    plotSizeRequests.append(request);
+    calls.append(QStringLiteral("plot size"));
+    return std::exchange(m_nextPlotSize, std::nullopt);
+}
+
 } // namespace kelviq

@@ -26,9 +26,15 @@ public:
     void end() override;
     bool endRequested() const override { return m_endRequested; }
     QString chooseOpenFile(const OpenFileRequest& request) override;
+    std::optional<PlotSizeAnswer> askPlotSize(const PlotSizeRequest& request) override;
 
     // The answer the next open dialog gives; empty means the user cancels.
     void setNextOpenFileAnswer(const QString& path) { m_nextOpenFile = path; }
+    // The answer the next plot size dialog gives; none means the user cancels.
+    void setNextPlotSizeAnswer(std::optional<PlotSizeAnswer> answer)
+    {
+        m_nextPlotSize = std::move(answer);
+    }
     // Runs inside every processEvents(), standing in for events the user queued meanwhile.
     void setOnProcessEvents(std::function<void(int call)> hook)
     {
@@ -37,7 +43,8 @@ public:
 
     QList<Message> messages;
     QList<OpenFileRequest> openRequests;
-    // "message", "beep", "events", "end", "open", in call order.
+    QList<PlotSizeRequest> plotSizeRequests;
+    // "message", "beep", "events", "end", "open", "plot size", in call order.
     QStringList calls;
     int beeps = 0;
     int eventPasses = 0;
@@ -45,6 +52,7 @@ public:
 private:
     bool m_endRequested = false;
     QString m_nextOpenFile;
+    std::optional<PlotSizeAnswer> m_nextPlotSize;
     std::function<void(int)> m_onProcessEvents;
 };
 

@@ -6,6 +6,14 @@ namespace kelviq {
 
 ColorSwatch::ColorSwatch(QWidget* parent) : QWidget(parent)
 {
+    setToolTip(colorName(m_fillColor));
+}
+
+QString ColorSwatch::colorName(ColorValue color)
+{
+    return QStringLiteral("#%1")
+        .arg(rgbFromColorValue(color) & 0xffffffu, 6, 16, QLatin1Char('0'))
+        .toUpper();
 }
 
 void ColorSwatch::setFillColor(ColorValue color)
@@ -13,15 +21,17 @@ void ColorSwatch::setFillColor(ColorValue color)
     if (color == m_fillColor)
         return;
     m_fillColor = color;
+    setToolTip(colorName(color));
     update();
+    emit fillColorChanged(color);
 }
 
 void ColorSwatch::paintEvent(QPaintEvent* /*event*/)
 {
+    // Filled rectangles of whole pixels: the outline stays one sharp pixel at any scale.
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(rgbFromColorValue(m_fillColor)));
-    painter.setPen(Qt::black);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.fillRect(rect(), Qt::black);
+    painter.fillRect(rect().adjusted(1, 1, -1, -1), QColor(rgbFromColorValue(m_fillColor)));
 }
 
 } // namespace kelviq

@@ -6,7 +6,8 @@
 
 namespace kelviq {
 
-// A small filled square with a black outline showing one colour (the picked colour).
+// A small filled square with a black outline showing one colour (the picked colour); its
+// tooltip names the colour as #RRGGBB.
 class ColorSwatch : public QWidget
 {
     Q_OBJECT
@@ -16,6 +17,11 @@ public:
 
     ColorValue FillColor() const { return m_fillColor; }
     void setFillColor(ColorValue color);
+
+    static QString colorName(ColorValue color);
+
+signals:
+    void fillColorChanged(ColorValue color);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -2,20 +2,28 @@
 
 #include "Artwork.h"
 #include "ColorSwatch.h"
+#include "NumberBox.h"
+#include "NumberText.h"
 #include "PictureArea.h"
 #include "PictureLoader.h"
 #include "PlatformServices.h"
+#include "PlotSizeQuestion.h"
+#include "StatusLine.h"
+#include "TraceAnalysis.h"
+#include "ViewMenu.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
+#include <cmath>
 
 namespace kelviq {
 
@@ -55,9 +63,9 @@ QPushButton* addButton(QWidget* parent, const char* name, const QString& text,
     return button;
 }
 
-QLineEdit* addTextBox(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
+NumberBox* addTextBox(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
 {
-    auto* box = new QLineEdit(text, parent);
+    auto* box = new NumberBox(text, parent);
     box->setObjectName(QLatin1String(name));
     box->setGeometry(geometry);
     return box;
@@ -90,6 +98,25 @@ int captionRoom(const QLabel* label)
     return room;
 }
 
+// The largest font, from the system's size down, in which every caption fits its room; the
+// condensed face is tried at each size before a smaller one where condensing is allowed.
+QFont fittingFont(QFont font, const std::function<bool(const QFontMetrics&)>& fits,
+                  bool condensedAllowed)
+{
+    const int systemPixels = QFontInfo(font).pixelSize();
+    for (int pixels = systemPixels; pixels >= 7; --pixels) {
+        font.setPixelSize(pixels);
+        for (const int stretch : {int(QFont::Unstretched), int(QFont::Condensed)}) {
+            if (stretch == QFont::Condensed && !condensedAllowed)
+                continue;
+            font.setStretch(stretch);
+            if (fits(QFontMetrics(font)))
+                return font;
+        }
+    }
+    return font;
+}
+
 } // namespace
 
 Form1::Form1(PlatformServices& platform, QWidget* parent)
@@ -102,6 +129,7 @@ Form1::Form1(PlatformServices& platform, QWidget* parent)
     QAction* about = menuBar()->addAction(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("about"));
     connect(about, &QAction::triggered, this, &Form1::about_Click);
+    setAcceptDrops(true);
 
     m_surface = new QWidget(this);
     m_surface->setObjectName(QStringLiteral("Form1_client"));
@@ -111,11 +139,31 @@ Form1::Form1(PlatformServices& platform, QWidget* parent)
     setCentralWidget(m_surface);
 
     createControls();
-    useFittingFont();
+    useFittingFonts();
+    m_viewMenu = new ViewMenu(menuBar(), m_picture1, this);
+    connect(m_viewMenu, &ViewMenu::fitInWindowRequested, this, &Form1::fitInWindow);
+    connect(m_viewMenu, &ViewMenu::setPlotSizeRequested, this, &Form1::setPlotSize);
+
+    // Below the client area: the window grows by its height.
+    m_status = new StatusLine(this);
+    setStatusBar(m_status);
+    m_analysis = new TraceAnalysis(this);
+    connect(m_analysis, &TraceAnalysis::finished, this, [this] {
+        m_picture1->setTraced(m_analysis->mask(), ViewRenderer::highlightFor(targetColor()));
+        showStatus();
+    });
+    connect(m_text1, &QLineEdit::textChanged, this, &Form1::settingsChanged);
+    connect(m_text2, &QLineEdit::textChanged, this, &Form1::settingsChanged);
+    connect(m_shape1, &ColorSwatch::fillColorChanged, this, &Form1::retrace);
+    settingsChanged();
+
     Form_Load();
     // The design size; the minimum widens it at once.
-    resize(DesignWidth, MinimumHeight + menuBar()->sizeHint().height());
+    resize(DesignWidth,
+           MinimumHeight + menuBar()->sizeHint().height() + m_status->sizeHint().height());
 }
+
+Form1::~Form1() = default;
 
 QString Form1::caption()
 {
@@ -150,6 +198,9 @@ void Form1::createControls()
     m_picture1->setGeometry(8, 8, 1001, 636);
     connect(m_picture1, &PictureArea::mouseDown, this, &Form1::Picture1_MouseDown);
     connect(m_picture1, &PictureArea::mouseMove, this, &Form1::Picture1_MouseMove);
+    connect(m_picture1, &PictureArea::focusChanged, m_surface, qOverload<>(&QWidget::update));
+    connect(m_picture1, &PictureArea::zoomChanged, this,
+            [this] { fitPictureArea(m_picture1->shownSize()); });
 
     m_command1 =
         addButton(form, "Command1", QStringLiteral("3 - Make out.plt"), QRect(784, 656, 105, 57));
@@ -200,39 +251,53 @@ void Form1::createControls()
     setTabOrder(m_text1, m_text2);
     setTabOrder(m_text2, m_command3);
 
+    // Enter on a focused button presses it, as Space does.
+    for (QPushButton* button : {m_command1, m_command2, m_command3})
+        button->setAutoDefault(true);
+
     connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(m_command3, &QPushButton::clicked, this, &Form1::Command3_Click);
 }
 
-// The controls keep their designed places, so the captions get the largest font that lets
-// every one of them read whole.
-void Form1::useFittingFont()
+// The controls keep their designed places. Buttons and the frame's title use the system's font
+// where their captions fit; the settings' captions, packed into fixed widths, get the largest
+// font (condensed if need be) in which every one of them reads whole.
+void Form1::useFittingFonts()
 {
-    QFont font = m_surface->font();
-    const QList<QLabel*> labels = m_frame1->findChildren<QLabel*>();
-    const QList<QPushButton*> buttons = {m_command1, m_command2, m_command3};
-    const QList<QLineEdit*> boxes = {m_text1, m_text2};
-    for (int pixels = 13; pixels >= 7; --pixels) {
-        font.setPixelSize(pixels);
-        const QFontMetrics metrics(font);
-        bool fits = metrics.height() <= 17;
-        for (const QLabel* label : labels)
-            fits = fits && metrics.horizontalAdvance(label->text().trimmed()) + CaptionGap <=
-                               captionRoom(label);
-        for (const QPushButton* button : buttons)
-            fits = fits && metrics.horizontalAdvance(button->text()) + 12 <= button->width();
-        for (const QLineEdit* box : boxes)
-            fits = fits && metrics.horizontalAdvance(box->text()) + 8 <= box->width();
-        fits = fits && metrics.horizontalAdvance(m_frame1->title()) + 24 <= m_frame1->width();
-        if (fits)
-            break;
+    const QFont system = QApplication::font();
+    for (QPushButton* button : {m_command1, m_command2, m_command3}) {
+        button->setFont(fittingFont(
+            system,
+            [button](const QFontMetrics& metrics) {
+                return metrics.horizontalAdvance(button->text()) + 12 <= button->width();
+            },
+            false));
     }
-    m_surface->setFont(font);
+
+    const QList<QLabel*> labels = m_frame1->findChildren<QLabel*>();
+    const QFont captions = fittingFont(
+        system,
+        [&](const QFontMetrics& metrics) {
+            bool fits = metrics.height() <= 17;
+            for (const QLabel* label : labels)
+                fits = fits && metrics.horizontalAdvance(label->text().trimmed()) + CaptionGap <=
+                                   captionRoom(label);
+            for (const QLineEdit* box : {m_text1, m_text2})
+                fits = fits && metrics.horizontalAdvance(box->text()) + 8 <= box->width();
+            return fits;
+        },
+        true);
     // The frame's style sheet would otherwise give it and its children the default font.
-    m_frame1->setFont(font);
+    m_frame1->setFont(fittingFont(
+        system,
+        [this](const QFontMetrics& metrics) {
+            return metrics.horizontalAdvance(m_frame1->title()) + 24 <= m_frame1->width() &&
+                   metrics.height() <= 17;
+        },
+        false));
     for (QWidget* child : m_frame1->findChildren<QWidget*>())
-        child->setFont(font);
+        child->setFont(captions);
 }
 
 int Form1::ScaleWidth() const
@@ -249,6 +314,16 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_surface && event->type() == QEvent::Resize)
         Form_Resize();
+    if (watched == m_surface && event->type() == QEvent::Paint && m_picture1->hasFocus()) {
+        // The picture area's focus frame: two pixels around it, in the margin it leaves.
+        QPainter painter(m_surface);
+        const QRect area = m_picture1->geometry().adjusted(-2, -2, 2, 2);
+        const QColor frame = palette().color(QPalette::Highlight);
+        painter.fillRect(area.left(), area.top(), area.width(), 2, frame);
+        painter.fillRect(area.left(), area.bottom() - 1, area.width(), 2, frame);
+        painter.fillRect(area.left(), area.top(), 2, area.height(), frame);
+        painter.fillRect(area.right() - 1, area.top(), 2, area.height(), frame);
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -289,6 +364,7 @@ void Form1::Command1_Click()
 {
     ConversionRun run(*this, m_platform);
     m_lastRun = run.Command1_Click();
+    m_status->showRun(m_lastRun);
 }
 
 void Form1::Command2_Click()
@@ -297,9 +373,32 @@ void Form1::Command2_Click()
     request.title = QStringLiteral("Open");
     request.filters = openFilters();
     request.selectedFilter = 1;
+    request.directory = m_lastFolder;
     const QString path = m_platform.chooseOpenFile(request);
     if (path.isEmpty())
         return; // cancelled: nothing changes
+    openPicture(path);
+}
+
+void Form1::openFiles(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    const QString first = QFileInfo(paths.first()).absoluteFilePath();
+    openPicture(first);
+    const bool opened = m_fileName == first;
+    if (paths.size() > 1) {
+        m_status->showNote((opened ? QStringLiteral("Opened ") + first
+                                   : QStringLiteral("Could not open ") + first) +
+                           QStringLiteral("; one picture at a time, so these were ignored: ") +
+                           paths.mid(1).join(QStringLiteral(", ")));
+    }
+}
+
+// Loads the picture at path and shows it, or tells why it cannot and keeps what was shown.
+void Form1::openPicture(const QString& path)
+{
+    m_lastFolder = QFileInfo(path).absolutePath();
 
     // Large pictures take a while to read.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -312,22 +411,101 @@ void Form1::Command2_Click()
     }
     const Raster& raster = loaded.raster;
 
-    m_bigPicture = false;
     m_fileName = path;
     m_picture1->setPicture(raster);
-    m_picture1->resize(raster.width(), raster.height());
-    // Strict comparisons: a picture exactly as large as the room is not cut.
-    if (ScaleHeight() - PictureMarginHeight < raster.height()) {
-        m_bigPicture = true;
-        m_picture1->resize(m_picture1->width(), ScaleHeight() - PictureMarginHeight);
-    }
-    if (ScaleWidth() - PictureMarginWidth < raster.width()) {
-        m_bigPicture = true;
-        m_picture1->resize(ScaleWidth() - PictureMarginWidth, m_picture1->height());
-    }
+    fitPictureArea(QSize(raster.width(), raster.height()));
     setWindowTitle(caption() + QStringLiteral(" - ") + path);
     // out.plt is written beside the picture.
     QDir::setCurrent(QFileInfo(path).absolutePath());
+    m_viewMenu->setPlotSizeEnabled(true);
+    m_status->showNote(QString());
+    retrace();
+}
+
+void Form1::fitPictureArea(QSize shown)
+{
+    m_bigPicture = false;
+    m_picture1->resize(shown);
+    // Strict comparisons: a picture exactly as large as the room is not cut.
+    if (ScaleHeight() - PictureMarginHeight < shown.height()) {
+        m_bigPicture = true;
+        m_picture1->resize(m_picture1->width(), ScaleHeight() - PictureMarginHeight);
+    }
+    if (ScaleWidth() - PictureMarginWidth < shown.width()) {
+        m_bigPicture = true;
+        m_picture1->resize(ScaleWidth() - PictureMarginWidth, m_picture1->height());
+    }
+}
+
+// The largest zoom at which the whole picture fits the room.
+void Form1::fitInWindow()
+{
+    const Raster& raster = m_picture1->picture();
+    if (raster.isNull())
+        return;
+    const double room = std::min(double(ScaleWidth() - PictureMarginWidth) / raster.width(),
+                                 double(ScaleHeight() - PictureMarginHeight) / raster.height());
+    m_picture1->setZoomStep(static_cast<int>(std::floor(std::log2(room))));
+}
+
+void Form1::setPlotSize()
+{
+    const Raster& raster = m_picture1->picture();
+    if (raster.isNull())
+        return;
+    const std::optional<QString> scale = PlotSizeQuestion::ask(
+        m_platform, QSize(raster.width(), raster.height()), parseNumber(m_text1->text()));
+    if (scale)
+        m_text1->setNumberText(*scale);
+}
+
+void Form1::retrace()
+{
+    const Raster& raster = m_picture1->picture();
+    if (raster.isNull())
+        return;
+    // The same settings a run takes, so what is shown is what will be written.
+    m_analysis->start(raster, traceSettings());
+    showStatus();
+}
+
+void Form1::settingsChanged()
+{
+    const std::optional<double> scale = parseNumber(m_text1->text());
+    const std::optional<double> thickness = parseNumber(m_text2->text());
+    m_picture1->setPlotLook(scale.value_or(0.0), thickness.value_or(0.0));
+    showStatus();
+}
+
+void Form1::showStatus()
+{
+    StatusFacts facts;
+    const Raster& raster = m_picture1->picture();
+    if (!raster.isNull())
+        facts.picture = QSize(raster.width(), raster.height());
+    facts.scaleText = m_text1->text();
+    facts.thicknessText = m_text2->text();
+    facts.color = targetColor();
+    if (m_analysis->ready())
+        facts.segments = m_analysis->segments();
+    m_status->showFacts(facts);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls() && event->mimeData()->urls().constFirst().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    event->acceptProposedAction();
+    openFiles(paths);
 }
 
 void Form1::Command3_Click()

@@ -5,29 +5,35 @@
 #include "ConversionRun.h"
 
 #include <QMainWindow>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 
 namespace kelviq {
 
 class ColorSwatch;
+class NumberBox;
 class PictureArea;
 class PlatformServices;
+class StatusLine;
+class TraceAnalysis;
+class ViewMenu;
 
-// The program's window: the picture area, the four numbered steps along the bottom edge and
-// the About menu. Every handler runs on the user-interface thread; a conversion run lets
-// events in once per row, so the other handlers may run in the middle of one.
+// The program's window: the picture area, the four numbered steps along the bottom edge, the
+// About and View menus and the status line below. Every handler runs on the user-interface
+// thread; a conversion run lets events in once per row, so the other handlers may run in the
+// middle of one. What the views and the status line show is traced in the background.
 class Form1 : public QMainWindow, private ConversionFrontEnd
 {
     Q_OBJECT
 
 public:
     explicit Form1(PlatformServices& platform, QWidget* parent = nullptr);
+    ~Form1() override;
 
-    // Inner (client) size in pixels, below the menu bar.
+    // Inner (client) size in pixels, below the menu bar and above the status line.
     int ScaleWidth() const;
     int ScaleHeight() const;
 
@@ -42,6 +48,10 @@ public:
     static QString aboutTitle();
     static QStringList openFilters();
 
+    // Opens the first picture as "1 - Select BMP file" would and says that the others were
+    // ignored: for names given at start-up or dropped on the window.
+    void openFiles(const QStringList& paths);
+
     // Handlers, named after the control and the event.
     void Form_Load();
     void Form_Resize();
@@ -55,6 +65,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // What a conversion run reads and shows.
@@ -67,12 +79,26 @@ private:
     void setBusyPictureVisible(int index, bool visible) override;
 
     void createControls();
-    void useFittingFont();
+    void useFittingFonts();
     void pickColor(Qt::MouseButtons button, int x, int y);
+
+    void openPicture(const QString& path);
+    // Sizes the picture area for the picture as shown: its own size where it fits, else the
+    // room, and then it follows the window.
+    void fitPictureArea(QSize shown);
+    void fitInWindow();
+    void setPlotSize();
+    // The picture or the picked colour changed: trace again. The scale or the thickness
+    // changed: only the plot's look and the status.
+    void retrace();
+    void settingsChanged();
+    void showStatus();
 
     PlatformServices& m_platform;
     bool m_bigPicture = false;
     QString m_fileName;
+    // Where the open dialog starts: the folder of the last picture chosen or dropped.
+    QString m_lastFolder;
     RunResult m_lastRun;
 
     QWidget* m_surface = nullptr;
@@ -81,10 +107,14 @@ private:
     QPushButton* m_command2 = nullptr;
     QPushButton* m_command3 = nullptr;
     QGroupBox* m_frame1 = nullptr;
-    QLineEdit* m_text1 = nullptr;
-    QLineEdit* m_text2 = nullptr;
+    NumberBox* m_text1 = nullptr;
+    NumberBox* m_text2 = nullptr;
     ColorSwatch* m_shape1 = nullptr;
     QLabel* m_image1[2] = {nullptr, nullptr};
+
+    ViewMenu* m_viewMenu = nullptr;
+    StatusLine* m_status = nullptr;
+    TraceAnalysis* m_analysis = nullptr;
 };
 
 } // namespace kelviq

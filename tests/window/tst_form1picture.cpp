@@ -1,5 +1,4 @@
-#include "ColorSwatch.h"
-#include "Form1.h"
+#include "FormFixture.h"
 #include "PictureArea.h"
 #include "RecordingPlatform.h"
 #include "TestFiles.h"
@@ -45,7 +44,7 @@ void sendMouse(QWidget* viewport, QEvent::Type type, const QPoint& at, Qt::Mouse
 
 } // namespace
 
-class TestForm1Picture : public QObject
+class TestForm1Picture : public QObject, protected FormFixture
 {
     Q_OBJECT
 
@@ -59,55 +58,19 @@ private slots:
     void badPictureFileIsReported_data();
     void badPictureFileIsReported();
     void pickingByClickAndDrag();
-    void pickingBeyondThePicture();
     void everyPixelOfALargePictureCanBePicked();
-    void endToEnd();
     void endingDuringARunKeepsThePreviousPlot_data();
     void endingDuringARunKeepsThePreviousPlot();
-
-private:
-    QString savePicture(const QString& name, const QImage& image);
-    void choose(const QString& path);
-    PictureArea* picture1() const { return m_form->findChild<PictureArea*>("Picture1"); }
-    ColorValue swatch() const { return m_form->findChild<ColorSwatch*>("Shape1")->FillColor(); }
-
-    QTemporaryDir* m_dir = nullptr;
-    QString m_previousDir;
-    RecordingPlatform* m_platform = nullptr;
-    Form1* m_form = nullptr;
 };
 
 void TestForm1Picture::init()
 {
-    m_previousDir = QDir::currentPath();
-    m_dir = new QTemporaryDir;
-    m_platform = new RecordingPlatform;
-    m_form = new Form1(*m_platform);
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form));
-    QCOMPARE(QSize(m_form->ScaleWidth(), m_form->ScaleHeight()), QSize(1024, 725));
+    start();
 }
 
 void TestForm1Picture::cleanup()
 {
-    delete m_form;
-    delete m_platform;
-    QDir::setCurrent(m_previousDir);
-    delete m_dir;
-}
-
-QString TestForm1Picture::savePicture(const QString& name, const QImage& image)
-{
-    const QString path = m_dir->filePath(name);
-    if (!image.save(path, "BMP"))
-        qWarning("cannot save %s", qPrintable(path));
-    return path;
-}
-
-void TestForm1Picture::choose(const QString& path)
-{
-    m_platform->setNextOpenFileAnswer(path);
-    QTest::mouseClick(m_form->findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    stop();
 }
 
 void TestForm1Picture::fitRules_data()
@@ -248,17 +211,14 @@ void TestForm1Picture::pickingByClickAndDrag()
     QCOMPARE(picture1()->Point(-1, 0), NoColor);
     QCOMPARE(picture1()->Point(0, 30), NoColor);
     QCOMPARE(picture1()->Point(39, 29), BlueValue);
-}
 
-void TestForm1Picture::pickingBeyondThePicture()
-{
-    // A tall picture makes the area follow the window, wider than the picture.
+    // Where the area follows the window beyond a tall picture, a click there picks the
+    // background.
     choose(savePicture("tall.bmp", halves(50, 700)));
     m_form->resize(m_form->size() + QSize(100, 100));
     QTRY_COMPARE(picture1()->width(), 1100);
-    QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {}, QPoint(300, 10));
-    const QColor window = picture1()->viewport()->palette().color(QPalette::Base);
-    QCOMPARE(swatch(), ColorValue(window.red() | window.green() << 8 | window.blue() << 16));
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(300, 10));
+    QCOMPARE(swatch(), picture1()->backgroundColor());
 }
 
 void TestForm1Picture::everyPixelOfALargePictureCanBePicked()
@@ -283,38 +243,6 @@ void TestForm1Picture::everyPixelOfALargePictureCanBePicked()
     QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {},
                       QPoint(visible.width() - 1, visible.height() - 1));
     QCOMPARE(swatch(), RedValue);
-}
-
-// Choose a picture, pick its colour, make the plot: out.plt lands beside the picture.
-void TestForm1Picture::endToEnd()
-{
-    QImage image(3, 2, QImage::Format_RGB32);
-    image.fill(Qt::green);
-    image.setPixel(0, 0, Red);
-    image.setPixel(1, 0, Red);
-    image.setPixel(2, 1, Red);
-    QTemporaryDir elsewhere;
-    QDir::setCurrent(elsewhere.path());
-    choose(savePicture("three.bmp", image));
-
-    QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {}, QPoint(1, 0));
-    QCOMPARE(swatch(), RedValue);
-    auto* thickness = m_form->findChild<QLineEdit*>("Text2");
-    thickness->selectAll();
-    QTest::keyClicks(thickness, "7.5");
-
-    QTest::mouseClick(m_form->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-
-    QCOMPARE(m_form->lastRun().outcome, RunOutcome::Written);
-    QCOMPARE(readFile(m_dir->filePath("out.plt")),
-             PlotHeader + "259\r\n750 2\r\n0 200 400 200\r\n259\r\n750 2\r\n400 0 400 0\r\n");
-    QVERIFY(!QFile::exists(QDir(elsewhere.path()).filePath("out.plt")));
-    QCOMPARE(m_platform->beeps, 1);
-    QCOMPARE(m_platform->eventPasses, 2);
-    QVERIFY(m_platform->messages.isEmpty());
-    QVERIFY(m_form->findChild<QPushButton*>("Command1")->isVisible());
-    QVERIFY(!m_form->findChild<QLabel*>("Image1_0")->isVisible());
-    QVERIFY(!m_form->findChild<QLabel*>("Image1_1")->isVisible());
 }
 
 void TestForm1Picture::endingDuringARunKeepsThePreviousPlot_data()

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+
+namespace kelviq {
+
+class PictureArea;
+
+// The "View" menu: the three views of the picture area, its zoom, and "Set Plot Size…".
+// Switches views and zooms the area itself; what needs the window asks it by signal.
+class ViewMenu : public QObject
+{
+    Q_OBJECT
+
+public:
+    ViewMenu(QMenuBar* bar, PictureArea* area, QObject* parent = nullptr);
+
+    // Only with a picture to size.
+    void setPlotSizeEnabled(bool enabled);
+
+signals:
+    void fitInWindowRequested();
+    void setPlotSizeRequested();
+
+private:
+    QAction* addAction(const char* caption, const char* name, const QList<QKeySequence>& keys);
+
+    QMenu* m_menu;
+    QAction* m_setPlotSize;
+};
+
+} // namespace kelviq
