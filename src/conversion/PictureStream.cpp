@@ -21,7 +21,6 @@ bool PictureStream::fill(qsizetype wanted)
         return false;
     if (!m_keep && m_pos > 0) {
         m_data.remove(0, m_pos);
-        m_dropped += m_pos;
         m_pos = 0;
     }
     qsizetype chunk = std::max(wanted, m_chunk);
@@ -86,7 +85,6 @@ qsizetype PictureStream::read(char* out, qsizetype n)
                 m_ended = true;
                 break;
             }
-            m_dropped += got;
             done += got;
             continue;
         }

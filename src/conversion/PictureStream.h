@@ -42,7 +42,6 @@ public:
 
     // The system's reason when reading failed; empty when the input merely ended.
     QString errorString() const { return m_error; }
-    qint64 consumed() const { return m_dropped + m_pos; }
 
 private:
     // Reads more from the file into the buffer; false at the end, on an error or the cap.
@@ -50,8 +49,7 @@ private:
 
     int m_fd = -1;
     QByteArray m_data;
-    qsizetype m_pos = 0;  // consumed bytes of m_data
-    qint64 m_dropped = 0; // bytes consumed and dropped before m_data
+    qsizetype m_pos = 0; // consumed bytes of m_data
     bool m_keep = true;
     bool m_ended = false;
     bool m_capExceeded = false;
