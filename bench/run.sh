@@ -65,6 +65,7 @@ make_picture logo-2000x1000-24 logo 2000x1000 24
 
 # The row-by-row reader is only worth its speed if it reads what the general loader reads.
 "$check" "${names[@]/%/.bmp}" >&2
+"$root/bench/hostile_inputs.sh" "$convert"
 sync # the pictures' writing must not overlap the timings
 
 cpu=$(awk -F': ' '/model name/ {print $2; exit}' /proc/cpuinfo)
