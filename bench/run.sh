@@ -147,7 +147,7 @@ for name in logo-12000-24 logo-12000-8 logo-12000-1; do
     loads=()
     runs=()
     for ((j = 0; j < 3; j++)); do
-        measure 1 env QT_QPA_PLATFORM=offscreen "$build/bench/kelviq-bench-window-load" "$work/$name.bmp"
+        measure 1 env QT_QPA_PLATFORM=offscreen "$window" --own-size "$work/$name.bmp"
         loads+=("$(awk '{print $1}' "$work/stdout")")
         runs+=("$(awk '{print $2}' "$work/stdout")")
         peaks+=("$rss")
