@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev \
-    fonts-dejavu-core gerbv librsvg2-bin
+    fonts-dejavu-core gerbv librsvg2-bin libpng-dev libjpeg62-turbo-dev libgif-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 ifeq ($(SANITIZE),1)

@@ -65,6 +65,7 @@ make_picture logo-2000x1000-24 logo 2000x1000 24
 
 # The row-by-row reader is only worth its speed if it reads what the general loader reads.
 "$check" "${names[@]/%/.bmp}" >&2
+"$root/bench/hostile_inputs.sh" "$convert"
 sync # the pictures' writing must not overlap the timings
 
 cpu=$(awk -F': ' '/model name/ {print $2; exit}' /proc/cpuinfo)
@@ -80,6 +81,7 @@ echo "| picture | BMP MB | convert s | Mpx/s | plot MB | plot MB/s | peak MB | p
 echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 declare -A convertWall
 wholes=()
+peaks=()
 for name in "${names[@]}"; do
     bmp="$work/$name.bmp"
     read -r w h < <(head -c 26 "$bmp" | od -An -tu4 -j18 -w8)
@@ -106,6 +108,59 @@ for name in "${names[@]}"; do
         -v crss="$crss" -v pw="$pw" -v prss="$prss" -v dw="$dw" 'BEGIN {
         printf "| %s | %.0f | %.3f | %.0f | %.1f | %.0f | %d | %.3f | %d | %.1f | %.3f | %.1f |\n",
             n, bmp/1e6, cw, px/1e6/cw, b/1e6, b/1e6/cw, crss, pw, prss, pw/cw, dw, cw/dw }'
+done
+
+echo
+echo "Selection and formats, same picture, same settings otherwise (medians as above). Targets:"
+echo "--tolerance 40 at most 1.3 × exact, --despeckle at most 2 × exact on logo 12000²; every"
+echo "format at most 1.5 × IPF on the stripes."
+echo
+echo "| picture | run | s | ÷ plain run |"
+echo "|---|---|---:|---:|"
+compare() { # name runs label output args...
+    local name=$1 runs=$2 label=$3 output=$4
+    shift 4
+    measure "$runs" "$convert" --output "$work/$output" "$@" "$work/$name.bmp"
+    rm -f "$work/$output"
+    [ -z "$label" ] && base=$wall
+    awk -v n="$name" -v l="${label:-exact, IPF}" -v w="$wall" -v b="$base" \
+        'BEGIN { printf "| %s | %s | %.3f | %.2f |\n", n, l, w, w/b }'
+}
+compare logo-12000-24 3 "" out.plt
+compare logo-12000-24 3 "--tolerance 40" out.plt --tolerance 40
+compare logo-12000-24 3 "--despeckle 20" out.plt --despeckle 20
+compare logo-12000-24 3 "--tolerance 40 --despeckle 20" out.plt --tolerance 40 --despeckle 20
+compare stripes-4000-24 5 "" out.plt
+compare stripes-4000-24 5 "Gerber" out.gbr
+compare stripes-4000-24 5 "KiCad" out.kicad_mod
+compare stripes-4000-24 5 "SVG" out.svg
+
+echo
+echo "The window loading a picture: \"1 - Select BMP file\" until the picture is painted, then"
+echo "\"3 - Make out.plt\" (medians of 3; peak MB the largest). Targets: load at most 2.5 × the"
+echo "converter's whole run; peak at most the decoded picture in its own compact form + 100 MB"
+echo "(both in MiB here: the budget for 24-bit is (576 + 100) MB = 645 MiB)."
+echo
+echo "| picture | load s | convert s | load ÷ convert | run s | peak MiB | budget MiB |"
+echo "|---|---:|---:|---:|---:|---:|---:|"
+for name in logo-12000-24 logo-12000-8 logo-12000-1; do
+    loads=()
+    runs=()
+    for ((j = 0; j < 3; j++)); do
+        measure 1 env QT_QPA_PLATFORM=offscreen "$window" --own-size "$work/$name.bmp"
+        loads+=("$(awk '{print $1}' "$work/stdout")")
+        runs+=("$(awk '{print $2}' "$work/stdout")")
+        peaks+=("$rss")
+    done
+    rm -f "$work/out.plt"
+    load=$(printf '%s\n' "${loads[@]}" | sort -n | sed -n 2p)
+    run=$(printf '%s\n' "${runs[@]}" | sort -n | sed -n 2p)
+    peak=$(printf '%s\n' "${peaks[@]}" | sort -n | tail -n 1)
+    peaks=()
+    bits=${name##*-}
+    compact=$(awk -v b="$bits" 'BEGIN { bpp = (b == 24) ? 32 : b; printf "%.0f", (12000 * 12000 * bpp / 8 + 100e6) / 1048576 }')
+    awk -v n="$name" -v l="$load" -v c="${convertWall[$name]}" -v r="$run" -v p="$peak" -v k="$compact" \
+        'BEGIN { printf "| %s | %.3f | %.3f | %.2f | %.3f | %d | %d |\n", n, l, c, l/c, r, p, k }'
 done
 
 echo

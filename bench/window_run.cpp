@@ -1,5 +1,6 @@
-// Times the window's conversion of one picture: opens it through "1 - Select BMP file" in a
-// window large enough to show it whole, then presses "3 - Make out.plt".
+// Times the window with one picture: "1 - Select BMP file" until the picture is painted, then
+// "3 - Make out.plt". By default the window is made large enough to show the picture whole;
+// with --own-size it keeps the size it opens with, as a user would see a huge picture.
 // Prints: load seconds, run seconds, plot bytes. Run with QT_QPA_PLATFORM=offscreen.
 
 #include "BenchPlatform.h"
@@ -9,26 +10,31 @@
 #include <QElapsedTimer>
 #include <QImageReader>
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fputs("usage: window_run PICTURE\n", stderr);
+    const bool ownSize = argc == 3 && std::strcmp(argv[1], "--own-size") == 0;
+    if (argc != 2 && !ownSize) {
+        std::fputs("usage: kelviq-bench-window [--own-size] PICTURE\n", stderr);
         return 2;
     }
-    BenchPlatform platform(QString::fromLocal8Bit(argv[1]));
+    const QString picture = QString::fromLocal8Bit(argv[argc - 1]);
+    BenchPlatform platform(picture);
     kelviq::Form1 form(platform);
     form.show();
-    QImageReader reader(QString::fromLocal8Bit(argv[1]));
-    const QSize size = reader.size();
-    // Room for the whole picture and the controls below it.
-    form.resize(std::max(form.width(), size.width() + 200), size.height() + 400);
+    if (!ownSize) {
+        // Room for the whole picture and the controls below it.
+        const QSize size = QImageReader(picture).size();
+        form.resize(std::max(form.width(), size.width() + 200), size.height() + 400);
+    }
     QCoreApplication::processEvents();
 
     QElapsedTimer timer;
     timer.start();
     form.Command2_Click();
+    form.repaint();
     QCoreApplication::processEvents(); // the picture is painted once
     const double load = timer.nsecsElapsed() / 1e9;
     if (form.FileName().isEmpty())

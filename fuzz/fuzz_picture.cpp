@@ -1,9 +1,10 @@
-// Fuzzes the road from picture bytes to plot text: load with the same checks as a picture file,
-// make the raster, find the runs of the colour of the top-left pixel row by row (checked against
-// the slow reference reading), and write the plot into memory. The plot must then read back as
-// the header followed by exactly one well-formed record per run.
+// Fuzzes the road from picture bytes to plot text, for every format the loader takes: load with
+// the same checks as a picture file (streamed and decoded, which must agree), find the runs of the
+// colour of the top-left pixel row by row (checked against the slow reference reading), and write
+// the plot into memory. The plot must then read back as the header followed by exactly one
+// well-formed record per run.
 #include "BmpFile.h"
-#include "BmpRowSource.h"
+#include "FormatCheck.h"
 #include "NumberText.h"
 #include "PictureLoader.h"
 #include "PlotWriter.h"
@@ -33,6 +34,7 @@ constexpr qint64 MaxPixels = qint64(1) << 22;
     std::abort();
 }
 
+// Only the size: the loader's own checks on everything else are what is fuzzed.
 bool claimsTooMuch(const QByteArray& data)
 {
     if (BmpFile::looksLikeBmp(data)) {
@@ -40,38 +42,43 @@ bool claimsTooMuch(const QByteArray& data)
         if (qint64(bmp.width()) * bmp.height() > MaxPixels)
             return true;
     }
-    QByteArray copy = data;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    return size.isValid() && qint64(size.width()) * std::abs(size.height()) > MaxPixels;
+    const FormatCheck::Format format = FormatCheck::sniff(data);
+    if (format == FormatCheck::Format::Jpeg || format == FormatCheck::Format::Ico) {
+        QByteArray copy = data;
+        QBuffer buffer(&copy);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        const QSize size = reader.size();
+        return size.isValid() && qint64(size.width()) * std::abs(size.height()) > MaxPixels;
+    }
+    FormatCheck::Claim claim = FormatCheck::claim(format, data);
+    return FormatCheck::beyondReach(claim) || claim.width * claim.height > MaxPixels;
 }
 
 // The converter reads plain bitmap files row by row straight from the file; whatever it takes
-// must show exactly the pixels the loader makes of the same bytes.
-void checkRowReading(const QByteArray& data, const LoadedPicture& loaded)
+// must show exactly the pixels of the window's decoded picture of the same bytes.
+void checkStreaming(const QByteArray& data, const LoadResult& decoded)
 {
-    static const QString path = QStringLiteral("/dev/shm/kelviq-fuzz-%1.bmp").arg(getpid());
+    static const QString path = QStringLiteral("/dev/shm/kelviq-fuzz-%1").arg(getpid());
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
             return;
     }
-    const Raster streamed = Raster::fromRows(BmpRowSource::open(path));
-    if (streamed.isNull())
+    const LoadResult streamed = PictureLoader::load(path, LoadMode::Stream);
+    if (streamed.ok() != decoded.ok())
+        fail("streamed and decoded loads disagree");
+    if (!streamed.ok())
         return;
-    if (!loaded.ok())
-        fail("row reading takes a file the loader refuses");
-    const Raster raster = Raster::fromImage(loaded.image);
-    if (streamed.width() != raster.width() || streamed.height() != raster.height())
-        fail("row reading gives another size");
+    const Raster& raster = decoded.raster;
+    if (streamed.raster.width() != raster.width() || streamed.raster.height() != raster.height())
+        fail("streaming gives another size");
     for (int y = 0; y < raster.height(); ++y)
         for (int x = 0; x < raster.width(); ++x)
-            if (streamed.point(x, y) != raster.point(x, y))
-                fail("row reading gives other pixels");
-    if (!streamed.readError().isEmpty())
-        fail("row reading failed on a whole file");
+            if (streamed.raster.point(x, y) != raster.point(x, y))
+                fail("streaming gives other pixels");
+    if (!streamed.raster.readError().isEmpty())
+        fail("streaming failed on a whole file");
 }
 
 void checkPlot(const QByteArray& plot, qint64 runs)
@@ -112,21 +119,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     if (claimsTooMuch(bytes))
         return -1;
-    const LoadedPicture loaded = PictureLoader::loadFromData(bytes, QStringLiteral("input"));
-    if (BmpFile::looksLikeBmp(bytes))
-        checkRowReading(bytes, loaded);
+    const LoadResult loaded = PictureLoader::loadFromData(bytes, QStringLiteral("input"));
+    checkStreaming(bytes, loaded);
     if (!loaded.ok()) {
         if (!loaded.error.startsWith(QStringLiteral("Cannot read the picture input: ")))
             fail("message does not name the file");
         return 0;
     }
-    if (loaded.image.isNull())
-        fail("success without a picture");
-    const Raster raster = Raster::fromImage(loaded.image);
+    const Raster& raster = loaded.raster;
     if (raster.isNull())
-        return 0;
-    if (raster.width() != loaded.image.width() || raster.height() != loaded.image.height())
-        fail("raster size differs from the picture");
+        fail("success without a picture");
 
     const ColorValue target = raster.point(0, 0);
     const double scale = size % 2 ? 0.1 : 2.0;

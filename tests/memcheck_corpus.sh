@@ -8,8 +8,8 @@ build=${1:-build}
 corpus=${KELVIQ_BMPSUITE:-../shared/corpus/bmpsuite}
 converter="$build/src/cli/kelviq-convert"
 if [ ! -d "$corpus" ]; then
-    echo "memcheck: skipped, BMP Suite not found at $corpus; set KELVIQ_BMPSUITE" >&2
-    exit 0
+    echo "memcheck: BMP Suite not found at $corpus; set KELVIQ_BMPSUITE" >&2
+    exit 1
 fi
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT

@@ -157,7 +157,8 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
                        outputOption, outputDirOption, dryRunOption, quietOption});
     parser.addPositionalArgument(
         QStringLiteral("PICTURE..."),
-        QStringLiteral("BMP or any other picture Qt's image reader knows (PNG, JPEG, GIF ...)."));
+        QStringLiteral("BMP, PNG, JPEG, GIF, ICO/CUR, PBM/PGM/PPM, XBM or XPM picture; - is "
+                       "standard input."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
 

@@ -1,33 +1,18 @@
 #include "PictureInput.h"
 
-#include "BmpRowSource.h"
 #include "DisplayName.h"
 #include "PictureLoader.h"
 #include "PlotOutput.h"
 
 namespace kelviq {
 
-Raster PictureInput::openStreamed(const QString& path)
+PictureInput::Loaded PictureInput::load(const QString& path,
+                                        const std::function<void(qint64 bytes)>& reserve)
 {
-    return Raster::fromRows(BmpRowSource::open(path));
-}
-
-qint64 PictureInput::claimedBytes(const QString& /*path*/)
-{
-    return PictureLoader::memoryLimit();
-}
-
-PictureInput::Loaded PictureInput::decode(const QString& path)
-{
-    const LoadedPicture loaded = PictureLoader::load(path);
+    const LoadResult loaded = PictureLoader::load(path, LoadMode::Stream, reserve);
     if (!loaded.ok())
         return {{}, QString(loaded.error).replace(path, displayName(path))};
-    Raster raster = Raster::fromImage(loaded.image);
-    if (raster.isNull())
-        return {{},
-                QStringLiteral("Cannot read the picture %1: not enough memory to convert it")
-                    .arg(displayName(path))};
-    return {raster, {}};
+    return {loaded.raster, {}};
 }
 
 FileIdentity PictureInput::identity(const QString& path)

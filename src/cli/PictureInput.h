@@ -4,6 +4,7 @@
 #include "Raster.h"
 
 #include <QString>
+#include <functional>
 
 namespace kelviq {
 
@@ -17,14 +18,10 @@ public:
         QString error; // names the picture and the reason; empty on success
     };
 
-    // A plain bitmap, read row by row while it is converted: nothing decoded ahead, so it
-    // takes next to no memory. Null for any other picture.
-    static Raster openStreamed(const QString& path);
-    // The memory a picture decoded whole will take at most, known before decoding it. The
-    // loader cannot tell yet, so this is the most it accepts for one picture.
-    static qint64 claimedBytes(const QString& path);
-    // Decodes the whole picture.
-    static Loaded decode(const QString& path);
+    // Reads the picture once: a plain bitmap on disk row by row while it is converted, so it
+    // takes next to no memory, any other picture decoded whole. reserve is told the memory
+    // it will take from the size its header claims, before it is decoded.
+    static Loaded load(const QString& path, const std::function<void(qint64 bytes)>& reserve);
     // Which file the picture is, so that no plot replaces it.
     static FileIdentity identity(const QString& path);
 };

@@ -52,14 +52,11 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     // Plain bitmaps are converted row by row from the file without holding the picture;
     // others are decoded whole and share the memory with the pictures converted meanwhile.
     MemoryBudget::Claim claim;
-    Raster raster = PictureInput::openStreamed(m_picture);
-    if (raster.isNull()) {
-        claim = memory.claim(PictureInput::claimedBytes(m_picture));
-        PictureInput::Loaded loaded = PictureInput::decode(m_picture);
-        if (!loaded.error.isEmpty())
-            return failed(loaded.error);
-        raster = loaded.raster;
-    }
+    PictureInput::Loaded loaded =
+        PictureInput::load(m_picture, [&](qint64 bytes) { claim = memory.claim(bytes); });
+    if (!loaded.error.isEmpty())
+        return failed(loaded.error);
+    const Raster raster = loaded.raster;
 
     ColorValue target = m_settings.color.value_or(0);
     if (m_settings.pick) {

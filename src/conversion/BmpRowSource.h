@@ -2,25 +2,57 @@
 
 #include "Raster.h"
 
-#include <QFile>
 #include <QList>
 #include <QRgb>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kelviq {
 
+class PictureStream;
+
 // Rows of an uncompressed bitmap file read straight from the file as they are needed, so that
 // converting a large picture never holds it whole. Takes only the plainest files (1-, 4- and
-// 8-bit palette, 24-bit, no compression, all pixel data present), whose pixels are
-// exactly what the general loader makes of them; everything else is left to that loader.
+// 8-bit palette, 24-bit, no compression), whose pixels are exactly what Qt's reader makes of
+// them; everything else is left to the general loader. The same files are also decoded here
+// into a picture of their own compact form, of any size, from a stream too.
 class BmpRowSource
 {
 public:
-    // Nothing when the file is not such a bitmap or cannot be opened: the caller then loads
-    // it the general way, which also gives the reason for any fault.
+    // What the headers of such a file say.
+    struct Header
+    {
+        int width = 0;
+        int height = 0; // rows, always positive
+        bool topDown = false;
+        int bitsPerPixel = 0;
+        Raster::Layout layout = Raster::Layout::Empty;
+        QList<QRgb> colorTable;
+        qint64 dataOffset = 0;
+        qint64 stride = 0; // bytes of one row in the file
+        qint64 dataEnd() const { return dataOffset + stride * height; }
+    };
+    // The headers and colour table end within this many bytes.
+    static constexpr qsizetype HeadBytes = 14 + 124 + 1024;
+    // The header of a plain file, from its first HeadBytes bytes (fewer when it is shorter);
+    // nothing for any other file.
+    static std::optional<Header> plainHeader(const QByteArray& head);
+
+    // Rows read from the open file fd (duplicated here) whose headers these are; the caller
+    // has made sure the file holds all pixel data.
+    static std::shared_ptr<BmpRowSource> open(int fd, const Header& header);
+    // The same for a file by name; nothing when it is not a whole plain bitmap.
     static std::shared_ptr<BmpRowSource> open(const QString& path);
+
+    // Reads the whole picture into image: 1 bit, 1 byte or 4 bytes a pixel as Qt's reader
+    // makes it. From fd, a file on disk that holds all pixel data, when it is not -1; else
+    // from input, which is at the start of the file. Returns the reason it could not, or
+    // empty.
+    static QString decode(PictureStream& input, int fd, const Header& header, QImage& image);
+
+    ~BmpRowSource();
 
     BmpRowSource(const BmpRowSource&) = delete;
     BmpRowSource& operator=(const BmpRowSource&) = delete;
@@ -41,7 +73,7 @@ private:
     BmpRowSource() = default;
     bool readBlock(int fileRow) const;
 
-    mutable QFile m_file;
+    int m_fd = -1;
     int m_width = 0;
     int m_height = 0;
     bool m_topDown = false;

@@ -3,6 +3,7 @@
 #include "BmpRowSource.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <cstring>
 
 namespace kelviq {
@@ -25,9 +26,30 @@ QRgb flattenOverWhite(QRgb argb)
     return pixel.pixel(0, 0);
 }
 
+// Paints the picture over white in its own memory, a block of rows at a time, so that a large
+// picture with transparency is never held twice.
+void flattenInPlace(QImage& image)
+{
+    constexpr int BlockRows = 64;
+    for (int top = 0; top < image.height(); top += BlockRows) {
+        const int rows = std::min(BlockRows, image.height() - top);
+        const QImage source = image.copy(0, top, image.width(), rows);
+        if (source.isNull()) { // out of memory
+            image = QImage();
+            return;
+        }
+        QImage target(image.scanLine(top), image.width(), rows, image.bytesPerLine(),
+                      QImage::Format_RGB32);
+        target.fill(Qt::white);
+        QPainter painter(&target);
+        painter.drawImage(0, 0, source);
+    }
+    image.reinterpretAsFormat(QImage::Format_RGB32);
+}
+
 } // namespace
 
-Raster Raster::fromImage(const QImage& image)
+Raster Raster::fromImage(QImage image)
 {
     Raster raster;
     if (image.isNull())
@@ -63,7 +85,10 @@ Raster Raster::fromImage(const QImage& image)
     }
     default: {
         QImage rgb;
-        if (image.hasAlphaChannel()) {
+        if (image.format() == QImage::Format_ARGB32) {
+            flattenInPlace(image);
+            rgb = std::move(image);
+        } else if (image.hasAlphaChannel()) {
             rgb = QImage(image.size(), QImage::Format_RGB32);
             if (!rgb.isNull()) {
                 rgb.fill(Qt::white);

@@ -25,8 +25,9 @@ public:
 
     Raster() = default;
     // Keeps 1-bit, 8-bit palette and 8-bit grey pictures as they are (grey as a palette of
-    // greys); other formats become 32-bit RGB, with any transparency flattened over white.
-    static Raster fromImage(const QImage& image);
+    // greys); other formats become 32-bit RGB, with any transparency flattened over white (in
+    // place, when the image is not shared and has 32 bits a pixel already).
+    static Raster fromImage(QImage image);
     // A picture whose rows are read from its file while it is converted.
     static Raster fromRows(std::shared_ptr<const BmpRowSource> rows);
 

@@ -430,23 +430,14 @@ void Form1::openPicture(const QString& path)
 
     // Large pictures take a while to read.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const LoadedPicture loaded = PictureLoader::load(path);
+    const LoadResult loaded = PictureLoader::load(path, LoadMode::Decode);
+    QGuiApplication::restoreOverrideCursor();
     if (!loaded.ok()) {
-        QGuiApplication::restoreOverrideCursor();
         // The previous picture, file name, caption and layout stay as they were.
         m_platform.showMessage(loaded.error, ConversionRun::messageTitle(), MessageIcon::Critical);
         return;
     }
-
-    const Raster raster = Raster::fromImage(loaded.image);
-    QGuiApplication::restoreOverrideCursor();
-    if (raster.isNull()) {
-        // Read, but no memory left to prepare it for tracing: keep what was there.
-        m_platform.showMessage(QStringLiteral("Cannot read the picture ") + path +
-                                   QStringLiteral(": not enough memory to show and trace it"),
-                               ConversionRun::messageTitle(), MessageIcon::Critical);
-        return;
-    }
+    const Raster& raster = loaded.raster;
 
     m_fileName = path;
     m_picture1->setPicture(raster);

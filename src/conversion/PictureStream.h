@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace kelviq {
+
+// A picture file or stream, read once from its start. Pipes and terminals cannot be read
+// twice, so what the format checks look at first stays buffered for the decoder, and the
+// bytes a strict decoder reads can be kept for Qt's reader afterwards (keep mode, the
+// default). Keeping stops at a cap, so that no input makes the buffer grow without end.
+class PictureStream
+{
+public:
+    // Reads from fd, which stays the caller's.
+    explicit PictureStream(int fd) : m_fd(fd) {}
+    // A picture already in memory.
+    explicit PictureStream(const QByteArray& data) : m_data(data), m_ended(true) {}
+
+    PictureStream(const PictureStream&) = delete;
+    PictureStream& operator=(const PictureStream&) = delete;
+
+    // The first n bytes of the input (fewer if it is shorter). Only before anything was
+    // consumed.
+    QByteArray head(qsizetype n);
+    // The same without the copy: reads until n bytes are kept (see kept()), or the end.
+    void fillTo(qsizetype n);
+    // Copies up to n bytes to out and consumes them; fewer only at the end or on an error.
+    qsizetype read(char* out, qsizetype n);
+    // Consumes n bytes without looking at them; false if the input ends first.
+    bool skip(qint64 n);
+
+    // In keep mode: every byte read so far, from the start, also those not yet consumed.
+    const QByteArray& kept() const { return m_data; }
+    // Bytes a kept input may hold; beyond them reading stops and capExceeded() says so.
+    void setCap(qint64 bytes) { m_cap = bytes; }
+    bool capExceeded() const { return m_capExceeded; }
+    // From now on consumed bytes are dropped (for decoders that need nothing twice).
+    void stopKeeping();
+    // Reads everything up to the end or the cap.
+    void readAll();
+
+    // The system's reason when reading failed; empty when the input merely ended.
+    QString errorString() const { return m_error; }
+
+private:
+    // Reads more from the file into the buffer; false at the end, on an error or the cap.
+    bool fill(qsizetype wanted);
+
+    int m_fd = -1;
+    QByteArray m_data;
+    qsizetype m_pos = 0; // consumed bytes of m_data
+    bool m_keep = true;
+    bool m_ended = false;
+    bool m_capExceeded = false;
+    qint64 m_cap = qint64(1) << 62;
+    qsizetype m_chunk = 64 << 10; // the next read's size
+    QString m_error;
+};
+
+} // namespace kelviq
