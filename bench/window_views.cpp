@@ -1,9 +1,10 @@
 // Times how soon the window shows what a pick or a change of settings does: from the event
 // until the status line has the new segment count and the current view is drawn again.
 // Opens the picture through "1 - Select BMP file", then: picks two colours in turn in the
-// traced-pixel view, and types scales in the plot view, the picture zoomed to fit. Also times how
-// long each pick's own handler holds the user-interface thread. Prints: load s, pick s, pick
-// handler s, scale change s (medians of 5). Run with QT_QPA_PLATFORM=offscreen.
+// traced-pixel view; in the plot view changes the tolerance (a new trace) and types scales (the
+// plot drawn again on the user-interface thread), the picture zoomed to fit. Also times how long
+// each pick's own handler holds the user-interface thread. Prints: load s, pick s, pick handler
+// s, tolerance change s, scale change s (medians of 5). Run with QT_QPA_PLATFORM=offscreen.
 
 #include "BenchPlatform.h"
 #include "Form1.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QSpinBox>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -105,6 +107,14 @@ int main(int argc, char* argv[])
     }
 
     form.findChild<QAction*>(QStringLiteral("viewPlot"))->trigger();
+    auto* tolerance = form.findChild<QSpinBox*>(QStringLiteral("tolerance"));
+    std::vector<double> tolerances;
+    for (int i = 0; i < 5; ++i) {
+        timer.restart();
+        tolerance->setValue(1 - i % 2);
+        waitUntilShown(facts, area);
+        tolerances.push_back(timer.nsecsElapsed() / 1e9);
+    }
     std::vector<double> scales;
     for (int i = 0; i < 5; ++i) {
         timer.restart();
@@ -114,6 +124,7 @@ int main(int argc, char* argv[])
     }
     picks.erase(picks.begin()); // the first pick may wait for the load's own trace
     handlers.erase(handlers.begin());
-    std::printf("%.4f %.4f %.4f %.4f\n", load, median(picks), median(handlers), median(scales));
+    std::printf("%.4f %.4f %.4f %.4f %.4f\n", load, median(picks), median(handlers),
+                median(tolerances), median(scales));
     return 0;
 }

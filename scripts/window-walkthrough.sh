@@ -3,9 +3,10 @@
 # chooses samples/logo.bmp in the file dialog, picks the red underline, makes out.plt and checks
 # it equals the headless converter's plot; Ctrl+2 must highlight exactly the pixels of that
 # colour; zoomed in, a click picks the pixel under the pointer; "Set Plot Size…" for 25 mm sets
-# the scale that the plot then has; takes the screenshots of the three views in docs/; ends with
-# "4 - Bye". Then, at a display scale of 2, a click in the right half of a pixel picks that
-# pixel. Needs xvfb, xdotool and imagemagick.
+# the scale that the plot then has; "All but this colour" and Export → Gerber… write what the
+# converter writes with --invert and --format gerber; takes the screenshots of the three views in
+# docs/; ends with "4 - Bye". Then, at a display scale of 2, a click in the right half of a pixel
+# picks that pixel. Needs xvfb, xdotool and imagemagick.
 #   usage: scripts/window-walkthrough.sh [BUILD_DIR]
 set -eu
 build=${1:-build}
@@ -145,6 +146,27 @@ click 836 684 # 3 - Make out.plt
     --output "$work/expected.plt" logo.bmp >/dev/null
 cmp -s "$work/out.plt" "$work/expected.plt" || fail "Set Plot Size did not give a 25 mm plot"
 
+# "All but this colour": Tab from the thickness box through Tolerance and Specks to the check
+# box, Space ticks it; out.plt then holds every pixel but the black ones.
+click 240 687 # Text2
+xdotool key Tab Tab Tab space
+sleep 0.5
+click 836 684 # 3 - Make out.plt
+"$root/$build/src/cli/kelviq-convert" --pick 10,20 --scale 6.15157480314961 --invert \
+    --output "$work/expected.plt" logo.bmp >/dev/null
+cmp -s "$work/out.plt" "$work/expected.plt" || fail "All but this colour did not invert the plot"
+
+# Export → Gerber…: the save dialog offers logo.gbr beside the picture; Return takes it.
+click 117 $((-menu / 2)) # the Export menu
+xdotool key Down Return  # its first item, "Gerber…"
+sleep 1
+xdotool key Return
+sleep 1
+[ -f "$work/logo.gbr" ] || fail "Export → Gerber… wrote no logo.gbr beside the picture"
+"$root/$build/src/cli/kelviq-convert" --pick 10,20 --scale 6.15157480314961 --invert \
+    --format gerber --output "$work/expected.gbr" logo.bmp >/dev/null
+cmp -s "$work/logo.gbr" "$work/expected.gbr" || fail "logo.gbr differs from the converter's Gerber"
+
 click 956 684 # 4 - Bye
 for _ in $(seq 50); do
     kill -0 "$pid" 2>/dev/null || break
@@ -155,4 +177,5 @@ if kill -0 "$pid" 2>/dev/null; then
     fail "4 - Bye did not end the program"
 fi
 echo "Loaded, picked, made out.plt (same as kelviq-convert); Ctrl+2 showed its $red pixels;" \
-    "zoomed picking and Set Plot Size worked; screenshots in docs/view-*.png"
+    "zoomed picking, Set Plot Size, All but this colour and Export → Gerber worked;" \
+    "screenshots in docs/view-*.png"

@@ -23,6 +23,17 @@ struct OpenFileRequest
     QString directory;
 };
 
+// What the file-save dialog is asked for: a file name to start from (a full path: its folder
+// is where the dialog opens), the filters as for opening, and the extension a name typed
+// without one gets (no dot). The dialog asks before a file is overwritten.
+struct SaveFileRequest
+{
+    QString title;
+    QStringList filters;
+    QString path;
+    QString defaultSuffix;
+};
+
 enum class PlotSide
 {
     Width,
@@ -63,6 +74,8 @@ public:
     virtual bool endRequested() const = 0;
     // Modal open dialog. Returns the chosen full path, or an empty string when cancelled.
     virtual QString chooseOpenFile(const OpenFileRequest& request) = 0;
+    // Modal save dialog. Returns the chosen full path, or an empty string when cancelled.
+    virtual QString chooseSaveFile(const SaveFileRequest& /*request*/) { return {}; }
     // Modal "Set Plot Size" dialog. Returns nothing when cancelled.
     virtual std::optional<PlotSizeAnswer> askPlotSize(const PlotSizeRequest& /*request*/)
     {

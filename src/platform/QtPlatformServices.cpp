@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QRegularExpression>
 
@@ -73,6 +74,26 @@ QString QtPlatformServices::chooseOpenFile(const OpenFileRequest& request)
     dialog.setNameFilters(filters);
     if (request.selectedFilter >= 0 && request.selectedFilter < filters.size())
         dialog.selectNameFilter(filters.at(request.selectedFilter));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtPlatformServices::chooseSaveFile(const SaveFileRequest& request)
+{
+    const QFileInfo start(request.path);
+    QFileDialog dialog(m_parent, request.title, start.absolutePath());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    // Asks before replacing a file (the dialog's own question).
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    QStringList filters;
+    for (const QString& filter : request.filters)
+        filters.append(dialogFilter(filter));
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    dialog.selectFile(start.fileName());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

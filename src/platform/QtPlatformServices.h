@@ -18,6 +18,7 @@ public:
     void end() override;
     bool endRequested() const override { return m_endRequested; }
     QString chooseOpenFile(const OpenFileRequest& request) override;
+    QString chooseSaveFile(const SaveFileRequest& request) override;
     std::optional<PlotSizeAnswer> askPlotSize(const PlotSizeRequest& request) override;
 
     // The name filter given to the file dialog for a "Description (patterns)" entry: shows the

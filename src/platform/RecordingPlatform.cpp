@@ -35,6 +35,13 @@ QString RecordingPlatform::chooseOpenFile(const OpenFileRequest& request)
     return std::exchange(m_nextOpenFile, QString());
 }
 
+QString RecordingPlatform::chooseSaveFile(const SaveFileRequest& request)
+{
+    saveRequests.append(request);
+    calls.append(QStringLiteral("save"));
+    return std::exchange(m_nextSaveFile, QString());
+}
+
 std::optional<PlotSizeAnswer> RecordingPlatform::askPlotSize(const PlotSizeRequest& request)
 {
     plotSizeRequests.append(request);

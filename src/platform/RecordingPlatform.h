@@ -26,10 +26,13 @@ public:
     void end() override;
     bool endRequested() const override { return m_endRequested; }
     QString chooseOpenFile(const OpenFileRequest& request) override;
+    QString chooseSaveFile(const SaveFileRequest& request) override;
     std::optional<PlotSizeAnswer> askPlotSize(const PlotSizeRequest& request) override;
 
     // The answer the next open dialog gives; empty means the user cancels.
     void setNextOpenFileAnswer(const QString& path) { m_nextOpenFile = path; }
+    // The answer the next save dialog gives; empty means the user cancels.
+    void setNextSaveFileAnswer(const QString& path) { m_nextSaveFile = path; }
     // The answer the next plot size dialog gives; none means the user cancels.
     void setNextPlotSizeAnswer(std::optional<PlotSizeAnswer> answer)
     {
@@ -43,8 +46,9 @@ public:
 
     QList<Message> messages;
     QList<OpenFileRequest> openRequests;
+    QList<SaveFileRequest> saveRequests;
     QList<PlotSizeRequest> plotSizeRequests;
-    // "message", "beep", "events", "end", "open", "plot size", in call order.
+    // "message", "beep", "events", "end", "open", "save", "plot size", in call order.
     QStringList calls;
     int beeps = 0;
     int eventPasses = 0;
@@ -52,6 +56,7 @@ public:
 private:
     bool m_endRequested = false;
     QString m_nextOpenFile;
+    QString m_nextSaveFile;
     std::optional<PlotSizeAnswer> m_nextPlotSize;
     std::function<void(int)> m_onProcessEvents;
 };

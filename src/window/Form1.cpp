@@ -2,6 +2,7 @@
 
 #include "Artwork.h"
 #include "ColorSwatch.h"
+#include "ExportMenu.h"
 #include "NumberBox.h"
 #include "NumberText.h"
 #include "PictureArea.h"
@@ -10,6 +11,7 @@
 #include "PlotSizeQuestion.h"
 #include "StatusLine.h"
 #include "TraceAnalysis.h"
+#include "TraceOptions.h"
 #include "ViewMenu.h"
 
 #include <QApplication>
@@ -44,6 +46,11 @@ constexpr int PictureMarginHeight = 95;
 
 // Least blank between a caption and the control to its right.
 constexpr int CaptionGap = 2;
+
+// The tracing options: between the settings frame (ending at 537) and "3 - Make out.plt"
+// (starting at 784), with a margin on either side.
+constexpr int OptionsLeft = 545;
+constexpr int OptionsWidth = 231;
 
 QLabel* addLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
 {
@@ -143,6 +150,8 @@ Form1::Form1(PlatformServices& platform, QWidget* parent)
     m_viewMenu = new ViewMenu(menuBar(), m_picture1, this);
     connect(m_viewMenu, &ViewMenu::fitInWindowRequested, this, &Form1::fitInWindow);
     connect(m_viewMenu, &ViewMenu::setPlotSizeRequested, this, &Form1::setPlotSize);
+    m_exportMenu = new ExportMenu(menuBar(), this);
+    connect(m_exportMenu, &ExportMenu::exportRequested, this, &Form1::exportPlot);
 
     // Below the client area: the window grows by its height.
     m_status = new StatusLine(this);
@@ -155,6 +164,7 @@ Form1::Form1(PlatformServices& platform, QWidget* parent)
     connect(m_text1, &QLineEdit::textChanged, this, &Form1::settingsChanged);
     connect(m_text2, &QLineEdit::textChanged, this, &Form1::settingsChanged);
     connect(m_shape1, &ColorSwatch::fillColorChanged, this, &Form1::retrace);
+    connect(m_options, &TraceOptions::changed, this, &Form1::retrace);
     settingsChanged();
 
     Form_Load();
@@ -232,6 +242,10 @@ void Form1::createControls()
     m_text2->raise();
     m_shape1->raise();
 
+    // In the free space between the frame and "3 - Make out.plt".
+    m_options = new TraceOptions(form);
+    m_options->setGeometry(OptionsLeft, 656, OptionsWidth, 57);
+
     m_command3 = addButton(form, "Command3", QStringLiteral("4 - Bye"), QRect(904, 656, 105, 57));
 
     for (int i = 0; i < 2; ++i) {
@@ -249,7 +263,12 @@ void Form1::createControls()
     setTabOrder(m_command1, m_command2);
     setTabOrder(m_command2, m_text1);
     setTabOrder(m_text1, m_text2);
-    setTabOrder(m_text2, m_command3);
+    QWidget* previous = m_text2;
+    for (QWidget* option : m_options->tabOrder()) {
+        setTabOrder(previous, option);
+        previous = option;
+    }
+    setTabOrder(previous, m_command3);
 
     // Enter on a focused button presses it, as Space does.
     for (QPushButton* button : {m_command1, m_command2, m_command3})
@@ -298,6 +317,14 @@ void Form1::useFittingFonts()
         false));
     for (QWidget* child : m_frame1->findChildren<QWidget*>())
         child->setFont(captions);
+
+    // The tracing options read like the settings beside them, smaller only if they must.
+    QFont options = captions;
+    for (int pixels = QFontInfo(captions).pixelSize(); pixels >= 7; --pixels) {
+        options.setPixelSize(pixels);
+        if (m_options->arrange(options))
+            break;
+    }
 }
 
 int Form1::ScaleWidth() const
@@ -350,6 +377,7 @@ void Form1::Form_Resize()
     m_image1[0]->move(m_image1[0]->x(), bottom - BusyAboveBottom);
     m_image1[1]->move(m_image1[1]->x(), bottom - BusyAboveBottom);
     m_frame1->move(m_frame1->x(), bottom - ControlsAboveBottom);
+    m_options->move(m_options->x(), bottom - ControlsAboveBottom);
     if (m_bigPicture) {
         m_picture1->resize(ScaleWidth() - PictureMarginWidth, ScaleHeight() - PictureMarginHeight);
     }
@@ -418,6 +446,7 @@ void Form1::openPicture(const QString& path)
     // out.plt is written beside the picture.
     QDir::setCurrent(QFileInfo(path).absolutePath());
     m_viewMenu->setPlotSizeEnabled(true);
+    m_exportMenu->setEnabled(true);
     m_status->showNote(QString());
     retrace();
 }
@@ -459,12 +488,29 @@ void Form1::setPlotSize()
         m_text1->setNumberText(*scale);
 }
 
+void Form1::exportPlot(PlotFormat format)
+{
+    if (m_fileName.isEmpty())
+        return; // the menu is disabled without a picture
+    const QString path = m_platform.chooseSaveFile(ExportMenu::saveRequest(format, m_fileName));
+    if (path.isEmpty())
+        return; // cancelled: nothing written
+    // What "3 - Make out.plt" writes, in this format and to this file.
+    ConversionRun run(*this, m_platform);
+    run.setFormat(format);
+    run.setOutputPath(path);
+    run.setDesignName(QFileInfo(path).completeBaseName());
+    m_lastRun = run.Command1_Click();
+    m_status->showRun(m_lastRun);
+}
+
 void Form1::retrace()
 {
     const Raster& raster = m_picture1->picture();
     if (raster.isNull())
         return;
     // The same settings a run takes, so what is shown is what will be written.
+    m_picture1->releaseTraced();
     m_analysis->start(raster, traceSettings());
     showStatus();
 }
@@ -543,6 +589,11 @@ ColorValue Form1::targetColor() const
     return m_shape1->FillColor();
 }
 
+TraceSettings Form1::traceSettings() const
+{
+    return m_options->settings(targetColor());
+}
+
 QString Form1::scaleText() const
 {
     return m_text1->text();
@@ -556,6 +607,8 @@ QString Form1::thicknessText() const
 void Form1::setMakeButtonVisible(bool visible)
 {
     m_command1->setVisible(visible);
+    // One plot at a time: no export while one is being written.
+    m_exportMenu->setEnabled(visible && !m_fileName.isEmpty());
 }
 
 void Form1::setBusyPictureVisible(int index, bool visible)

@@ -14,15 +14,18 @@ class QPushButton;
 namespace kelviq {
 
 class ColorSwatch;
+class ExportMenu;
 class NumberBox;
 class PictureArea;
 class PlatformServices;
 class StatusLine;
 class TraceAnalysis;
+class TraceOptions;
 class ViewMenu;
 
-// The program's window: the picture area, the four numbered steps along the bottom edge, the
-// About and View menus and the status line below. Every handler runs on the user-interface
+// The program's window: the picture area, the four numbered steps along the bottom edge with
+// the tracing options beside the settings, the About, View and Export menus and the status line
+// below. Every handler runs on the user-interface
 // thread; a conversion run lets events in once per row, so the other handlers may run in the
 // middle of one. What the views and the status line show is traced in the background.
 class Form1 : public QMainWindow, private ConversionFrontEnd
@@ -73,6 +76,7 @@ private:
     QString fileName() const override { return m_fileName; }
     Raster picture() const override;
     ColorValue targetColor() const override;
+    TraceSettings traceSettings() const override;
     QString scaleText() const override;
     QString thicknessText() const override;
     void setMakeButtonVisible(bool visible) override;
@@ -88,6 +92,8 @@ private:
     void fitPictureArea(QSize shown);
     void fitInWindow();
     void setPlotSize();
+    // Writes the plot's segments in another format, to a file the user names.
+    void exportPlot(PlotFormat format);
     // The picture or the picked colour changed: trace again. The scale or the thickness
     // changed: only the plot's look and the status.
     void retrace();
@@ -111,8 +117,10 @@ private:
     NumberBox* m_text2 = nullptr;
     ColorSwatch* m_shape1 = nullptr;
     QLabel* m_image1[2] = {nullptr, nullptr};
+    TraceOptions* m_options = nullptr;
 
     ViewMenu* m_viewMenu = nullptr;
+    ExportMenu* m_exportMenu = nullptr;
     StatusLine* m_status = nullptr;
     TraceAnalysis* m_analysis = nullptr;
 };

@@ -30,6 +30,9 @@ public:
     ViewMode viewMode() const { return m_state.mode; }
     // The traced pixels (1-bit, black where traced) and the colour that marks them.
     void setTraced(const Raster& mask, QRgb highlight);
+    // Lets go of the traced pixels while new ones are worked out, so that the two are never
+    // held at once; what is drawn stays until something makes it be drawn again.
+    void releaseTraced() { m_mask = Raster(); }
     // The plot's look; a scale that is not a positive number shows an empty plot.
     void setPlotLook(double pixelMils, double thicknessMils);
 

@@ -62,6 +62,9 @@ void TraceAnalysis::start(const Raster& picture, const TraceSettings& settings)
     stopWorker();
     ++m_generation;
     m_ready = false;
+    // The view keeps what it shows until the new mask replaces it; nothing else needs the old
+    // one, and a new picture's trace should not wait beside the old picture's mask.
+    m_mask = Raster();
     m_cancelled = std::make_shared<std::atomic<bool>>(false);
     m_worker =
         std::thread(&TraceAnalysis::trace, this, picture, settings, m_generation, m_cancelled);

@@ -1,11 +1,11 @@
 #include "ViewRenderer.h"
 
-#include "PlotGeometry.h"
 #include "RunFinder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <map>
+#include <cstdint>
 #include <vector>
 
 namespace kelviq {
@@ -35,6 +35,65 @@ std::vector<int> pictureIndices(int devicePixels, int offset, int windowPosition
         indices[static_cast<std::size_t>(i)] = index < limit ? index : -1;
     }
     return indices;
+}
+
+bool bitAt(const uchar* line, int x)
+{
+    return ((line[x >> 3] >> (7 - (x & 7))) & 1) != 0;
+}
+
+// The first column from `from` on, before `to`, whose bit in a 1-bit row (first pixel in the
+// top bit) is `set`; `to` when there is none. Reads eight bytes at a time where it can.
+int nextBit(const uchar* line, int from, int to, bool set)
+{
+    const uchar flip = set ? 0x00 : 0xff; // makes the bits looked for ones
+    int x = from;
+    for (; x < to && (x & 7) != 0; ++x) {
+        if (bitAt(line, x) == set)
+            return x;
+    }
+    for (; x + 64 <= to; x += 64) {
+        std::uint64_t word = 0; // the first pixel in the top bit
+        for (int i = 0; i < 8; ++i)
+            word = (word << 8) | static_cast<uchar>(line[(x >> 3) + i] ^ flip);
+        if (word != 0)
+            return x + std::countl_zero(word);
+    }
+    for (; x + 8 <= to; x += 8) {
+        const auto byte = static_cast<uchar>(line[x >> 3] ^ flip);
+        if (byte != 0)
+            return x + std::countl_zero(byte);
+    }
+    for (; x < to; ++x) {
+        if (bitAt(line, x) == set)
+            return x;
+    }
+    return to;
+}
+
+// Runs of set bits among columns from .. to-1 of a 1-bit row, cut at from and to.
+void bitRuns(const uchar* line, int from, int to, std::vector<Run>& runs)
+{
+    runs.clear();
+    int x = from;
+    while ((x = nextBit(line, x, to, true)) < to) {
+        const int end = nextBit(line, x, to, false);
+        runs.push_back({x, end});
+        x = end;
+    }
+}
+
+// First picture column (or row) of each device column (row) of the visible part, and one past
+// the last, clamped to the picture.
+std::vector<int> blockStarts(int devicePixels, int offset, const ViewState& state, int limit)
+{
+    std::vector<int> starts(static_cast<std::size_t>(devicePixels) + 1);
+    for (int i = 0; i <= devicePixels; ++i) {
+        const double shown = i / state.devicePixelRatio + offset;
+        starts[static_cast<std::size_t>(i)] =
+            std::clamp(ViewRenderer::picturePosition(shown, state.zoom), 0, limit);
+    }
+    return starts;
 }
 
 } // namespace
@@ -107,71 +166,156 @@ void ViewRenderer::renderPixels(const Raster& picture, const Raster& mask, const
 
 // Every segment is a line of the set thickness with round ends, drawn where its row lies in
 // the picture: a pixel row's line runs through the middle of the row, from its first pixel's
-// left edge, as long as the segment. A device pixel is ink when its centre lies within half
-// the thickness of a segment.
+// left edge, as long as the segment. Only the traced pixels within reach of the visible part
+// are read, so the cost follows the window's size and the zoom, not the picture's size.
 void ViewRenderer::renderPlot(const Raster& picture, const Raster& mask, const ViewState& state,
                               QImage& image)
 {
     image.fill(PlotPaper);
     if (!(state.pixelMils > 0.0) || !(state.thicknessMils >= 0.0) ||
-        mask.width() != picture.width() || mask.height() != picture.height() || mask.isNull() ||
+        mask.width() != picture.width() || mask.height() != picture.height() ||
+        mask.layout() != Raster::Layout::Bits || mask.paletteColor(1) != Traced ||
         !std::isfinite(state.pixelMils * state.thicknessMils))
         return;
     const double devicePerPixel = state.zoom * state.devicePixelRatio;
     // Half the thickness in picture pixels; at least half a device pixel, so thin lines show.
     const double half =
         std::max(state.thicknessMils / (2.0 * state.pixelMils), 0.5 / devicePerPixel);
-    const double plotUnitsPerPixel = state.pixelMils * 100.0;
-    const PlotGeometry geometry(picture.width(), picture.height(), state.pixelMils);
-    const RunFinder finder(mask, Traced);
-    std::vector<Run> runs;
-    // Segments of the rows near the current device row, in picture pixels.
-    struct Span
-    {
-        double begin;
-        double end;
-    };
-    std::map<int, std::vector<Span>> rowSpans;
-    const auto spansOf = [&](int y) -> const std::vector<Span>& {
-        auto found = rowSpans.find(y);
-        if (found != rowSpans.end())
-            return found->second;
-        finder.findRuns(y, runs);
-        std::vector<Span> spans;
-        spans.reserve(runs.size());
-        for (const Run& run : runs) {
-            const Segment segment = geometry.segment(y, run);
-            spans.push_back({segment.x1 / plotUnitsPerPixel, segment.x2 / plotUnitsPerPixel});
-        }
-        return rowSpans.emplace(y, std::move(spans)).first->second;
-    };
+    if (devicePerPixel >= 1.0)
+        renderEnlargedPlot(mask, state, half, image);
+    else
+        renderReducedPlot(mask, state, half * devicePerPixel, image);
+}
 
-    const double leftEdge = state.offset.x() / state.zoom;
-    const double rightEdge = leftEdge + image.width() / devicePerPixel;
+// A device pixel is ink when its centre lies within half the thickness of a segment.
+void ViewRenderer::renderEnlargedPlot(const Raster& mask, const ViewState& state, double half,
+                                      QImage& image)
+{
+    const double ratio = state.devicePixelRatio;
+    const int columns = mask.width();
+    // Picture position of a device column's centre, and the device column a position is in.
+    const auto centreOf = [&](int i) {
+        return ((i + 0.5) / ratio + state.offset.x()) / state.zoom;
+    };
+    const auto deviceColumn = [&](double x) {
+        return (x * state.zoom - state.offset.x()) * ratio - 0.5;
+    };
+    const double leftEdge = centreOf(0);
+    const double rightEdge = centreOf(image.width() - 1);
+    // The runs of the rows within reach of the current device row, cut to the columns within
+    // reach of the visible part (a cut end lies out of sight); each row is read once.
+    const int from = std::max(0, static_cast<int>(std::floor(leftEdge - half)) - 1);
+    const int to = std::min(columns, static_cast<int>(std::ceil(rightEdge + half)) + 1);
+    const auto rowsInReach = static_cast<std::size_t>(std::ceil(2.0 * half)) + 2;
+    std::vector<std::vector<Run>> runsOf(rowsInReach);
+    std::vector<int> rowOf(rowsInReach, -1);
     for (int j = 0; j < image.height(); ++j) {
-        const double at = ((j + 0.5) / state.devicePixelRatio + state.offset.y()) / state.zoom;
+        const double at = ((j + 0.5) / ratio + state.offset.y()) / state.zoom;
         const int first = std::max(0, static_cast<int>(std::ceil(at - half - 0.5)));
-        const int last =
-            std::min(picture.height() - 1, static_cast<int>(std::floor(at + half - 0.5)));
-        rowSpans.erase(rowSpans.begin(), rowSpans.lower_bound(first));
+        const int last = std::min(mask.height() - 1, static_cast<int>(std::floor(at + half - 0.5)));
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(j));
         for (int y = first; y <= last; ++y) {
+            const std::size_t slot = static_cast<std::size_t>(y) % rowsInReach;
+            if (rowOf[slot] != y) {
+                bitRuns(mask.row(y), from, to, runsOf[slot]);
+                rowOf[slot] = y;
+            }
             const double dy = at - (y + 0.5);
             const double reach = std::sqrt(std::max(0.0, half * half - dy * dy));
-            const std::vector<Span>& spans = spansOf(y);
-            // Spans are in order and apart: skip those that end left of the visible part.
-            auto span = std::lower_bound(spans.begin(), spans.end(), leftEdge - reach,
-                                         [](const Span& s, double x) { return s.end < x; });
-            for (; span != spans.end() && span->begin - reach <= rightEdge; ++span) {
-                const double from = ((span->begin - reach) * state.zoom - state.offset.x()) *
-                                        state.devicePixelRatio -
-                                    0.5;
-                const double to =
-                    ((span->end + reach) * state.zoom - state.offset.x()) * state.devicePixelRatio -
-                    0.5;
-                const int begin = std::max(0, static_cast<int>(std::ceil(from)));
-                const int end = std::min(image.width() - 1, static_cast<int>(std::floor(to)));
-                for (int i = begin; i <= end; ++i)
+            // Runs closer than the line's reach make one band.
+            const auto fillBand = [&](double begin, double end) {
+                const int from =
+                    std::max(0, static_cast<int>(std::ceil(deviceColumn(begin - reach))));
+                const int stop = std::min(image.width() - 1,
+                                          static_cast<int>(std::floor(deviceColumn(end + reach))));
+                if (from <= stop)
+                    std::fill(out + from, out + stop + 1, PlotInk);
+            };
+            const std::vector<Run>& runs = runsOf[slot];
+            for (std::size_t r = 0; r < runs.size();) {
+                const int begin = runs[r].begin;
+                int end = runs[r].end;
+                while (++r < runs.size() && runs[r].begin - end <= 2.0 * reach)
+                    end = runs[r].end;
+                // A run reaching the right edge ends on the last column.
+                fillBand(begin, end >= columns ? columns - 1 : end);
+            }
+        }
+    }
+}
+
+// Every device pixel stands for a block of picture pixels. A block holding a traced pixel is
+// ink, and so is every device pixel within half the thickness of one; where in its block a
+// pixel lies and the exact shape of the round ends are finer than a device pixel.
+void ViewRenderer::renderReducedPlot(const Raster& mask, const ViewState& state, double half,
+                                     QImage& image)
+{
+    const int width = image.width();
+    const int height = image.height();
+    const double ratio = state.devicePixelRatio;
+    const std::vector<int> columns = blockStarts(width, state.offset.x(), state, mask.width());
+    const std::vector<int> rows = blockStarts(height, state.offset.y(), state, mask.height());
+    // Device columns standing for picture columns: the others lie beyond the picture.
+    int inPicture = 0;
+    for (std::size_t i = 0; i + 1 < columns.size(); ++i)
+        inPicture += columns[i] < columns[i + 1];
+    // The block column x lies in: where its centre is shown, give or take one.
+    const auto blockOf = [&](int x) {
+        auto i = static_cast<std::size_t>(std::clamp(
+            static_cast<int>(((x + 0.5) * state.zoom - state.offset.x()) * ratio), 0, width - 1));
+        while (i > 0 && columns[i] > x)
+            --i;
+        while (columns[i + 1] <= x)
+            ++i;
+        return i;
+    };
+    std::vector<uchar> traced(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    const auto blockRow = [&](int j) {
+        return traced.data() + static_cast<std::size_t>(j) * static_cast<std::size_t>(width);
+    };
+    // How many blocks of each device row hold a traced pixel.
+    std::vector<int> found(static_cast<std::size_t>(height));
+    for (int j = 0; j < height; ++j) {
+        uchar* blocks = blockRow(j);
+        int& count = found[static_cast<std::size_t>(j)];
+        for (int y = rows[static_cast<std::size_t>(j)];
+             y < rows[static_cast<std::size_t>(j) + 1] && count < inPicture; ++y) {
+            const uchar* line = mask.row(y);
+            const int end = columns.back();
+            int x = columns.front();
+            while ((x = nextBit(line, x, end, true)) < end) {
+                // The blocks of a run are traced; the search goes on after its last block.
+                const int runEnd = nextBit(line, x, end, false);
+                const std::size_t firstBlock = blockOf(x);
+                const std::size_t lastBlock = blockOf(runEnd - 1);
+                for (std::size_t i = firstBlock; i <= lastBlock; ++i) {
+                    count += blocks[i] == 0;
+                    blocks[i] = 1;
+                }
+                x = columns[lastBlock + 1];
+            }
+        }
+    }
+
+    // Device pixels within half the thickness of a traced block, row by row of the disc.
+    const int radius = static_cast<int>(std::floor(half));
+    for (int j = 0; j < height; ++j) {
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(j));
+        for (int dj = -radius; dj <= radius; ++dj) {
+            if (j + dj < 0 || j + dj >= height || found[static_cast<std::size_t>(j + dj)] == 0)
+                continue;
+            const uchar* blocks = blockRow(j + dj);
+            const int reach = static_cast<int>(std::floor(std::sqrt(half * half - dj * dj)));
+            // Traced blocks within reach of column i, counted in a sliding window.
+            int count = 0;
+            for (int i = 0; i < reach && i < width; ++i)
+                count += blocks[i];
+            for (int i = 0; i < width; ++i) {
+                if (i + reach < width)
+                    count += blocks[i + reach];
+                if (i - reach - 1 >= 0)
+                    count -= blocks[i - reach - 1];
+                if (count > 0)
                     out[i] = PlotInk;
             }
         }

@@ -43,7 +43,7 @@ struct ViewState
 class ViewRenderer
 {
 public:
-    // mask: the traced pixels as a 1-bit raster, black where traced (may be null).
+    // mask: the traced pixels as a 1-bit raster, black (bit set) where traced (may be null).
     static QImage render(const Raster& picture, const Raster& mask, const ViewState& state);
 
     // A colour halfway toward white.
@@ -59,6 +59,11 @@ private:
                              QImage& image);
     static void renderPlot(const Raster& picture, const Raster& mask, const ViewState& state,
                            QImage& image);
+    // half: half the line thickness, in picture pixels (enlarged) or device pixels (reduced).
+    static void renderEnlargedPlot(const Raster& mask, const ViewState& state, double half,
+                                   QImage& image);
+    static void renderReducedPlot(const Raster& mask, const ViewState& state, double half,
+                                  QImage& image);
 };
 
 } // namespace kelviq

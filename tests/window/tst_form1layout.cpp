@@ -41,7 +41,6 @@ private slots:
     void cleanup();
 
     void captionsReadWhole();
-    void startsWithItsDefaults();
     void tabOrder();
     void layoutFollowsTheBottomEdge_data();
     void layoutFollowsTheBottomEdge();
@@ -58,16 +57,22 @@ void TestForm1Layout::cleanup()
     stop();
 }
 
-// Every caption reads whole in the room up to the next control on its right; buttons and the
+// Every caption of the settings and the tracing options reads whole in the room up to the next
+// control on its right; buttons and the
 // frame's title keep the system's font where it fits, the settings' captions shrink no further
 // than reading allows.
 void TestForm1Layout::captionsReadWhole()
 {
     const int systemPixels = QFontInfo(QApplication::font()).pixelSize();
-    for (QLabel* label : m_form->findChild<QGroupBox*>("Frame1")->findChildren<QLabel*>()) {
+    const QList<QLabel*> captions =
+        m_form->findChild<QGroupBox*>("Frame1")->findChildren<QLabel*>() +
+        control(*m_form, "TraceOptions")->findChildren<QLabel*>();
+    QCOMPARE(captions.size(), 7);
+    for (QLabel* label : captions) {
         const QFontMetrics metrics = label->fontMetrics();
         int room = label->width();
-        for (QWidget* other : label->parentWidget()->findChildren<QWidget*>()) {
+        for (QWidget* other :
+             label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (other != label && !qobject_cast<QLabel*>(other) && other->x() > label->x() &&
                 other->geometry().top() <= label->geometry().bottom() &&
                 other->geometry().bottom() >= label->geometry().top())
@@ -91,30 +96,17 @@ void TestForm1Layout::captionsReadWhole()
     QCOMPARE(QFontInfo(m_form->menuBar()->font()).pixelSize(), systemPixels);
 }
 
-void TestForm1Layout::startsWithItsDefaults()
-{
-    QCOMPARE(m_form->windowTitle(), QString("KELVIQ converter"));
-    QVERIFY(m_form->BigPicture());
-    QVERIFY(m_form->FileName().isEmpty());
-    QVERIFY(m_form->windowIcon().availableSizes().contains(QSize(32, 32)));
-
-    auto* shape = m_form->findChild<ColorSwatch*>("Shape1");
-    QVERIFY(shape);
-    QCOMPARE(shape->FillColor(), 0);
-    QVERIFY(control(*m_form, "Command1")->isVisible());
-}
-
+// Tab goes through the controls in this order and back to the start.
 void TestForm1Layout::tabOrder()
 {
-    const QStringList expected = {"Picture1", "Command1", "Command2", "Text1", "Text2", "Command3"};
-    QWidget* first = control(*m_form, "Picture1");
-    QStringList order;
-    QWidget* widget = first;
-    do {
-        if (widget->isVisible() && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus))
-            order.append(widget->objectName());
-        widget = widget->nextInFocusChain();
-    } while (widget != first && order.size() < 20);
+    const QStringList expected = {"Picture1",  "Command1", "Command2", "Text1",    "Text2",
+                                  "tolerance", "specks",   "invert",   "Command3", "Picture1"};
+    control(*m_form, "Picture1")->setFocus();
+    QStringList order = {QApplication::focusWidget()->objectName()};
+    while (order.size() < expected.size()) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.append(QApplication::focusWidget()->objectName());
+    }
     QCOMPARE(order, expected);
 }
 
@@ -146,29 +138,43 @@ void TestForm1Layout::layoutFollowsTheBottomEdge()
     QCOMPARE(control(*m_form, "Image1_1")->geometry(), QRect(808, h - 80, 65, 71));
     // No picture loaded: the picture area fills the window.
     QCOMPARE(control(*m_form, "Picture1")->geometry(), QRect(8, 8, inner.width() - 24, h - 95));
-    QCOMPARE(control(*m_form, "Text2")->geometry(), QRect(80, 22, 25, 19));
+    // The tracing options ride along in the free space between the frame and
+    // "3 - Make out.plt", apart from each other.
+    const QRect space(537, h - 69, 784 - 537, 57);
+    QList<QRect> taken;
+    for (QWidget* option :
+         control(*m_form, "TraceOptions")->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect at(option->mapTo(m_form->centralWidget(), QPoint(0, 0)), option->size());
+        QVERIFY2(space.contains(at), qPrintable(option->objectName()));
+        for (const QRect& other : taken)
+            QVERIFY(!other.intersects(at));
+        taken.append(at);
+    }
+    QCOMPARE(taken.size(), 5);
     // The status line lies below the client area, not on it.
     QCOMPARE(m_form->statusBar()->geometry().top(),
              m_form->centralWidget()->geometry().bottom() + 1);
 }
 
-// "About" stays first and opens its box at once; "View" follows it.
+// "About" stays first and opens its box at once; "View" and "Export" follow it.
 void TestForm1Layout::menus()
 {
     const QList<QAction*> menu = m_form->menuBar()->actions();
-    QCOMPARE(menu.size(), 2);
+    QCOMPARE(menu.size(), 3);
     QCOMPARE(menu[0]->text(), QString("About"));
     QCOMPARE(menu[0]->objectName(), QString("about"));
     QVERIFY(!menu[0]->menu());
-    QCOMPARE(menu[1]->text(), QString("View"));
-    QStringList items;
-    for (QAction* action : menu[1]->menu()->actions()) {
+    QCOMPARE(menu[1]->text() + menu[2]->text(), QString("ViewExport"));
+    QStringList items; // "Off" without a picture
+    for (QAction* action : menu[1]->menu()->actions() + menu[2]->menu()->actions()) {
         if (!action->isSeparator())
-            items.append(action->text() + ' ' + action->shortcut().toString());
+            items.append(action->text() + ' ' + action->shortcut().toString() +
+                         (action->isEnabled() ? "" : "Off"));
     }
     QCOMPARE(items, QStringList({"Picture Ctrl+1", "Traced Pixels Ctrl+2", "Plot Ctrl+3",
                                  "Zoom In Ctrl++", "Zoom Out Ctrl+-", "Actual Size Ctrl+0",
-                                 "Fit in Window ", "Set Plot Size… "}));
+                                 "Fit in Window ", "Set Plot Size… Off", "Gerber… Off",
+                                 "KiCad Footprint… Off", "SVG… Off"}));
 
     menu[0]->trigger();
     QCOMPARE(m_platform->messages.size(), 1);

@@ -5,12 +5,15 @@
 #include "ViewRenderer.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,14 +37,15 @@ ColorValue numberedColor(int x, int y)
     return colorValueFromRgb(qRgb(x, y, 0x80));
 }
 
-// Random blotches of three colours, so rows have runs of every length and runs that reach
-// the right edge.
-QImage blotches(QImage::Format format, quint32 seed)
+// Random blotches of black, white, red and colours near them, so rows have runs of every
+// length, runs that reach the right edge, specks, and pixels a tolerance takes in or leaves out.
+QImage blotches(QImage::Format format, quint32 seed, QSize size = QSize(37, 23))
 {
     QRandomGenerator random(seed);
-    const QRgb colors[] = {qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(200, 30, 30)};
-    QImage image(37, 23, QImage::Format_RGB32);
-    const int count = format == QImage::Format_Mono ? 2 : 3;
+    const QRgb colors[] = {qRgb(0, 0, 0),    qRgb(255, 255, 255), qRgb(200, 30, 30),
+                           qRgb(25, 30, 20), qRgb(215, 45, 10),   qRgb(235, 240, 228)};
+    QImage image(size, QImage::Format_RGB32);
+    const int count = format == QImage::Format_Mono ? 2 : 6;
     for (int y = 0; y < image.height(); ++y) {
         int color = random.bounded(count);
         for (int x = 0; x < image.width(); ++x) {
@@ -53,6 +57,33 @@ QImage blotches(QImage::Format format, quint32 seed)
     if (format == QImage::Format_RGB32)
         return image;
     return image.convertToFormat(format, Qt::ThresholdDither | Qt::AvoidDither);
+}
+
+// The runs of exactly this colour in each row.
+QList<QList<QPair<int, int>>> runsOf(const QImage& image, QRgb color)
+{
+    QList<QList<QPair<int, int>>> rows(image.height());
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width();) {
+            int end = x;
+            while (end < image.width() && image.pixel(end, y) == color)
+                ++end;
+            if (end > x)
+                rows[y].append({x, end});
+            x = std::max(end, x + 1);
+        }
+    }
+    return rows;
+}
+
+bool convert(const QStringList& arguments)
+{
+    QProcess converter;
+    converter.start(QStringLiteral(KELVIQ_CONVERT_EXE), arguments);
+    if (converter.waitForFinished(30000) && converter.exitCode() == 0)
+        return true;
+    qWarning("kelviq-convert: %s", converter.readAllStandardError().constData());
+    return false;
 }
 
 } // namespace
@@ -68,16 +99,16 @@ private slots:
     void picksThePixelUnderThePointer_data();
     void picksThePixelUnderThePointer();
     void zoomKeysAndWheel();
-    void tracedViewAndCountAgreeWithThePlot_data();
-    void tracedViewAndCountAgreeWithThePlot();
+    void writesWhatTheConverterWrites_data();
+    void writesWhatTheConverterWrites();
+    void plotViewDrawsTheLines_data();
     void plotViewDrawsTheLines();
     void statusTexts_data();
     void statusTexts();
     void setPlotSize_data();
     void setPlotSize();
     void droppedAndGivenPicturesLoadLikeChosenOnes();
-    void boxesShowTheNumbersStart();
-    void enterPressesTheFocusedButton();
+    void keyboard();
 
 private:
     // Waits until the background trace has counted the segments; returns the count.
@@ -174,37 +205,57 @@ void TestForm1Views::zoomKeysAndWheel()
     QCOMPARE(swatch(), numberedColor(2, 1));
 }
 
-void TestForm1Views::tracedViewAndCountAgreeWithThePlot_data()
+void TestForm1Views::writesWhatTheConverterWrites_data()
 {
     QTest::addColumn<int>("format");
-    QTest::newRow("32-bit") << int(QImage::Format_RGB32);
-    QTest::newRow("palette") << int(QImage::Format_Indexed8);
-    QTest::newRow("1-bit") << int(QImage::Format_Mono);
+    QTest::addColumn<int>("tolerance");
+    QTest::addColumn<int>("specks");
+    QTest::addColumn<bool>("invert");
+    QTest::addColumn<QString>("plot"); // ipf: "3 - Make out.plt"; else the Export item
+
+    const int rgb = QImage::Format_RGB32;
+    const int palette = QImage::Format_Indexed8;
+    QTest::newRow("32-bit, defaults") << rgb << 0 << 0 << false << "ipf";
+    QTest::newRow("palette, tolerance, specks") << palette << 40 << 9 << false << "ipf";
+    QTest::newRow("1-bit, all but this colour")
+        << int(QImage::Format_Mono) << 0 << 0 << true << "ipf";
+    QTest::newRow("Gerber, all three") << rgb << 30 << 9 << true << "gerber";
+    QTest::newRow("KiCad footprint") << palette << 20 << 0 << false << "kicad";
+    QTest::newRow("SVG") << rgb << 0 << 2 << false << "svg";
 }
 
-// The highlighted pixels, read off the screen, give exactly the plot's records.
-void TestForm1Views::tracedViewAndCountAgreeWithThePlot()
+// The highlighted pixels, read off the screen, and the count give exactly the converter's plot
+// for the same settings; "3 - Make out.plt" and each Export item write what the converter writes
+// in that format.
+void TestForm1Views::writesWhatTheConverterWrites()
 {
     QFETCH(int, format);
+    QFETCH(int, tolerance);
+    QFETCH(int, specks);
+    QFETCH(bool, invert);
+    QFETCH(QString, plot);
 
     const QImage image = blotches(QImage::Format(format), 7 + format);
     QTemporaryDir elsewhere;
     QDir::setCurrent(elsewhere.path());
-    choose(savePicture("blotches.bmp", image));
+    const QString path = savePicture("blotches.bmp", image);
+    choose(path);
     type("Text2", "7.5");
-    const Raster::Layout layouts[] = {Raster::Layout::Rgb, Raster::Layout::Indexed,
-                                      Raster::Layout::Bits};
-    QCOMPARE(picture1()->picture().layout(), layouts[format == QImage::Format_RGB32      ? 0
-                                                     : format == QImage::Format_Indexed8 ? 1
-                                                                                         : 2]);
     QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {}, QPoint(3, 2));
+    for (const char* name : {"tolerance", "specks"}) {
+        auto* box = m_form->findChild<QSpinBox*>(name);
+        box->selectAll();
+        QTest::keyClicks(box, QString::number(name[0] == 't' ? tolerance : specks));
+    }
+    if (invert)
+        QTest::mouseClick(m_form->findChild<QCheckBox*>("invert"), Qt::LeftButton);
     const qint64 counted = countedSegments();
     trigger("viewTraced");
-    m_form->findChild<QPushButton*>("Command3")->setFocus(); // no focus frame over the picture
+    button("Command3")->setFocus(); // no focus frame over the picture
     const QImage shown = picture1()->viewport()->grab().toImage();
     const QRgb highlight = ViewRenderer::highlightFor(swatch());
 
-    QByteArray expected = PlotHeader;
+    QByteArray fromScreen = PlotHeader;
     qint64 runs = 0;
     const int last = image.width() - 1;
     for (int y = 0; y < image.height(); ++y) {
@@ -218,52 +269,115 @@ void TestForm1Views::tracedViewAndCountAgreeWithThePlot()
             while (end < image.width() && shown.pixel(end, y) == highlight)
                 ++end;
             const QByteArray rowY = QByteArray::number((image.height() - 1 - y) * 200);
-            expected += "259\r\n750 2\r\n" + QByteArray::number(x * 200) + ' ' + rowY + ' ' +
-                        QByteArray::number(std::min(end, last) * 200) + ' ' + rowY + "\r\n";
+            fromScreen += "259\r\n750 2\r\n" + QByteArray::number(x * 200) + ' ' + rowY + ' ' +
+                          QByteArray::number(std::min(end, last) * 200) + ' ' + rowY + "\r\n";
             ++runs;
             x = end;
         }
     }
     QVERIFY(runs > 10);
     QCOMPARE(counted, runs);
-    // The plot lands beside the picture, and the status line says so.
-    QTest::mouseClick(m_form->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    QCOMPARE(m_form->lastRun().segments, runs);
-    QCOMPARE(readFile(m_dir->filePath("out.plt")), expected);
+
+    // The converter with the same settings, and without each of them: every one counts.
+    QList<QStringList> settings;
+    if (tolerance > 0)
+        settings.append({"--tolerance", QString::number(tolerance)});
+    if (specks > 0)
+        settings.append({"--despeckle", QString::number(specks)});
+    if (invert)
+        settings.append({"--invert"});
+    const auto options = [&](qsizetype without) {
+        QStringList arguments = {"--pick", "3,2", "--thickness", "7.5"};
+        for (qsizetype i = 0; i < settings.size(); ++i)
+            arguments += i == without ? QStringList() : settings[i];
+        return arguments;
+    };
+    const QString converted = elsewhere.filePath("plot.plt");
+    for (qsizetype without = settings.size(); without >= 0; --without) {
+        QVERIFY(convert(options(without) + QStringList{"--output", converted, path}));
+        QVERIFY2((readFile(converted) == fromScreen) == (without == settings.size()),
+                 qPrintable(options(without).join(" ")));
+    }
+
+    QString written = m_dir->filePath("out.plt");
+    if (plot == "ipf") {
+        QTest::mouseClick(button("Command1"), Qt::LeftButton);
+    } else {
+        const QString item = "export" + plot.left(1).toUpper() + plot.mid(1);
+        trigger(item); // cancelled: nothing is written
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList({"blotches.bmp"}));
+        // Beside the picture, named after it.
+        written =
+            m_dir->filePath("blotches." + m_platform->saveRequests.constFirst().defaultSuffix);
+        QCOMPARE(m_platform->saveRequests.constFirst().path, written);
+        m_platform->setNextSaveFileAnswer(written);
+        trigger(item);
+    }
+    const QString expected = elsewhere.filePath(QFileInfo(written).fileName());
+    QVERIFY(convert(options(-1) + QStringList{"--format", plot, "--output", expected, path}));
+    QCOMPARE(readFile(written), readFile(expected));
     QCOMPARE(m_platform->beeps, 1);
-    QCOMPARE(status("StatusRun"), QString("%1 segments written to %2 (%3)")
-                                      .arg(runs)
-                                      .arg(QDir(m_dir->path()).absoluteFilePath("out.plt"))
-                                      .arg(QLocale::c().formattedDataSize(
-                                          expected.size(), 1, QLocale::DataSizeSIFormat)));
+    QCOMPARE(status("StatusRun"),
+             QString("%1 segments written to %2 (%3)")
+                 .arg(runs)
+                 .arg(written)
+                 .arg(QLocale::c().formattedDataSize(QFileInfo(written).size(), 1,
+                                                     QLocale::DataSizeSIFormat)));
 }
 
-// Lines as thick as a pixel is high cover their pixels' rows and nothing else; thicker ones
-// reach beyond them.
+void TestForm1Views::plotViewDrawsTheLines_data()
+{
+    QTest::addColumn<int>("zoomIns");
+    QTest::addColumn<double>("thickness");
+
+    QTest::newRow("enlarged, rows merge") << 2 << 6.3;
+    QTest::newRow("enlarged, gaps between rows") << 2 << 1.3;
+    QTest::newRow("actual size, thick") << 0 << 17.1;
+    QTest::newRow("reduced") << -2 << 2.0;
+}
+
+// Enlarged, a device pixel is ink where its centre lies within half the thickness of a
+// segment: a line through the middle of its row, from the run's first pixel's left edge, as
+// long as the segment, with round ends (lines half a device pixel thick at least). Reduced to a
+// quarter, a device pixel is ink where one of the 4 x 4 pixels it stands for is traced.
 void TestForm1Views::plotViewDrawsTheLines()
 {
-    QImage image(10, 5, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    for (int x = 2; x < 6; ++x)
-        image.setPixel(x, 2, qRgb(0, 0, 0));
-    choose(savePicture("line.bmp", image));
-    type("Text2", "2");
+    QFETCH(int, zoomIns);
+    QFETCH(double, thickness);
+
+    const QImage image = blotches(QImage::Format_RGB32, 3, QSize(64, 40));
+    choose(savePicture("blotches.bmp", image));
+    type("Text2", QString::number(thickness));
     trigger("viewPlot");
-    for (int i = 0; i < 2; ++i)
-        trigger("zoomIn"); // 4 shown pixels a picture pixel
+    for (int i = 0; i < std::abs(zoomIns); ++i)
+        trigger(zoomIns > 0 ? "zoomIn" : "zoomOut");
     countedSegments();
-    const auto ink = [&](int x, int y) {
-        return qGray(picture1()->viewport()->grab().toImage().pixel(x, y)) < 128;
-    };
-    QVERIFY(ink(9, 9));   // in the run's first pixel
-    QVERIFY(ink(23, 11)); // in its last
-    QVERIFY(!ink(9, 7));  // the row above
-    QVERIFY(ink(25, 9));  // the round end reaches half a pixel past the run
-    QVERIFY(!ink(27, 9));
-    QVERIFY(!ink(5, 9)); // before the run, beyond the round start
-    type("Text2", "6");  // three rows high
-    QTRY_VERIFY(ink(9, 5));
-    QVERIFY(!ink(9, 3));
+    const QImage shown = picture1()->viewport()->grab().toImage();
+    const double zoom = picture1()->zoom();
+    QCOMPARE(shown.size(), QSize(int(64 * zoom), int(40 * zoom)));
+
+    const auto runs = runsOf(image, qRgb(0, 0, 0)); // the swatch starts black
+    const double half = std::max(thickness / 4.0, 0.5 / zoom);
+    for (int j = 0; j < shown.height(); ++j) {
+        for (int i = 0; i < shown.width(); ++i) {
+            bool ink = false;
+            for (int y = 0; y < image.height(); ++y) {
+                for (const auto& [begin, end] : runs[y]) {
+                    if (zoom < 1) {
+                        ink = ink || (y / 4 == j && begin < 4 * i + 4 && end > 4 * i);
+                        continue;
+                    }
+                    const double cx = (i + 0.5) / zoom;
+                    const double right = end == image.width() ? end - 1 : end;
+                    const double dx = std::max({begin - cx, 0.0, cx - right});
+                    const double dy = (j + 0.5) / zoom - (y + 0.5);
+                    ink = ink || dx * dx + dy * dy <= half * half;
+                }
+            }
+            QVERIFY2((qGray(shown.pixel(i, j)) < 128) == ink,
+                     qPrintable(QString("device pixel %1, %2").arg(i).arg(j)));
+        }
+    }
 }
 
 void TestForm1Views::statusTexts_data()
@@ -275,12 +389,6 @@ void TestForm1Views::statusTexts_data()
     QTest::addColumn<QString>("run"); // how the status line starts to tell of a run
 
     const QString written = "1 segment written to ";
-    QTest::newRow("defaults") << "2"
-                              << "10"
-                              << "plot 1000 × 500 mils (25.4 × 12.7 mm)"
-                              << "Rows 8 mils taller than their pixels: the artwork grows 4 mils "
-                                 "at top and bottom"
-                              << written;
     QTest::newRow("gaps") << "2"
                           << "1.5"
                           << "plot 1000 × 500 mils (25.4 × 12.7 mm)"
@@ -344,9 +452,6 @@ void TestForm1Views::setPlotSize_data()
     QTest::newRow("1 in high") << QSize(30, 200) << int(PlotSide::Height) << "1in"
                                << "5"
                                << "1.524";
-    QTest::newRow("800 mil wide") << QSize(3, 2) << int(PlotSide::Width) << "800mil"
-                                  << "266.666666666667"
-                                  << "0.152";
     QTest::newRow("cancelled") << QSize(30, 20) << -1 << ""
                                << ""
                                << "1.524";
@@ -360,7 +465,6 @@ void TestForm1Views::setPlotSize()
     QFETCH(QString, scale);
     QFETCH(QString, start);
 
-    QVERIFY(!m_form->findChild<QAction*>("setPlotSize")->isEnabled()); // no picture yet
     QImage image(picture, QImage::Format_RGB32);
     image.fill(Qt::white);
     choose(savePicture("sized.bmp", image));
@@ -424,7 +528,7 @@ void TestForm1Views::droppedAndGivenPicturesLoadLikeChosenOnes()
     QCOMPARE(m_platform->openRequests.last().directory, m_dir->path());
 }
 
-void TestForm1Views::boxesShowTheNumbersStart()
+void TestForm1Views::keyboard()
 {
     for (const char* name : {"Text1", "Text2"}) {
         QLineEdit* edit = box(name);
@@ -438,16 +542,12 @@ void TestForm1Views::boxesShowTheNumbersStart()
         const QRect cursor = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect();
         QVERIFY2(cursor.left() < edit->fontMetrics().horizontalAdvance("1"), name);
     }
-}
 
-void TestForm1Views::enterPressesTheFocusedButton()
-{
-    auto* make = m_form->findChild<QPushButton*>("Command1");
-    make->setFocus();
-    QTest::keyClick(make, Qt::Key_Return);
+    // Enter presses the focused button, as Space does.
+    QTest::keyClick(button("Command1"), Qt::Key_Return);
     QCOMPARE(m_platform->messages.size(), 1); // no picture chosen
     QVERIFY(m_platform->messages[0].text.startsWith("This program has performed"));
-    QTest::keyClick(m_form->findChild<QPushButton*>("Command2"), Qt::Key_Enter);
+    QTest::keyClick(button("Command2"), Qt::Key_Enter);
     QCOMPARE(m_platform->openRequests.size(), 1);
 }
 
