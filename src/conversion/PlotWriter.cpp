@@ -5,16 +5,21 @@
 namespace kelviq {
 
 namespace {
-// Most one record adds: a width line, four numbers, their blanks and line ends.
-constexpr std::size_t MostPerRecord = 16 + 5 * MaxNumberTextLength + 8;
 // Texts up to this long are copied in one fixed-size move (with what follows them in their
 // buffer); only the rare longer ones - tiny fractions in full digits - are copied by length.
 constexpr std::size_t QuickCopy = 32;
+// Most one record adds: a width line, four numbers, their blanks and line ends, and what
+// the fixed-size moves copy past their text.
+constexpr std::size_t MostPerRecord = 16 + 5 * MaxNumberTextLength + 8 + 2 * QuickCopy;
 
-// Copies length bytes of text, whose buffer holds at least QuickCopy bytes.
-char* copyText(char* out, const char* text, std::size_t length)
+// Copies length bytes of text, whose buffer holds at least QuickCopy bytes: the usual short
+// text in one fixed-size move, which the compiler makes a few instructions.
+inline char* copyText(char* out, const char* text, std::size_t length)
 {
-    std::memcpy(out, text, length <= QuickCopy ? QuickCopy : length);
+    if (length <= QuickCopy)
+        std::memcpy(out, text, QuickCopy);
+    else
+        std::memcpy(out, text, length);
     return out + length;
 }
 } // namespace
@@ -100,21 +105,27 @@ bool PlotWriter::EndSegment(double x, double y)
 
 void PlotWriter::writeRow(int y, const std::vector<Run>& runs)
 {
+    if (runs.empty())
+        return;
     const int lastColumn = geometry().columns() - 1;
-    const double rowY = geometry().y(y);
+    // The row's Y with the blanks around it, after the start point and after the end point.
+    std::array<char, MaxNumberTextLength + 4> middle;
+    middle[0] = ' ';
+    char* end = writeY(middle.data() + 1, geometry().y(y));
+    *end++ = ' ';
+    const auto middleLength = static_cast<std::size_t>(end - middle.data());
+    std::array<char, MaxNumberTextLength + 4> tail;
+    std::memcpy(tail.data(), middle.data(), middleLength - 1);
+    std::memcpy(tail.data() + middleLength - 1, "\r\n", 2);
+    const std::size_t tailLength = middleLength + 1;
     for (const Run& run : runs) {
         char* out = reserve(MostPerRecord);
         out = copyText(out, m_widthLine.data(), m_widthLineLength);
         out = m_columnText.write(out, run.begin);
-        *out++ = ' ';
-        out = writeY(out, rowY);
-        *out++ = ' ';
+        out = copyText(out, middle.data(), middleLength);
         // A run reaching the last column ends on that column.
         out = m_columnText.write(out, run.end > lastColumn ? lastColumn : run.end);
-        *out++ = ' ';
-        out = writeY(out, rowY);
-        *out++ = '\r';
-        *out++ = '\n';
+        out = copyText(out, tail.data(), tailLength);
         commit(out);
         if (!flushIfFull())
             return;

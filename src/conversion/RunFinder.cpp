@@ -13,34 +13,6 @@ namespace kelviq {
 
 namespace {
 
-// The first column from x on whose pixel matches wanted or not, opposite to matching; width
-// when there is none. Compares four pixels at a time where the processor can.
-[[gnu::always_inline]] inline int skipRgb(const QRgb* pixels, int x, int width, QRgb wanted,
-                                          bool matching)
-{
-    // Short runs are common: settle the first pixel before setting up the wide compare.
-    if (x < width && ((pixels[x] & 0x00ffffffu) == wanted) != matching)
-        return x;
-#ifdef __SSE2__
-    const __m128i colorBits = _mm_set1_epi32(0x00ffffff);
-    const __m128i target = _mm_set1_epi32(static_cast<int>(wanted));
-    const int stop = matching ? 0xf : 0;
-    for (; x + 4 <= width; x += 4) {
-        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
-        const __m128i equal = _mm_cmpeq_epi32(_mm_and_si128(four, colorBits), target);
-        const int mask = _mm_movemask_ps(_mm_castsi128_ps(equal));
-        if (mask != stop)
-            return x + std::countr_zero(static_cast<unsigned>(matching ? ~mask : mask));
-    }
-#endif
-    while (x < width && ((pixels[x] & 0x00ffffffu) == wanted) == matching)
-        ++x;
-    return x;
-}
-
-// The first column from x on whose pixel is within the tolerance of wanted or not, opposite
-// to matching; width when there is none. Every channel's distance is compared at once, four
-// pixels at a time, so a tolerance costs about what an exact match does.
 [[gnu::always_inline]] inline bool withinTolerance(QRgb pixel, QRgb wanted, int tolerance)
 {
     return std::abs(qRed(pixel) - qRed(wanted)) <= tolerance &&
@@ -48,69 +20,69 @@ namespace {
            std::abs(qBlue(pixel) - qBlue(wanted)) <= tolerance;
 }
 
-[[gnu::always_inline]] inline int skipNear(const QRgb* pixels, int x, int width, QRgb wanted,
-                                           int tolerance, bool matching)
+using Bits = std::uint64_t;
+constexpr int Chunk = 64;
+
+// Turns the selected pixels of a row, 64 columns at a time as bits (bit i: column x + i), into
+// runs. Only the columns where selection changes cost anything, so a row of long runs and a
+// row of one-pixel stripes both go at the speed of reading it. selectedBits(x, count) gives
+// the bits of count columns from x, count 64 except at the row's end.
+template <typename SelectedBits>
+[[gnu::always_inline]] inline void runsFromBits(int width, std::vector<Run>& runs,
+                                                SelectedBits selectedBits)
 {
-    if (x < width && withinTolerance(pixels[x], wanted, tolerance) != matching)
-        return x;
-#ifdef __SSE2__
-    const __m128i target = _mm_set1_epi32(static_cast<int>(wanted));
-    // The alpha byte's limit is 255, so it never counts.
-    const __m128i limit = _mm_set1_epi32(
-        static_cast<int>(0xff000000u | (0x010101u * static_cast<quint32>(tolerance))));
-    const __m128i zero = _mm_setzero_si128();
-    const int stop = matching ? 0xf : 0;
-    for (; x + 4 <= width; x += 4) {
-        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
-        const __m128i distance =
-            _mm_sub_epi8(_mm_max_epu8(four, target), _mm_min_epu8(four, target));
-        const __m128i within = _mm_cmpeq_epi32(_mm_subs_epu8(distance, limit), zero);
-        const int mask = _mm_movemask_ps(_mm_castsi128_ps(within));
-        if (mask != stop)
-            return x + std::countr_zero(static_cast<unsigned>(matching ? ~mask : mask));
+    bool inRun = false;
+    int begin = 0;
+    for (int x = 0; x < width; x += Chunk) {
+        const int count = std::min(Chunk, width - x);
+        const Bits selected = selectedBits(x, count);
+        Bits changes = selected ^ ((selected << 1) | Bits(inRun));
+        if (count < Chunk)
+            changes &= (Bits(1) << count) - 1;
+        while (changes != 0) {
+            const int at = x + std::countr_zero(changes);
+            changes &= changes - 1;
+            if (inRun)
+                runs.push_back({begin, at});
+            else
+                begin = at;
+            inRun = !inRun;
+        }
     }
-#endif
-    while (x < width && withinTolerance(pixels[x], wanted, tolerance) == matching)
-        ++x;
-    return x;
+    if (inRun)
+        runs.push_back({begin, width});
 }
 
-// The same for palette pictures with one index of the target colour, sixteen pixels at a time.
-[[gnu::always_inline]] inline int skipIndex(const uchar* pixels, int x, int width, uchar wanted,
-                                            bool matching)
+// Bits of the pixels for which selected(column) holds, one at a time: for the row's last
+// columns and for palettes with several selected entries.
+template <typename Selected>
+[[gnu::always_inline]] inline Bits bitsOneByOne(int x, int count, Selected selected)
 {
-    if (x < width && (pixels[x] == wanted) != matching)
-        return x;
-#ifdef __SSE2__
-    const __m128i target = _mm_set1_epi8(static_cast<char>(wanted));
-    const int stop = matching ? 0xffff : 0;
-    for (; x + 16 <= width; x += 16) {
-        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
-        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, target));
-        if (mask != stop)
-            return x + std::countr_zero(static_cast<unsigned>(matching ? ~mask : mask));
-    }
-#endif
-    while (x < width && (pixels[x] == wanted) == matching)
-        ++x;
-    return x;
+    Bits bits = 0;
+    for (int i = 0; i < count; ++i)
+        bits |= Bits(selected(x + i)) << i;
+    return bits;
 }
 
-// Alternates between skipping pixels that do not match and pixels that do; skip(x, matching)
-// returns the first column from x on whose match differs from matching, or width.
-template <typename Skip>
-[[gnu::always_inline]] inline void collectRuns(int width, std::vector<Run>& runs, Skip skip)
+#ifdef __SSE2__
+// Four pixels of the target colour (exactly, or within the tolerance when limit is given) as
+// four bits.
+[[gnu::always_inline]] inline Bits fourExact(const QRgb* pixels, __m128i target)
 {
-    int x = 0;
-    while (x < width) {
-        x = skip(x, false);
-        if (x == width)
-            break;
-        const int begin = x;
-        x = skip(x, true);
-        runs.push_back({begin, x});
-    }
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
+    const __m128i colorBits = _mm_set1_epi32(0x00ffffff);
+    const __m128i equal = _mm_cmpeq_epi32(_mm_and_si128(four, colorBits), target);
+    return static_cast<Bits>(_mm_movemask_ps(_mm_castsi128_ps(equal)));
 }
+
+[[gnu::always_inline]] inline Bits fourNear(const QRgb* pixels, __m128i target, __m128i limit)
+{
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
+    const __m128i distance = _mm_sub_epi8(_mm_max_epu8(four, target), _mm_min_epu8(four, target));
+    const __m128i within = _mm_cmpeq_epi32(_mm_subs_epu8(distance, limit), _mm_setzero_si128());
+    return static_cast<Bits>(_mm_movemask_ps(_mm_castsi128_ps(within)));
+}
+#endif
 
 } // namespace
 
@@ -175,23 +147,36 @@ void RunFinder::findRuns(int y, std::vector<Run>& runs) const
     case Raster::Layout::Bits:
         findBitRuns(line, runs);
         return;
-    case Raster::Layout::Indexed:
-        if (m_onlyIndex >= 0) {
-            const auto index = static_cast<uchar>(m_onlyIndex);
-            collectRuns(width, runs, [&](int x, bool matching) {
-                return skipIndex(line, x, width, index, matching);
-            });
-        } else {
-            collectRuns(width, runs, [&](int x, bool matching) {
-                while (x < width && m_matches[line[x]] == matching)
-                    ++x;
-                return x;
-            });
+    case Raster::Layout::Indexed: {
+        auto selected = [&](int x) { return m_matches[line[x]]; };
+        if (m_onlyIndex < 0) {
+            runsFromBits(width, runs,
+                         [&](int x, int count) { return bitsOneByOne(x, count, selected); });
+            return;
         }
+        const auto index = static_cast<uchar>(m_onlyIndex);
+        runsFromBits(width, runs, [&](int x, int count) {
+#ifdef __SSE2__
+            if (count == Chunk) {
+                const __m128i wanted = _mm_set1_epi8(static_cast<char>(index));
+                Bits bits = 0;
+                for (int i = 0; i < Chunk; i += 16) {
+                    const __m128i sixteen =
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + x + i));
+                    bits |= static_cast<Bits>(static_cast<unsigned>(
+                                _mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, wanted))))
+                            << i;
+                }
+                return bits;
+            }
+#endif
+            return bitsOneByOne(x, count, [&](int c) { return line[c] == index; });
+        });
         return;
+    }
     case Raster::Layout::Rgb: {
         const ColorValue target = m_settings.target;
-        const bool invert = m_settings.invert;
+        const Bits invert = m_settings.invert ? ~Bits(0) : 0;
         if (target < 0 || target > 0xffffff) {
             // No pixel can be near it.
             if (invert && width > 0)
@@ -200,15 +185,39 @@ void RunFinder::findRuns(int y, std::vector<Run>& runs) const
         }
         const auto* pixels = reinterpret_cast<const QRgb*>(line);
         const QRgb wanted = rgbFromColorValue(target) & 0x00ffffffu;
-        // A pixel is selected when its nearness differs from invert.
-        if (m_settings.tolerance == 0) {
-            collectRuns(width, runs, [&](int x, bool matching) {
-                return skipRgb(pixels, x, width, wanted, matching != invert);
+        const int tolerance = m_settings.tolerance;
+        auto near = [&](int x) { return withinTolerance(pixels[x], wanted, tolerance); };
+#ifdef __SSE2__
+        const __m128i target4 = _mm_set1_epi32(static_cast<int>(wanted));
+        // The alpha byte's limit is 255, so it never counts.
+        const __m128i limit = _mm_set1_epi32(
+            static_cast<int>(0xff000000u | (0x010101u * static_cast<quint32>(tolerance))));
+#endif
+        if (tolerance == 0) {
+            runsFromBits(width, runs, [&](int x, int count) {
+#ifdef __SSE2__
+                if (count == Chunk) {
+                    Bits bits = 0;
+                    for (int i = 0; i < Chunk; i += 4)
+                        bits |= fourExact(pixels + x + i, target4) << i;
+                    return bits ^ invert;
+                }
+#endif
+                return bitsOneByOne(x, count,
+                                    [&](int c) { return (pixels[c] & 0x00ffffffu) == wanted; }) ^
+                       invert;
             });
         } else {
-            const int tolerance = m_settings.tolerance;
-            collectRuns(width, runs, [&](int x, bool matching) {
-                return skipNear(pixels, x, width, wanted, tolerance, matching != invert);
+            runsFromBits(width, runs, [&](int x, int count) {
+#ifdef __SSE2__
+                if (count == Chunk) {
+                    Bits bits = 0;
+                    for (int i = 0; i < Chunk; i += 4)
+                        bits |= fourNear(pixels + x + i, target4, limit) << i;
+                    return bits ^ invert;
+                }
+#endif
+                return bitsOneByOne(x, count, near) ^ invert;
             });
         }
         return;

@@ -1,17 +1,14 @@
 #include "SegmentWriter.h"
 
+#include <QFileDevice>
 #include <QIODevice>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
 
 namespace kelviq {
-
-namespace {
-// Large enough that the per-write cost vanishes, small enough to stay out of the memory budget.
-constexpr std::size_t BlockSize = 1 << 20;
-} // namespace
 
 SegmentWriter::SegmentWriter(QIODevice* device)
     : m_device(device), m_buffer(new char[BlockSize + 4096]), m_capacity(BlockSize + 4096)
@@ -20,21 +17,14 @@ SegmentWriter::SegmentWriter(QIODevice* device)
 
 SegmentWriter::~SegmentWriter() = default;
 
-char* SegmentWriter::reserve(std::size_t length)
+char* SegmentWriter::reserveAfterFlush(std::size_t length)
 {
-    if (m_used + length > m_capacity) {
-        flush();
-        if (length > m_capacity) {
-            m_buffer.reset(new char[length]);
-            m_capacity = length;
-        }
+    flush();
+    if (length > m_capacity) {
+        m_buffer.reset(new char[length]);
+        m_capacity = length;
     }
     return m_buffer.get() + m_used;
-}
-
-void SegmentWriter::commit(char* end)
-{
-    m_used = static_cast<std::size_t>(end - m_buffer.get());
 }
 
 void SegmentWriter::append(std::string_view text)
@@ -74,13 +64,6 @@ char* SegmentWriter::formatDecimal(char* out, double v, int decimals)
     return end;
 }
 
-bool SegmentWriter::flushIfFull()
-{
-    if (m_used >= BlockSize)
-        return flush();
-    return !m_failed;
-}
-
 bool SegmentWriter::flush()
 {
     if (m_failed) {
@@ -89,6 +72,7 @@ bool SegmentWriter::flush()
     }
     const char* data = m_buffer.get();
     qint64 left = static_cast<qint64>(m_used);
+    const qint64 blockStart = m_written;
     while (left > 0) {
         const qint64 n = m_device->write(data, left);
         if (n <= 0) {
@@ -103,6 +87,14 @@ bool SegmentWriter::flush()
         m_written += n;
     }
     m_used = 0;
+    // The plot is synced to disk when it is saved; starting the disk on each block now lets it
+    // write while the rest is traced, instead of all at the end. Devices that are not files
+    // say no, which changes nothing.
+    if (!m_failed && m_written > blockStart) {
+        if (const auto* file = qobject_cast<QFileDevice*>(m_device); file && file->handle() >= 0)
+            ::sync_file_range(file->handle(), blockStart, m_written - blockStart,
+                              SYNC_FILE_RANGE_WRITE);
+    }
     return !m_failed;
 }
 

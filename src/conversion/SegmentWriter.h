@@ -50,11 +50,16 @@ protected:
     const PlotGeometry& geometry() const { return *m_geometry; }
 
     // Room for length bytes at the end of the buffer; commit() takes what was put there.
-    char* reserve(std::size_t length);
-    void commit(char* end);
+    char* reserve(std::size_t length)
+    {
+        if (m_used + length <= m_capacity)
+            return m_buffer.get() + m_used;
+        return reserveAfterFlush(length);
+    }
+    void commit(char* end) { m_used = static_cast<std::size_t>(end - m_buffer.get()); }
     void append(std::string_view text);
     // Flushes once the buffer holds a block's worth.
-    bool flushIfFull();
+    bool flushIfFull() { return m_used >= BlockSize ? flush() : !m_failed; }
     // Fails the writer with a reason of its own; nothing more is written.
     void fail(const QString& reason);
 
@@ -63,7 +68,13 @@ protected:
     // values below 10^15).
     static char* formatDecimal(char* out, double v, int decimals);
 
+    // Large enough that the per-write cost vanishes, small enough to stay out of the memory
+    // budget.
+    static constexpr std::size_t BlockSize = 1 << 20;
+
 private:
+    char* reserveAfterFlush(std::size_t length);
+
     const PlotGeometry* m_geometry = nullptr;
     QIODevice* m_device;
     std::unique_ptr<char[]> m_buffer;
