@@ -130,9 +130,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (raster.isNull())
         fail("success without a picture");
 
-    const ColorValue target = raster.point(0, 0);
+    // The input's size varies the selection too: exact, within a tolerance, inverted.
+    const TraceSettings settings{raster.point(0, 0), size % 4 == 0 ? 0 : int(size % 97),
+                                 size % 3 == 0, 0};
     const double scale = size % 2 ? 0.1 : 2.0;
-    const RunFinder finder(raster, target);
+    const RunFinder finder(raster, settings);
     QByteArray plot;
     QBuffer device(&plot);
     device.open(QIODevice::WriteOnly);
