@@ -60,26 +60,22 @@ void TestConversionRun::writesTheLiteralPlot_data()
     QTest::addColumn<QString>("scale");
     QTest::addColumn<QString>("thickness");
     QTest::addColumn<QSize>("size"); // empty: several random sizes
-    const QSize random;
-    QTest::newRow("32-bit, defaults") << QImage::Format_RGB32 << false << "2" << "10" << random;
-    QTest::newRow("palette, scale 0.1") << QImage::Format_Indexed8 << false << "0.1" << "7.5"
-                                        << random;
-    QTest::newRow("1-bit, blanks and signs")
-        << QImage::Format_Mono << false << " 0.333 " << "+3" << random;
-    QTest::newRow("large numbers") << QImage::Format_RGB32 << false << "123456.789"
-                                   << "98765.4321" << random;
-    QTest::newRow("14 significant digits")
-        << QImage::Format_RGB32 << false << "3.9370078740157" << ".5" << random;
+    auto row = [](const char* name, QImage::Format format, bool fromFile, const QString& scale,
+                  const QString& thickness, QSize size = {}) {
+        QTest::newRow(name) << format << fromFile << scale << thickness << size;
+    };
+    row("32-bit, defaults", QImage::Format_RGB32, false, "2", "10");
+    row("palette, scale 0.1", QImage::Format_Indexed8, false, "0.1", "7.5");
+    row("1-bit, blanks and signs", QImage::Format_Mono, false, " 0.333 ", "+3");
+    row("large numbers", QImage::Format_RGB32, false, "123456.789", "98765.4321");
+    row("14 significant digits", QImage::Format_RGB32, false, "3.9370078740157", ".5");
     // The longest number texts: none may be cut or overrun.
-    QTest::newRow("tiny numbers in full digits")
-        << QImage::Format_Mono << false << "0." + QString(300, '0') + "1"
-        << "0." + QString(300, '0') + "5" << random;
-    QTest::newRow("24-bit file, negative scale")
-        << QImage::Format_RGB32 << true << "-2" << "0.015" << random;
-    QTest::newRow("8-bit file") << QImage::Format_Indexed8 << true << "7.25" << "0" << random;
-    QTest::newRow("1-bit file") << QImage::Format_Mono << true << "2" << "10" << random;
-    QTest::newRow("over a megabyte of plot")
-        << QImage::Format_RGB32 << false << "2" << "10" << QSize(600, 400);
+    const QString tiny = "0." + QString(300, '0');
+    row("tiny numbers in full digits", QImage::Format_Mono, false, tiny + "1", tiny + "5");
+    row("24-bit file, negative scale", QImage::Format_RGB32, true, "-2", "0.015");
+    row("8-bit file", QImage::Format_Indexed8, true, "7.25", "0");
+    row("1-bit file", QImage::Format_Mono, true, "2", "10");
+    row("over a megabyte of plot", QImage::Format_RGB32, false, "2", "10", QSize(600, 400));
 }
 
 // The whole file is exactly the literal reading, replacing a longer plot from before.
@@ -161,12 +157,16 @@ void TestConversionRun::busyPicturesAndButtonFollowTheRows()
     QStringList expected{"Command1 hide"};
     for (int y = 0; y < 130; ++y) {
         if (y == 31 || y == 95)
-            expected << "Image1(0) hide" << "Image1(1) show";
+            expected << "Image1(0) hide"
+                     << "Image1(1) show";
         if (y == 63 || y == 127)
-            expected << "Image1(0) show" << "Image1(1) hide";
+            expected << "Image1(0) show"
+                     << "Image1(1) hide";
         expected << "events";
     }
-    expected << "Image1(0) hide" << "Image1(1) hide" << "Command1 show";
+    expected << "Image1(0) hide"
+             << "Image1(1) hide"
+             << "Command1 show";
     QCOMPARE(log, expected);
     QCOMPARE(platform.calls.last(), QStringLiteral("beep"));
 }
@@ -177,25 +177,26 @@ void TestConversionRun::badSettingsAreRefusedBeforeAnything_data()
     QTest::addColumn<QString>("scale");
     QTest::addColumn<QString>("thickness");
     QTest::addColumn<QString>("message");
+    auto row = [](const char* name, int rows, const QString& scale, const QString& thickness,
+                  const QString& message) {
+        QTest::newRow(name) << rows << scale << thickness << message;
+    };
     const QString huge = "1" + QString(307, '0');
-    const QString tooLarge = " is too large for this picture: its plot coordinates would not "
-                             "be numbers.";
-    QTest::newRow("scale not a number") << 2 << "abc" << "10"
-                                        << "The scale \"abc\" is not a number.\rType the size of "
-                                           "one pixel in mils, for example 2 or 0.5.";
-    QTest::newRow("thickness not a number")
-        << 2 << "2" << "ten"
-        << "The line thickness \"ten\" is not a number.\rType the thickness in mils, for "
-           "example 10 or 7.5.";
-    QTest::newRow("thickness too large") << 2 << "2" << huge + "0"
-                                         << "The line thickness \"" + huge + "0\" is too large.";
-    QTest::newRow("scale too large to hold") << 2 << QString(400, '4') << "10"
-                                             << "The scale \"" + QString(400, '4') +
-                                                    "\" is too large.";
-    QTest::newRow("scale overflows the rows") << 2 << huge << "10"
-                                              << "The scale \"" + huge + '"' + tooLarge;
-    QTest::newRow("one row: scale overflows the columns")
-        << 1 << huge << "10" << "The scale \"" + huge + '"' + tooLarge;
+    const QString overflows = " is too large for this picture: its plot coordinates would not "
+                              "be numbers.";
+    row("scale not a number", 2, "abc", "10",
+        "The scale \"abc\" is not a number.\rType the size of one pixel in mils, for example 2 "
+        "or 0.5.");
+    row("thickness not a number", 2, "2", "ten",
+        "The line thickness \"ten\" is not a number.\rType the thickness in mils, for example "
+        "10 or 7.5.");
+    row("thickness too large", 2, "2", huge + "0",
+        "The line thickness \"" + huge + "0\" is too large.");
+    row("scale too large to hold", 2, QString(400, '4'), "10",
+        "The scale \"" + QString(400, '4') + "\" is too large.");
+    row("scale overflows the rows", 2, huge, "10", "The scale \"" + huge + '"' + overflows);
+    row("one row: scale overflows the columns", 1, huge, "10",
+        "The scale \"" + huge + '"' + overflows);
 }
 
 void TestConversionRun::badSettingsAreRefusedBeforeAnything()
@@ -255,9 +256,11 @@ void TestConversionRun::unusableOutputIsReportedBeforeTheScan_data()
 {
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("reason"); // part of the message, after the path
-    QTest::newRow("folder is missing") << "missing/out.plt" << "";
-    QTest::newRow("out.plt links to the picture") << "out.plt" << "it is the picture being "
-                                                                  "converted";
+    QTest::newRow("folder is missing") << "missing/out.plt"
+                                       << "";
+    QTest::newRow("out.plt links to the picture") << "out.plt"
+                                                  << "it is the picture being "
+                                                     "converted";
 }
 
 // The user is told where and why, nothing is scanned, the controls come back, and every file
@@ -285,8 +288,8 @@ void TestConversionRun::unusableOutputIsReportedBeforeTheScan()
     QVERIFY2(text.startsWith("Cannot create the plot file " + ws.path(output) + ":\r"),
              qPrintable(text));
     QVERIFY2(text.contains(reason), qPrintable(text));
-    QCOMPARE(frontEnd.calls, (QStringList{"Command1 hide", "Image1(0) hide", "Image1(1) hide",
-                                          "Command1 show"}));
+    QCOMPARE(frontEnd.calls,
+             (QStringList{"Command1 hide", "Image1(0) hide", "Image1(1) hide", "Command1 show"}));
     QCOMPARE(platform.eventPasses, 0); // no scan without a file
     QCOMPARE(ws.entries(), (QStringList{"out.plt", "picture.bmp"}));
     QCOMPARE(readFile(frontEnd.file), picture);

@@ -2,13 +2,13 @@
 // converts to a defined picture, the same on every run, or is refused with its reason.
 #include "BmpRowSource.h"
 #include "PictureLoader.h"
-#include "Raster.h"
+#include "RasterPixels.h"
+#include "RunConverter.h"
 #include "TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
@@ -16,7 +16,7 @@
 #include <vector>
 
 using namespace kelviq;
-using testfiles::readFile;
+using namespace testfiles;
 
 namespace {
 
@@ -43,16 +43,6 @@ void dirtyTheHeap(char pattern)
     }
 }
 
-std::vector<ColorValue> pixels(const Raster& raster)
-{
-    std::vector<ColorValue> all;
-    all.reserve(static_cast<std::size_t>(raster.width()) * raster.height());
-    for (int y = 0; y < raster.height(); ++y)
-        for (int x = 0; x < raster.width(); ++x)
-            all.push_back(raster.point(x, y));
-    return all;
-}
-
 } // namespace
 
 class TestPictureCorpus : public QObject
@@ -66,10 +56,22 @@ private slots:
     void eachFileConvertsOrIsRefused();
     void repairedFilesShowTheSamePicture_data();
     void repairedFilesShowTheSamePicture();
+    void converterSaysTheSame();
 
 private:
+    QStringList files() const; // every bitmap of the corpus, by its path inside it, sorted
     QString m_dir;
 };
+
+QStringList TestPictureCorpus::files() const
+{
+    QStringList files;
+    QDirIterator it(m_dir, {QStringLiteral("*.bmp")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(m_dir).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
 
 void TestPictureCorpus::initTestCase()
 {
@@ -112,14 +114,19 @@ static const QList<QPair<QString, QString>>& refusals()
     return list;
 }
 
+static QString refusal(const QString& file)
+{
+    for (const auto& refused : refusals())
+        if (refused.first == file)
+            return refused.second;
+    return {};
+}
+
 void TestPictureCorpus::everyFileIsListed()
 {
     // A file added to the corpus must not pass unnoticed: it is either refused (and then
     // listed) or converts; the listed ones must all exist.
-    QStringList files;
-    QDirIterator it(m_dir, {QStringLiteral("*.bmp")}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(m_dir).relativeFilePath(it.next());
+    const QStringList files = this->files();
     QVERIFY2(files.size() >= 91, qPrintable(QString::number(files.size())));
     for (const auto& refused : refusals())
         QVERIFY2(files.contains(refused.first), qPrintable(refused.first));
@@ -131,18 +138,8 @@ void TestPictureCorpus::eachFileConvertsOrIsRefused_data()
     QTest::addColumn<QString>("reason");
     if (m_dir.isEmpty() || !QFile::exists(m_dir))
         return;
-    QStringList files;
-    QDirIterator it(m_dir, {QStringLiteral("*.bmp")}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(m_dir).relativeFilePath(it.next());
-    files.sort();
-    for (const QString& file : files) {
-        QString reason;
-        for (const auto& refused : refusals())
-            if (refused.first == file)
-                reason = refused.second;
-        QTest::newRow(qPrintable(file)) << file << reason;
-    }
+    for (const QString& file : files())
+        QTest::newRow(qPrintable(file)) << file << refusal(file);
 }
 
 void TestPictureCorpus::eachFileConvertsOrIsRefused()
@@ -179,25 +176,6 @@ void TestPictureCorpus::eachFileConvertsOrIsRefused()
                                           "g/pal8topdown.bmp"};
         QVERIFY2(BmpRowSource::open(path) || !plain.contains(file),
                  "the row reader refuses a plain file");
-    }
-
-    // The converter says the same.
-    QTemporaryDir dir;
-    QProcess converter;
-    converter.setWorkingDirectory(dir.path());
-    converter.start(QStringLiteral(KELVIQ_CONVERT_EXE), {QStringLiteral("--pick"), "0,0", path});
-    QVERIFY(converter.waitForFinished(60000));
-    QCOMPARE(converter.exitStatus(), QProcess::NormalExit);
-    const QString err = QString::fromUtf8(converter.readAllStandardError());
-    if (reason.isEmpty()) {
-        QVERIFY2(converter.exitCode() == 0, qPrintable(err));
-        QVERIFY(
-            readFile(dir.filePath(QStringLiteral("out.plt"))).startsWith(testfiles::PlotHeader));
-    } else {
-        QCOMPARE(converter.exitCode(), 1);
-        QCOMPARE(err, QStringLiteral("kelviq-convert: ") + first.error + QLatin1Char('\n'));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-                 QStringList());
     }
 }
 
@@ -257,6 +235,33 @@ void TestPictureCorpus::repairedFilesShowTheSamePicture()
     }
     QVERIFY2(skipped == 0 ? background == 0 : background > 0 && background <= skipped,
              qPrintable(QString::number(background)));
+}
+
+// One run of the converter over the whole corpus, each file by a flat name of its own: a plot
+// for each file that converts, the loader's own message for each that is refused.
+void TestPictureCorpus::converterSaysTheSame()
+{
+    QTemporaryDir dir;
+    QStringList arguments = {"--pick", "0,0", "--output-dir", dir.filePath("plots")};
+    for (const QString& file : files()) {
+        arguments << dir.filePath(QString(file).replace('/', '-'));
+        QVERIFY(QFile::link(m_dir + '/' + file, arguments.last()));
+    }
+    const ConverterOutcome outcome = runConverter(dir.path(), arguments);
+    QCOMPARE(outcome.exitCode, 1);
+    QList<QByteArray> errors = outcome.err.split('\n');
+    for (const QString& file : files()) {
+        const QString link = dir.filePath(QString(file).replace('/', '-'));
+        const QString plot = dir.filePath("plots/" + QFileInfo(link).completeBaseName() + ".plt");
+        if (refusal(file).isEmpty()) {
+            QVERIFY2(readFile(plot).startsWith(PlotHeader), qPrintable(file));
+        } else {
+            QVERIFY2(!QFile::exists(plot), qPrintable(file));
+            QCOMPARE(QString::fromUtf8(errors.takeFirst()),
+                     "kelviq-convert: " + PictureLoader::load(link, LoadMode::Stream).error);
+        }
+    }
+    QCOMPARE(errors, QList<QByteArray>{""});
 }
 
 QTEST_GUILESS_MAIN(TestPictureCorpus)

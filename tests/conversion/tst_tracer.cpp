@@ -87,15 +87,17 @@ Mask tracedMask(const Raster& raster, const TraceSettings& settings)
 // scattered specks of noisy ink, the way anti-aliased artwork and scans look up close.
 QImage randomPicture(std::mt19937& random, QImage::Format format, int width, int height)
 {
-    static const QList<QRgb> colors = {qRgb(0, 0, 0),   qRgb(255, 255, 255), qRgb(0, 0, 1),
-                                       qRgb(128, 0, 0), qRgba(0, 0, 0, 0),   qRgba(10, 20, 30, 128)};
+    static const QList<QRgb> colors = {qRgb(0, 0, 0),     qRgb(255, 255, 255),
+                                       qRgb(0, 0, 1),     qRgb(128, 0, 0),
+                                       qRgba(0, 0, 0, 0), qRgba(10, 20, 30, 128)};
     QImage image(width, height, QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const int noise = static_cast<int>(random() % 61) - 30;
             const bool ink = (x / 5 + y / 4) % 3 == 0 || random() % 9 == 0;
             image.setPixel(x, y,
-                           ink ? qRgb(std::clamp(20 + noise, 0, 255), std::clamp(60 + noise, 0, 255),
+                           ink ? qRgb(std::clamp(20 + noise, 0, 255),
+                                      std::clamp(60 + noise, 0, 255),
                                       std::clamp(200 + noise, 0, 255))
                                : colors[random() % colors.size()]);
         }
@@ -139,8 +141,8 @@ void TestTracer::selectionFollowsTheRules()
         const QImage image = randomPicture(random, format, width, 1 + int(random() % 30));
         const Raster raster = Raster::fromImage(image);
         const QImage shown = overWhite(image);
-        const QList<ColorValue> targets = {colorValueFromRgb(shown.pixel(0, 0)), 0xc83c14, 0,
-                                           0xffffff, 0x010000, NoColor};
+        const QList<ColorValue> targets = {
+            colorValueFromRgb(shown.pixel(0, 0)), 0xc83c14, 0, 0xffffff, 0x010000, NoColor};
         for (const ColorValue target : targets)
             for (const int tolerance : {0, 1, 30, 255})
                 for (const bool invert : {false, true})

@@ -38,7 +38,9 @@ inline QByteArray literalPlot(const QImage& picture, QRgb target, double scale, 
     const int w = image.width();
     const int h = image.height();
     const QByteArray widthLine = plotNumber(thickness * 100) + " 2\r\n";
-    auto traced = [&](int x, int y) { return (image.pixel(x, y) & 0xffffff) == (target & 0xffffff); };
+    auto traced = [&](int x, int y) {
+        return (image.pixel(x, y) & 0xffffff) == (target & 0xffffff);
+    };
     for (int y = 0; y < h; ++y) {
         const QByteArray Y = plotNumber(((h - 1 - y) * scale) * 100);
         bool inRun = false;

@@ -10,7 +10,8 @@ namespace testfiles {
 inline std::vector<kelviq::ColorValue> pixels(const kelviq::Raster& raster)
 {
     std::vector<kelviq::ColorValue> all;
-    all.reserve(static_cast<std::size_t>(raster.width()) * static_cast<std::size_t>(raster.height()));
+    all.reserve(static_cast<std::size_t>(raster.width()) *
+                static_cast<std::size_t>(raster.height()));
     for (int y = 0; y < raster.height(); ++y)
         for (int x = 0; x < raster.width(); ++x)
             all.push_back(raster.point(x, y));
