@@ -20,10 +20,10 @@ struct ConverterOutcome
 
 // Runs the converter in folder with these exact argument bytes (names need not be valid UTF-8)
 // and the system's reasons in English. inChild runs in the new process just before the converter
-// starts; standardInput, when given, is the file it reads as standard input.
+// starts; standardInput comes to it through a pipe.
 inline ConverterOutcome runConverterBytes(const QString& folder, const QList<QByteArray>& arguments,
                                           const std::function<void()>& inChild = {},
-                                          const QString& standardInput = {})
+                                          const QByteArray& standardInput = {})
 {
     // Everything the child needs is made here: after fork it only calls execv.
     auto bytes = std::make_shared<QList<QByteArray>>(arguments);
@@ -38,8 +38,6 @@ inline ConverterOutcome runConverterBytes(const QString& folder, const QList<QBy
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     process.setProcessEnvironment(environment);
-    if (!standardInput.isEmpty())
-        process.setStandardInputFile(standardInput);
     process.setChildProcessModifier([inChild, bytes, argv] {
         if (inChild)
             inChild();
@@ -47,6 +45,8 @@ inline ConverterOutcome runConverterBytes(const QString& folder, const QList<QBy
         ::_exit(127);
     });
     process.start(QStringLiteral(KELVIQ_CONVERT_EXE), {});
+    process.write(standardInput);
+    process.closeWriteChannel();
     process.waitForFinished(120000);
     ConverterOutcome outcome;
     outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -57,7 +57,7 @@ inline ConverterOutcome runConverterBytes(const QString& folder, const QList<QBy
 
 inline ConverterOutcome runConverter(const QString& folder, const QStringList& arguments,
                                      const std::function<void()>& inChild = {},
-                                     const QString& standardInput = {})
+                                     const QByteArray& standardInput = {})
 {
     QList<QByteArray> bytes;
     for (const QString& argument : arguments)
