@@ -167,12 +167,8 @@ void TestConverter::failuresSayWhat_data()
     usage("no picture", {});
     usage("unknown option", {"--colour", "000000", "a.bmp"});
     usage("bad colour", {"--color", "black", "a.bmp"});
-    usage("bad pick", {"--pick", "1;2", "a.bmp"});
     usage("colour and pick", {"--color", "000000", "--pick", "0,0", "a.bmp"});
-    usage("empty output", {"--output", "", "a.bmp"});
     usage("output for two pictures", {"--output", "x.plt", "a.bmp", "b.bmp"});
-    usage("width and scale", {"--width", "1in", "--scale", "2", "a.bmp"});
-    usage("unknown format", {"--format", "dxf", "a.bmp"});
     usage("output and output folder", {"--output", "x.plt", "--output-dir", "d", "a.bmp"});
 }
 
@@ -213,8 +209,7 @@ void TestConverter::outputKinds_data()
     row("standard output", "standard output", "-", 0);
     row("deleted current folder", "deleted", "x.plt", 1,
         "Cannot create the plot file x.plt: the current folder no longer exists");
-    row("read-only file, other owner: kept", "kept 0444", "x.plt", 0);
-    row("private file: kept", "kept 0600", "x.plt", 0);
+    row("read-only file, other owner: kept", "kept", "x.plt", 0);
     row("new file: the umask decides", "umask 027", "x.plt", 0);
     row("file-size limit", "limit", "x.plt", 1,
         "Cannot write the plot file <out>: File too large The previous x.plt, if any, is "
@@ -272,8 +267,8 @@ void TestConverter::outputKinds()
     if (kind == "folder")
         QVERIFY(QDir(folder).mkdir(output) && writeFile(out + "/keep", OldPlot));
     if (kind.startsWith("kept")) {
-        QCOMPARE(::chmod(qPrintable(out), kind.endsWith("0444") ? 0444 : 0600), 0);
-        if (kind.endsWith("0444") && geteuid() == 0)
+        QCOMPARE(::chmod(qPrintable(out), 0444), 0);
+        if (geteuid() == 0)
             QCOMPARE(::chown(qPrintable(out), 65534, 65534), 0);
         QCOMPARE(::stat(qPrintable(out), &old), 0);
     }

@@ -50,10 +50,9 @@ class TestConversionRun : public QObject
 private slots:
     void writesTheLiteralPlot_data();
     void writesTheLiteralPlot();
-    void noPictureChosenTouchesNothing();
     void busyPicturesAndButtonFollowTheRows();
-    void badSettingsAreRefusedBeforeAnything_data();
-    void badSettingsAreRefusedBeforeAnything();
+    void refusedBeforeAnything_data();
+    void refusedBeforeAnything();
     void changesDuringTheRun();
     void outputThatIsThePictureIsRefusedBeforeTheScan();
     void pictureFileCutShortStopsTheScanAtOnce();
@@ -125,28 +124,6 @@ void TestConversionRun::writesTheLiteralPlot()
     QCOMPARE(ws.entries().filter("out"), QStringList{"out.plt"}); // no temporary file left
 }
 
-void TestConversionRun::noPictureChosenTouchesNothing()
-{
-    CurrentFolder ws;
-    QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
-    FakeFrontEnd frontEnd;
-    frontEnd.file.clear();
-    frontEnd.image = filled(3, 2, Qt::black);
-    RecordingPlatform platform;
-    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::NoPicture);
-    QCOMPARE(platform.messages.size(), 1);
-    QCOMPARE(platform.messages[0].text,
-             QStringLiteral("This program has performed an illegal operation \r"
-                            "and it will be traced by Quorvane.\r\r"
-                            "If you persist in not selecting a BMP file \r"
-                            "you wont get your out.plt file made."));
-    QCOMPARE(platform.messages[0].title, QStringLiteral("KELVIQ"));
-    QCOMPARE(platform.messages[0].icon, MessageIcon::Critical);
-    QVERIFY(frontEnd.calls.isEmpty());
-    QCOMPARE(platform.calls, QStringList{"message"});
-    QCOMPARE(readFile(ws.path("out.plt")), QByteArray("old plot"));
-}
-
 void TestConversionRun::busyPicturesAndButtonFollowTheRows()
 {
     CurrentFolder ws;
@@ -175,16 +152,21 @@ void TestConversionRun::busyPicturesAndButtonFollowTheRows()
     QCOMPARE(platform.calls.last(), QStringLiteral("beep"));
 }
 
-void TestConversionRun::badSettingsAreRefusedBeforeAnything_data()
+void TestConversionRun::refusedBeforeAnything_data()
 {
+    QTest::addColumn<QString>("file");
     QTest::addColumn<int>("rows"); // of a picture three pixels wide
     QTest::addColumn<QString>("scale");
     QTest::addColumn<QString>("thickness");
     QTest::addColumn<QString>("message");
     auto row = [](const char* name, int rows, const QString& scale, const QString& thickness,
-                  const QString& message) {
-        QTest::newRow(name) << rows << scale << thickness << message;
+                  const QString& message, const QString& file = "picture.bmp") {
+        QTest::newRow(name) << file << rows << scale << thickness << message;
     };
+    row("no picture chosen", 2, "2", "10",
+        "This program has performed an illegal operation \rand it will be traced by Quorvane.\r\r"
+        "If you persist in not selecting a BMP file \ryou wont get your out.plt file made.",
+        "");
     const QString huge = "1" + QString(307, '0');
     const QString overflows = " is too large for this picture: its plot coordinates would not "
                               "be numbers.";
@@ -203,8 +185,11 @@ void TestConversionRun::badSettingsAreRefusedBeforeAnything_data()
         "The scale \"" + huge + '"' + overflows);
 }
 
-void TestConversionRun::badSettingsAreRefusedBeforeAnything()
+// Without a picture, or with settings that cannot be used, the user is told and nothing else
+// happens: no control changes, no beep, the old plot stays.
+void TestConversionRun::refusedBeforeAnything()
 {
+    QFETCH(QString, file);
     QFETCH(int, rows);
     QFETCH(QString, scale);
     QFETCH(QString, thickness);
@@ -212,15 +197,18 @@ void TestConversionRun::badSettingsAreRefusedBeforeAnything()
     CurrentFolder ws;
     QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
     FakeFrontEnd frontEnd;
+    frontEnd.file = file;
     frontEnd.image = filled(3, rows, Qt::black);
     frontEnd.scale = scale;
     frontEnd.thickness = thickness;
     RecordingPlatform platform;
-    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::BadSetting);
-    QCOMPARE(platform.messages.size(), 1);
+    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome,
+             file.isEmpty() ? RunOutcome::NoPicture : RunOutcome::BadSetting);
+    QCOMPARE(platform.calls, QStringList{"message"});
     QCOMPARE(platform.messages[0].text, message);
+    QCOMPARE(platform.messages[0].title, QStringLiteral("KELVIQ"));
+    QCOMPARE(platform.messages[0].icon, MessageIcon::Critical);
     QVERIFY(frontEnd.calls.isEmpty());
-    QCOMPARE(platform.beeps, 0);
     QCOMPARE(readFile(ws.path("out.plt")), QByteArray("old plot"));
     QCOMPARE(ws.entries(), QStringList{"out.plt"});
 }

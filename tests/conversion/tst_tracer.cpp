@@ -1,5 +1,6 @@
 // Which pixels are traced: the fast paths of every picture layout, the tolerance, the inversion
-// and speck removal against the rules read literally, and the colours pixels are traced as.
+// and speck removal against the rules read literally. (The colours pixels are traced as:
+// tst_pictureloader.)
 #include "Raster.h"
 #include "Tracer.h"
 
@@ -121,8 +122,6 @@ class TestTracer : public QObject
 private slots:
     void selectionFollowsTheRules_data();
     void selectionFollowsTheRules();
-    void colorsAsShownOverWhite_data();
-    void colorsAsShownOverWhite();
 };
 
 void TestTracer::selectionFollowsTheRules_data()
@@ -169,44 +168,6 @@ void TestTracer::selectionFollowsTheRules()
                                            .arg(despeckle)));
                     }
     }
-}
-
-void TestTracer::colorsAsShownOverWhite_data()
-{
-    QTest::addColumn<QImage>("image"); // one row
-    QTest::addColumn<QList<QRgb>>("colors");
-    QImage argb(3, 1, QImage::Format_ARGB32);
-    argb.setPixel(0, 0, qRgba(0, 0, 0, 0));     // fully transparent: white
-    argb.setPixel(1, 0, qRgba(0, 0, 0, 255));   // opaque black stays black
-    argb.setPixel(2, 0, qRgba(255, 0, 0, 128)); // half red: the pink it looks like on white
-    QTest::newRow("see-through") << argb
-                                 << QList<QRgb>{qRgb(255, 255, 255), 0, qRgb(255, 127, 127)};
-    QImage palette(2, 1, QImage::Format_Indexed8);
-    palette.setColorTable({qRgba(0, 0, 0, 0), qRgb(0, 0, 0)});
-    palette.setPixel(0, 0, 0);
-    palette.setPixel(1, 0, 1);
-    QTest::newRow("see-through palette") << palette << QList<QRgb>{qRgb(255, 255, 255), 0};
-    QImage shortPalette(2, 1, QImage::Format_Indexed8);
-    shortPalette.setColorTable({qRgb(9, 9, 9)});
-    shortPalette.bits()[0] = 0;
-    shortPalette.bits()[1] = 200; // beyond the palette: black
-    QTest::newRow("index beyond the palette") << shortPalette << QList<QRgb>{qRgb(9, 9, 9), 0};
-}
-
-// Traced and shown alike.
-void TestTracer::colorsAsShownOverWhite()
-{
-    QFETCH(QImage, image);
-    QFETCH(QList<QRgb>, colors);
-    const Raster raster = Raster::fromImage(image);
-    const QImage shown = raster.shownImage();
-    Mask black(1, std::vector<bool>(static_cast<std::size_t>(colors.size())));
-    for (int x = 0; x < colors.size(); ++x) {
-        QCOMPARE(rgbFromColorValue(raster.point(x, 0)), colors[x] | 0xff000000u);
-        QCOMPARE(shown.pixel(x, 0), colors[x] | 0xff000000u);
-        black[0][x] = qGray(colors[x]) == 0;
-    }
-    QCOMPARE(tracedMask(raster, TraceSettings{}), black);
 }
 
 QTEST_GUILESS_MAIN(TestTracer)
