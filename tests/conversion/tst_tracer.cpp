@@ -1,9 +1,10 @@
+// Which pixels are traced: the fast paths of every picture layout, the tolerance, the inversion
+// and speck removal against the rules read literally. (The colours pixels are traced as:
+// tst_pictureloader.)
 #include "Raster.h"
 #include "Tracer.h"
 
-#include <QBuffer>
-#include <QImageReader>
-#include <QImageWriter>
+#include <QPainter>
 #include <QTest>
 #include <cstdlib>
 #include <random>
@@ -14,6 +15,15 @@ namespace {
 
 using Mask = std::vector<std::vector<bool>>;
 
+// The picture as it looks painted on white: what colours are compared as.
+QImage overWhite(const QImage& image)
+{
+    QImage shown(image.size(), QImage::Format_RGB32);
+    shown.fill(Qt::white);
+    QPainter(&shown).drawImage(0, 0, image);
+    return shown;
+}
+
 // The rules read literally, per pixel: each channel within the tolerance, inverted on request,
 // then every 8-connected group under the speck size removed by flood fill.
 Mask referenceSelection(const QImage& shown, const TraceSettings& s)
@@ -21,13 +31,14 @@ Mask referenceSelection(const QImage& shown, const TraceSettings& s)
     const int w = shown.width();
     const int h = shown.height();
     Mask mask(static_cast<std::size_t>(h), std::vector<bool>(static_cast<std::size_t>(w)));
-    const QColor target(qRgb(s.target & 0xff, (s.target >> 8) & 0xff, (s.target >> 16) & 0xff));
+    const QRgb target = qRgb(s.target & 0xff, (s.target >> 8) & 0xff, (s.target >> 16) & 0xff);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const QColor c = shown.pixelColor(x, y);
-            const bool near = std::abs(c.red() - target.red()) <= s.tolerance &&
-                              std::abs(c.green() - target.green()) <= s.tolerance &&
-                              std::abs(c.blue() - target.blue()) <= s.tolerance;
+            const QRgb c = shown.pixel(x, y);
+            const bool near = s.target != NoColor &&
+                              std::abs(qRed(c) - qRed(target)) <= s.tolerance &&
+                              std::abs(qGreen(c) - qGreen(target)) <= s.tolerance &&
+                              std::abs(qBlue(c) - qBlue(target)) <= s.tolerance;
             mask[y][x] = near != s.invert;
         }
     Mask seen(mask.size(), std::vector<bool>(static_cast<std::size_t>(w)));
@@ -73,33 +84,33 @@ Mask tracedMask(const Raster& raster, const TraceSettings& settings)
     return expectedRow == raster.height() ? mask : Mask{};
 }
 
-// Soft-edged blobs and scattered specks over a few colours, the way anti-aliased artwork and
-// scans look up close.
-QImage artwork(std::mt19937& random, int width, int height)
+// A few colours a single bit apart, so that exact runs form; see-through ones; soft blobs and
+// scattered specks of noisy ink, the way anti-aliased artwork and scans look up close. Sparse
+// pictures have one long black run a row, across many 64-pixel words.
+QImage randomPicture(std::mt19937& random, QImage::Format format, int width, int height,
+                     bool sparse)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    const QRgb ink = qRgb(20, 60, 200);
-    for (int y = 0; y < height; ++y)
+    static const QList<QRgb> colors = {qRgb(0, 0, 0),     qRgb(255, 255, 255),
+                                       qRgb(0, 0, 1),     qRgb(128, 0, 0),
+                                       qRgba(0, 0, 0, 0), qRgba(10, 20, 30, 128)};
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y) {
+        const int begin = static_cast<int>(random() % width);
+        const int end = begin + static_cast<int>(random() % (width - begin + 1));
         for (int x = 0; x < width; ++x) {
             const int noise = static_cast<int>(random() % 61) - 30;
-            const bool dot = random() % 9 == 0;
-            const bool blob = ((x / 5 + y / 4) % 3 == 0);
-            auto mix = [&](int a, int b) {
-                return std::clamp((blob || dot ? a : b) + noise, 0, 255);
-            };
-            image.setPixel(x, y,
-                           qRgb(mix(qRed(ink), 250), mix(qGreen(ink), 250), mix(qBlue(ink), 245)));
+            const bool ink = (x / 5 + y / 4) % 3 == 0 || random() % 9 == 0;
+            if (sparse)
+                image.setPixel(x, y, x >= begin && x < end ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+            else if (ink)
+                image.setPixel(x, y,
+                               qRgb(std::clamp(20 + noise, 0, 255), std::clamp(60 + noise, 0, 255),
+                                    std::clamp(200 + noise, 0, 255)));
+            else
+                image.setPixel(x, y, colors[random() % colors.size()]);
         }
-    return image;
-}
-
-QImage throughJpeg(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "jpeg").write(image);
-    return QImage::fromData(bytes, "jpeg");
+    }
+    return image.convertToFormat(format, Qt::ThresholdDither | Qt::AvoidDither);
 }
 
 } // namespace
@@ -111,39 +122,40 @@ class TestTracer : public QObject
 private slots:
     void selectionFollowsTheRules_data();
     void selectionFollowsTheRules();
-    void specksAtTheirEdgeCases();
 };
 
 void TestTracer::selectionFollowsTheRules_data()
 {
     QTest::addColumn<QImage::Format>("format");
-    QTest::addColumn<bool>("jpeg");
-    QTest::newRow("32-bit") << QImage::Format_RGB32 << false;
-    QTest::newRow("JPEG") << QImage::Format_RGB32 << true;
-    QTest::newRow("8-bit palette") << QImage::Format_Indexed8 << false;
-    QTest::newRow("grey") << QImage::Format_Grayscale8 << false;
-    QTest::newRow("1-bit") << QImage::Format_Mono << false;
+    QTest::newRow("1-bit") << QImage::Format_Mono;
+    QTest::newRow("1-bit LSB first") << QImage::Format_MonoLSB;
+    QTest::newRow("8-bit palette") << QImage::Format_Indexed8;
+    QTest::newRow("8-bit grey") << QImage::Format_Grayscale8;
+    QTest::newRow("32-bit") << QImage::Format_RGB32;
+    QTest::newRow("32-bit with alpha") << QImage::Format_ARGB32;
+    QTest::newRow("24-bit") << QImage::Format_RGB888;
+    QTest::newRow("16-bit") << QImage::Format_RGB16;
 }
 
 void TestTracer::selectionFollowsTheRules()
 {
     QFETCH(QImage::Format, format);
-    QFETCH(bool, jpeg);
     std::mt19937 random(7);
-    for (int round = 0; round < 12; ++round) {
-        QImage image = artwork(random, 5 + static_cast<int>(random() % 60),
-                               1 + static_cast<int>(random() % 40));
-        if (jpeg)
-            image = throughJpeg(image);
-        image = image.convertToFormat(format, Qt::ThresholdDither | Qt::AvoidDither);
+    for (int round = 0; round < 10; ++round) {
+        // Widths around byte, 16-pixel and 64-bit word boundaries matter for the fast paths.
+        // Groups touching by a corner only, of exactly K pixels, or cut by the edge all occur.
+        const int width =
+            1 + static_cast<int>(random() % (round % 3 == 0 ? 20 : 200 * (round % 3)));
+        const QImage image =
+            randomPicture(random, format, width, 1 + int(random() % 30), round % 3 == 2);
         const Raster raster = Raster::fromImage(image);
-        const QImage shown = raster.shownImage().convertToFormat(QImage::Format_RGB32);
-        const QList<ColorValue> targets = {colorValueFromRgb(shown.pixel(0, 0)), 0xc83c14, 0xf5fafa,
-                                           0};
+        const QImage shown = overWhite(image);
+        const QList<ColorValue> targets = {
+            colorValueFromRgb(shown.pixel(0, 0)), 0xc83c14, 0, 0xffffff, 0x010000, NoColor};
         for (const ColorValue target : targets)
-            for (const int tolerance : {0, 1, 30, 48, 255})
+            for (const int tolerance : {0, 1, 30, 255})
                 for (const bool invert : {false, true})
-                    for (const int despeckle : {0, 1, 2, 5, 40}) {
+                    for (const int despeckle : {0, 2, 5, 40}) {
                         const TraceSettings settings{target, tolerance, invert, despeckle};
                         QVERIFY2(
                             tracedMask(raster, settings) == referenceSelection(shown, settings),
@@ -158,24 +170,5 @@ void TestTracer::selectionFollowsTheRules()
     }
 }
 
-// Groups touching only by a corner are one group; a group of exactly K pixels stays; a group
-// cut by the picture's edge counts only what is inside; long thin groups wait many rows.
-void TestTracer::specksAtTheirEdgeCases()
-{
-    const QStringList rows = {
-        "X.....XX.X", ".X....XX..", "..X.......", "......X..X", "X.....X..X", "X.....X..X",
-    };
-    QImage image(rows.first().size(), rows.size(), QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y,
-                           rows[y][x] == QLatin1Char('X') ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
-    const Raster raster = Raster::fromImage(image);
-    for (const int despeckle : {2, 3, 4, 5})
-        QCOMPARE(tracedMask(raster, TraceSettings{0, 0, false, despeckle}),
-                 referenceSelection(image, TraceSettings{0, 0, false, despeckle}));
-}
-
 QTEST_GUILESS_MAIN(TestTracer)
-
 #include "tst_tracer.moc"

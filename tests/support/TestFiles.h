@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
 
 // File helpers and the expected plot header, kept apart from the program's own copy so that the
 // tests check the header instead of repeating it.
@@ -19,6 +22,26 @@ inline bool writeFile(const QString& path, const QByteArray& data)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
+
+// Every name in a folder, hidden ones too, sorted: what a run must not leave behind.
+inline QStringList folderEntries(const QString& folder)
+{
+    QStringList list = QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries |
+                                              QDir::Hidden | QDir::System);
+    list.sort();
+    return list;
+}
+
+// A fresh folder made the current one while it lives, as the window makes the picture's.
+struct CurrentFolder
+{
+    QTemporaryDir dir;
+    QString previous = QDir::currentPath();
+    CurrentFolder() { QDir::setCurrent(dir.path()); }
+    ~CurrentFolder() { QDir::setCurrent(previous); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QStringList entries() const { return folderEntries(dir.path()); }
+};
 
 inline const QByteArray PlotHeader = "-1175000 -1100025 3025000 1899975 12\r\n"
                                      "-190525 -204016 413469 170985\r\n"
