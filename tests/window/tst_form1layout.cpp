@@ -1,116 +1,25 @@
 #include "FormFixture.h"
-#include "RecordingPlatform.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
-#include <QPushButton>
+#include <QMainWindow>
 #include <QStatusBar>
-#include <QTest>
-
-using namespace kelviq;
-
-namespace {
-
-// Outer size that gives the window the inner size asked for.
-void resizeInner(Form1& form, int width, int height)
-{
-    form.resize(width + form.width() - form.ScaleWidth(),
-                height + form.height() - form.ScaleHeight());
-}
-
-QWidget* control(Form1& form, const char* name)
-{
-    auto* widget = form.findChild<QWidget*>(QLatin1String(name));
-    if (!widget)
-        qWarning("no control %s", name);
-    return widget;
-}
-
-} // namespace
 
 class TestForm1Layout : public QObject, protected FormFixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { start(); }
+    void cleanup() { stop(); }
 
-    void captionsReadWhole();
-    void tabOrder();
-    void layoutFollowsTheBottomEdge_data();
-    void layoutFollowsTheBottomEdge();
-    void menus();
+    void controlsFollowTheBottomEdge_data();
+    void controlsFollowTheBottomEdge();
+    void pictureAreaFitsThePicture_data();
+    void pictureAreaFitsThePicture();
+    void keyboard();
 };
 
-void TestForm1Layout::init()
-{
-    start();
-}
-
-void TestForm1Layout::cleanup()
-{
-    stop();
-}
-
-// Every caption of the settings and the tracing options reads whole in the room up to the next
-// control on its right; buttons and the
-// frame's title keep the system's font where it fits, the settings' captions shrink no further
-// than reading allows.
-void TestForm1Layout::captionsReadWhole()
-{
-    const int systemPixels = QFontInfo(QApplication::font()).pixelSize();
-    const QList<QLabel*> captions =
-        m_form->findChild<QGroupBox*>("Frame1")->findChildren<QLabel*>() +
-        control(*m_form, "TraceOptions")->findChildren<QLabel*>();
-    QCOMPARE(captions.size(), 7);
-    for (QLabel* label : captions) {
-        const QFontMetrics metrics = label->fontMetrics();
-        int room = label->width();
-        for (QWidget* other :
-             label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (other != label && !qobject_cast<QLabel*>(other) && other->x() > label->x() &&
-                other->geometry().top() <= label->geometry().bottom() &&
-                other->geometry().bottom() >= label->geometry().top())
-                room = std::min(room, other->x() - label->x());
-        }
-        QVERIFY2(metrics.horizontalAdvance(label->text().trimmed()) < room,
-                 qPrintable(label->text()));
-        QVERIFY(metrics.height() <= 17);
-        QVERIFY(label->font().pixelSize() >= 9);
-    }
-    for (QPushButton* button : m_form->findChildren<QPushButton*>()) {
-        const QFontMetrics metrics = button->fontMetrics();
-        QVERIFY2(metrics.horizontalAdvance(button->text()) + 8 <= button->width(),
-                 qPrintable(button->text()));
-        QVERIFY(button->font().pixelSize() <= systemPixels);
-        // The system's size unless it would not fit.
-        QFont system = QApplication::font();
-        if (QFontMetrics(system).horizontalAdvance(button->text()) + 12 <= button->width())
-            QCOMPARE(QFontInfo(button->font()).pixelSize(), systemPixels);
-    }
-    QCOMPARE(QFontInfo(m_form->menuBar()->font()).pixelSize(), systemPixels);
-}
-
-// Tab goes through the controls in this order and back to the start.
-void TestForm1Layout::tabOrder()
-{
-    const QStringList expected = {"Picture1",  "Command1", "Command2", "Text1",    "Text2",
-                                  "tolerance", "specks",   "invert",   "Command3", "Picture1"};
-    control(*m_form, "Picture1")->setFocus();
-    QStringList order = {QApplication::focusWidget()->objectName()};
-    while (order.size() < expected.size()) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        order.append(QApplication::focusWidget()->objectName());
-    }
-    QCOMPARE(order, expected);
-}
-
-void TestForm1Layout::layoutFollowsTheBottomEdge_data()
+void TestForm1Layout::controlsFollowTheBottomEdge_data()
 {
     QTest::addColumn<QSize>("asked");
     QTest::addColumn<QSize>("inner");
@@ -120,74 +29,126 @@ void TestForm1Layout::layoutFollowsTheBottomEdge_data()
     QTest::newRow("too narrow only") << QSize(900, 800) << QSize(1024, 800);
 }
 
-void TestForm1Layout::layoutFollowsTheBottomEdge()
+// The original controls keep their places measured from the bottom edge; the tracing options
+// lie in the free space between the frame and "3 - Make out.plt", apart from each other, the
+// status line below the client area. Every caption reads whole up to the control on its right.
+void TestForm1Layout::controlsFollowTheBottomEdge()
 {
     QFETCH(QSize, asked);
     QFETCH(QSize, inner);
 
-    resizeInner(*m_form, 1400, 900); // from somewhere else than the start
-    resizeInner(*m_form, asked.width(), asked.height());
+    const QSize frame = m_form->size() - QSize(m_form->ScaleWidth(), m_form->ScaleHeight());
+    m_form->resize(QSize(1400, 900) + frame); // from somewhere else than the start
+    m_form->resize(asked + frame);
     QTRY_COMPARE(QSize(m_form->ScaleWidth(), m_form->ScaleHeight()), inner);
 
     const int h = inner.height();
-    QCOMPARE(control(*m_form, "Command1")->geometry(), QRect(784, h - 69, 105, 57));
-    QCOMPARE(control(*m_form, "Command2")->geometry(), QRect(16, h - 69, 121, 57));
-    QCOMPARE(control(*m_form, "Command3")->geometry(), QRect(904, h - 69, 105, 57));
-    QCOMPARE(control(*m_form, "Frame1")->geometry(), QRect(152, h - 69, 385, 57));
-    QCOMPARE(control(*m_form, "Image1_0")->geometry(), QRect(808, h - 80, 65, 71));
-    QCOMPARE(control(*m_form, "Image1_1")->geometry(), QRect(808, h - 80, 65, 71));
-    // No picture loaded: the picture area fills the window.
-    QCOMPARE(control(*m_form, "Picture1")->geometry(), QRect(8, 8, inner.width() - 24, h - 95));
-    // The tracing options ride along in the free space between the frame and
-    // "3 - Make out.plt", apart from each other.
+    const auto at = [&](const char* name) { return m_form->findChild<QWidget*>(name)->geometry(); };
+    QCOMPARE(at("Command1"), QRect(784, h - 69, 105, 57));
+    QCOMPARE(at("Command2"), QRect(16, h - 69, 121, 57));
+    QCOMPARE(at("Command3"), QRect(904, h - 69, 105, 57));
+    QCOMPARE(at("Frame1"), QRect(152, h - 69, 385, 57));
+    QCOMPARE(at("Image1_0"), QRect(808, h - 80, 65, 71));
+    QCOMPARE(at("Image1_1"), QRect(808, h - 80, 65, 71));
+    QCOMPARE(at("Picture1"), QRect(8, 8, inner.width() - 24, h - 95)); // no picture: all room
     const QRect space(537, h - 69, 784 - 537, 57);
     QList<QRect> taken;
-    for (QWidget* option :
-         control(*m_form, "TraceOptions")->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        const QRect at(option->mapTo(m_form->centralWidget(), QPoint(0, 0)), option->size());
-        QVERIFY2(space.contains(at), qPrintable(option->objectName()));
+    for (QWidget* option : m_form->findChild<QWidget*>("TraceOptions")
+                               ->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect place(option->mapTo(m_form->centralWidget(), QPoint(0, 0)), option->size());
+        QVERIFY2(space.contains(place), qPrintable(option->objectName()));
         for (const QRect& other : taken)
-            QVERIFY(!other.intersects(at));
-        taken.append(at);
+            QVERIFY(!other.intersects(place));
+        taken.append(place);
     }
     QCOMPARE(taken.size(), 5);
-    // The status line lies below the client area, not on it.
     QCOMPARE(m_form->statusBar()->geometry().top(),
              m_form->centralWidget()->geometry().bottom() + 1);
+
+    for (QLabel* label : m_form->findChild<QWidget*>("Frame1")->findChildren<QLabel*>() +
+                             m_form->findChild<QWidget*>("TraceOptions")->findChildren<QLabel*>()) {
+        int room = label->width();
+        for (QWidget* other :
+             label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!qobject_cast<QLabel*>(other) && other->x() > label->x() &&
+                other->geometry().top() <= label->geometry().bottom() &&
+                other->geometry().bottom() >= label->geometry().top())
+                room = std::min(room, other->x() - label->x());
+        }
+        const QFontMetrics metrics = label->fontMetrics();
+        QVERIFY2(metrics.horizontalAdvance(label->text().trimmed()) < room,
+                 qPrintable(label->text()));
+        QVERIFY(label->font().pixelSize() >= 9);
+    }
+    for (QPushButton* button : m_form->findChildren<QPushButton*>())
+        QVERIFY(button->fontMetrics().horizontalAdvance(button->text()) + 8 <= button->width());
 }
 
-// "About" stays first and opens its box at once; "View" and "Export" follow it.
-void TestForm1Layout::menus()
+void TestForm1Layout::pictureAreaFitsThePicture_data()
 {
-    const QList<QAction*> menu = m_form->menuBar()->actions();
-    QCOMPARE(menu.size(), 3);
-    QCOMPARE(menu[0]->text(), QString("About"));
-    QCOMPARE(menu[0]->objectName(), QString("about"));
-    QVERIFY(!menu[0]->menu());
-    QCOMPARE(menu[1]->text() + menu[2]->text(), QString("ViewExport"));
-    QStringList items; // "Off" without a picture
-    for (QAction* action : menu[1]->menu()->actions() + menu[2]->menu()->actions()) {
-        if (!action->isSeparator())
-            items.append(action->text() + ' ' + action->shortcut().toString() +
-                         (action->isEnabled() ? "" : "Off"));
-    }
-    QCOMPARE(items, QStringList({"Picture Ctrl+1", "Traced Pixels Ctrl+2", "Plot Ctrl+3",
-                                 "Zoom In Ctrl++", "Zoom Out Ctrl+-", "Actual Size Ctrl+0",
-                                 "Fit in Window ", "Set Plot Size… Off", "Gerber… Off",
-                                 "KiCad Footprint… Off", "SVG… Off"}));
+    QTest::addColumn<QSize>("pictureSize");
+    QTest::addColumn<QSize>("area");
+    QTest::addColumn<bool>("big");
+    QTest::addColumn<QSize>("areaAfterResize"); // window made 1200 × 900 inside
 
-    menu[0]->trigger();
-    QCOMPARE(m_platform->messages.size(), 1);
-    const RecordingPlatform::Message message = m_platform->messages.first();
-    QCOMPARE(message.title, QString("About KELVIQ"));
-    QCOMPARE(message.icon, MessageIcon::Information);
-    const QStringList lines = message.text.split(QChar('\r'));
-    QCOMPARE(lines.size(), 5);
-    QCOMPARE(lines[0],
-             QString("KELVIQ 1.1 exports BMP raster files to PCB Allegro vectorial IPF file."));
-    QVERIFY(lines[1].isEmpty());
-    for (int i = 2; i < 5; ++i)
-        QVERIFY(!lines[i].trimmed().isEmpty());
+    // The room at start-up is 1000 × 630.
+    QTest::newRow("small") << QSize(40, 30) << QSize(40, 30) << false << QSize(40, 30);
+    QTest::newRow("exactly fitting")
+        << QSize(1000, 630) << QSize(1000, 630) << false << QSize(1000, 630);
+    QTest::newRow("one row too tall")
+        << QSize(1000, 631) << QSize(1000, 630) << true << QSize(1176, 805);
+    QTest::newRow("one column too wide")
+        << QSize(1001, 20) << QSize(1000, 20) << true << QSize(1176, 805);
+}
+
+// A picture is shown at its own size where it fits the room; larger, the area takes the room
+// and follows the window.
+void TestForm1Layout::pictureAreaFitsThePicture()
+{
+    QFETCH(QSize, pictureSize);
+    QFETCH(QSize, area);
+    QFETCH(bool, big);
+    QFETCH(QSize, areaAfterResize);
+
+    QImage image(pictureSize, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    choose(savePicture("fit.bmp", image));
+    QVERIFY(m_platform->messages.isEmpty());
+    QCOMPARE(picture1()->geometry(), QRect(QPoint(8, 8), area));
+    QCOMPARE(m_form->BigPicture(), big);
+
+    m_form->resize(m_form->size() + QSize(1200 - 1024, 900 - 725));
+    QTRY_COMPARE(m_form->ScaleHeight(), 900);
+    QCOMPARE(picture1()->size(), areaAfterResize);
+}
+
+// Tab goes through the controls in this order and back to the start; Enter presses the focused
+// button, as Space does; a number box shows its first digit again when left.
+void TestForm1Layout::keyboard()
+{
+    const QStringList expected = {"Picture1",  "Command1", "Command2", "Text1",    "Text2",
+                                  "tolerance", "specks",   "invert",   "Command3", "Picture1"};
+    picture1()->setFocus();
+    QStringList order = {QApplication::focusWidget()->objectName()};
+    while (order.size() < expected.size()) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.append(QApplication::focusWidget()->objectName());
+    }
+    QCOMPARE(order, expected);
+
+    QTest::keyClick(button("Command1"), Qt::Key_Return);
+    QCOMPARE(m_platform->messages.size(), 1); // no picture chosen
+    QTest::keyClick(button("Command2"), Qt::Key_Enter);
+    QCOMPARE(m_platform->openRequests.size(), 1);
+
+    for (const char* name : {"Text1", "Text2"}) {
+        box(name)->setFocus();
+        type(name, "12.7500001");
+        button("Command3")->setFocus();
+        QCOMPARE(box(name)->text(), QString("12.7500001"));
+        const QRect cursor = box(name)->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        QVERIFY2(cursor.left() < box(name)->fontMetrics().horizontalAdvance("1"), name);
+    }
 }
 
 QTEST_MAIN(TestForm1Layout)

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -56,38 +57,35 @@ void TestForm1Scaled::picksThePixelWherever()
     QTest::mouseClick(form.findChild<QPushButton*>("Command2"), Qt::LeftButton);
     for (int i = 0; i < zoomIns; ++i)
         form.findChild<QAction*>("zoomIn")->trigger();
-    auto* area = form.findChild<PictureArea*>("Picture1");
-    QWidget* viewport = area->viewport();
+    QWidget* viewport = form.findChild<PictureArea*>("Picture1")->viewport();
     QCOMPARE(viewport->devicePixelRatioF(), 2.0);
+    auto* swatch = form.findChild<ColorSwatch*>("Shape1");
 
-    const double shown = area->zoom();
+    const double shown = std::ldexp(1.0, zoomIns);
     for (const QPoint pixel : {QPoint(3, 2), QPoint(15, 11)}) {
         const QPointF at = (QPointF(pixel) + inside) * shown;
-        QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport, &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport, &release);
-        QCOMPARE(form.findChild<ColorSwatch*>("Shape1")->FillColor(),
-                 colorValueFromRgb(image.pixel(pixel)));
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(viewport, &event);
+        }
+        QCOMPARE(swatch->FillColor(), colorValueFromRgb(image.pixel(pixel)));
     }
 
-    // Shown pixels are sharp 2 × 2 squares (times the zoom) of the picture's own colours.
+    // Shown pixels are sharp 2 × 2 squares (times the zoom) of the picture's own colours; the
+    // swatch has two device pixels of black all round and the picked colour inside.
     const QImage grabbed = viewport->grab().toImage();
-    QCOMPARE(grabbed.devicePixelRatio(), 2.0);
     const int device = int(2 * shown);
-    for (int y = 0; y < grabbed.height() && y < 12 * device; ++y)
-        for (int x = 0; x < grabbed.width() && x < 16 * device; x += 3)
+    for (int y = 0; y < 12 * device; ++y)
+        for (int x = 0; x < 16 * device; x += 3)
             QCOMPARE(grabbed.pixel(x, y), image.pixel(x / device, y / device));
-
-    // The swatch: two device pixels of black all round, the picked colour inside.
-    const QImage swatch = form.findChild<ColorSwatch*>("Shape1")->grab().toImage();
-    QCOMPARE(swatch.size(), QSize(34, 34));
+    const QImage outlined = swatch->grab().toImage();
+    QCOMPARE(outlined.size(), QSize(34, 34));
     for (int y = 0; y < 34; ++y) {
         for (int x = 0; x < 34; ++x) {
             const bool edge = x < 2 || y < 2 || x >= 32 || y >= 32;
-            QCOMPARE(swatch.pixel(x, y), edge ? qRgb(0, 0, 0) : image.pixel(15, 11));
+            QCOMPARE(outlined.pixel(x, y), edge ? qRgb(0, 0, 0) : image.pixel(15, 11));
         }
     }
 }
@@ -97,6 +95,7 @@ int main(int argc, char* argv[])
     // The scale must be set before the application starts.
     qputenv("QT_SCALE_FACTOR", "2");
     QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
     TestForm1Scaled test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
