@@ -7,7 +7,6 @@
 #include "TestFiles.h"
 
 #include <QAction>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,21 +20,16 @@ using namespace kelviq;
 using namespace testfiles;
 
 // Every pixel its own colour: red is the column, green and blue the row.
-inline QRgb numberedRgb(int x, int y)
-{
-    return qRgb(x, y % 256, y / 256);
-}
-
 inline QImage numbered(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, numberedRgb(x, y));
+            image.setPixel(x, y, qRgb(x, y % 256, y / 256));
     return image;
 }
 
-// The window on a recording platform with a folder for pictures: start() in init(), stop() in
+// The window on a recording platform, with a folder for pictures: start() in init(), stop() in
 // cleanup().
 class FormFixture
 {
@@ -53,17 +47,13 @@ protected:
     void stop()
     {
         m_form.reset();
-        m_platform.reset();
         QDir::setCurrent(m_previousDir);
-        m_dir.reset();
     }
 
     QString savePicture(const QString& name, const QImage& image)
     {
         const QString path = m_dir->filePath(name);
-        if (!image.save(path, "BMP"))
-            qWarning("cannot save %s", qPrintable(path));
-        return path;
+        return image.save(path, "BMP") ? path : QString("cannot save " + path);
     }
     // "1 - Select BMP file", the dialog answering with path (empty: cancelled).
     void choose(const QString& path)
@@ -71,10 +61,12 @@ protected:
         m_platform->setNextOpenFileAnswer(path);
         QTest::mouseClick(button("Command2"), Qt::LeftButton);
     }
+    // Replaces the text of a box or spin box by typing.
     void type(const char* name, const QString& text)
     {
-        box(name)->selectAll();
-        QTest::keyClicks(box(name), text);
+        auto* widget = m_form->findChild<QWidget*>(name);
+        QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(widget, text);
     }
     void click(QPoint at) { QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {}, at); }
     QAction* action(const char* name) const { return m_form->findChild<QAction*>(name); }
