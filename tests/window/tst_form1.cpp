@@ -115,15 +115,14 @@ void TestForm1::controlsFollowTheBottomEdge()
 // button, as Space does; a number box shows its first digit again when left.
 void TestForm1::keyboard()
 {
-    const QStringList expected = {"Picture1",  "Command1", "Command2", "Text1",    "Text2",
-                                  "tolerance", "specks",   "invert",   "Command3", "Picture1"};
+    QStringList order;
     picture1()->setFocus();
-    QStringList order = {QApplication::focusWidget()->objectName()};
-    while (order.size() < expected.size()) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    for (int i = 0; i < 10; ++i) {
         order.append(QApplication::focusWidget()->objectName());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    QCOMPARE(order, expected);
+    QCOMPARE(order.join(' '), QString("Picture1 Command1 Command2 Text1 Text2 tolerance specks "
+                                      "invert Command3 Picture1"));
 
     QTest::keyClick(button("Command1"), Qt::Key_Return);
     QCOMPARE(m_platform->messages.size(), 1); // no picture chosen
