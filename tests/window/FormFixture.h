@@ -4,45 +4,56 @@
 #include "Form1.h"
 #include "PictureArea.h"
 #include "RecordingPlatform.h"
+#include "TestFiles.h"
 
 #include <QAction>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
-// The window on a recording platform, a folder for pictures, and the controls the tests use.
-// start() in init(), stop() in cleanup().
+using namespace kelviq;
+using namespace testfiles;
+
+// Every pixel its own colour: red is the column, green and blue the row.
+inline QImage numbered(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb(x, y % 256, y / 256));
+    return image;
+}
+
+// The window on a recording platform, with a folder for pictures: start() in init(), stop() in
+// cleanup().
 class FormFixture
 {
 protected:
     void start()
     {
+        QStandardPaths::setTestModeEnabled(true);
         m_previousDir = QDir::currentPath();
         m_dir = std::make_unique<QTemporaryDir>();
-        m_platform = std::make_unique<kelviq::RecordingPlatform>();
-        m_form = std::make_unique<kelviq::Form1>(*m_platform);
+        m_platform = std::make_unique<RecordingPlatform>();
+        m_form = std::make_unique<Form1>(*m_platform);
         m_form->show();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-        QCOMPARE(QSize(m_form->ScaleWidth(), m_form->ScaleHeight()), QSize(1024, 725));
     }
     void stop()
     {
         m_form.reset();
-        m_platform.reset();
         QDir::setCurrent(m_previousDir);
-        m_dir.reset();
     }
 
     QString savePicture(const QString& name, const QImage& image)
     {
         const QString path = m_dir->filePath(name);
-        if (!image.save(path, "BMP"))
-            qWarning("cannot save %s", qPrintable(path));
-        return path;
+        return image.save(path, "BMP") ? path : QString("cannot save " + path);
     }
     // "1 - Select BMP file", the dialog answering with path (empty: cancelled).
     void choose(const QString& path)
@@ -50,27 +61,32 @@ protected:
         m_platform->setNextOpenFileAnswer(path);
         QTest::mouseClick(button("Command2"), Qt::LeftButton);
     }
+    // Replaces the text of a box or spin box by typing.
     void type(const char* name, const QString& text)
     {
-        box(name)->selectAll();
-        QTest::keyClicks(box(name), text);
+        auto* widget = m_form->findChild<QWidget*>(name);
+        QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(widget, text);
     }
-    void trigger(const QString& action) { m_form->findChild<QAction*>(action)->trigger(); }
-
+    void click(QPoint at) { QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {}, at); }
+    QAction* action(const char* name) const { return m_form->findChild<QAction*>(name); }
     QPushButton* button(const char* name) const { return m_form->findChild<QPushButton*>(name); }
     QLineEdit* box(const char* name) const { return m_form->findChild<QLineEdit*>(name); }
-    kelviq::PictureArea* picture1() const
-    {
-        return m_form->findChild<kelviq::PictureArea*>("Picture1");
-    }
-    kelviq::ColorValue swatch() const
-    {
-        return m_form->findChild<kelviq::ColorSwatch*>("Shape1")->FillColor();
-    }
+    PictureArea* picture1() const { return m_form->findChild<PictureArea*>("Picture1"); }
+    ColorValue swatch() const { return m_form->findChild<ColorSwatch*>("Shape1")->FillColor(); }
     QString status(const char* part) const { return m_form->findChild<QLabel*>(part)->text(); }
+
+    // Waits until the background trace has counted the segments; returns the count.
+    qint64 countedSegments()
+    {
+        static const QRegularExpression count(QStringLiteral("(\\d+) segments?$"));
+        QRegularExpressionMatch match;
+        [&] { QTRY_VERIFY((match = count.match(status("StatusFacts"))).hasMatch()); }();
+        return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previousDir;
-    std::unique_ptr<kelviq::RecordingPlatform> m_platform;
-    std::unique_ptr<kelviq::Form1> m_form;
+    std::unique_ptr<RecordingPlatform> m_platform;
+    std::unique_ptr<Form1> m_form;
 };

@@ -1,24 +1,16 @@
-#include "ColorSwatch.h"
-#include "Form1.h"
-#include "PictureArea.h"
-#include "RecordingPlatform.h"
+#include "FormFixture.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 
-using namespace kelviq;
-
-// The window on a display scaled by 2: every shown pixel is 2 × 2 device pixels, and the
-// pointer can stand anywhere inside one; the swatch's outline stays sharp.
-class TestForm1Scaled : public QObject
+// The window on a display scaled by 2, set before the application starts: every shown pixel is
+// 2 × 2 device pixels, and the pointer can stand anywhere inside one.
+class TestForm1Scaled : public QObject, protected FormFixture
 {
     Q_OBJECT
 
 private slots:
+    void init() { start(); }
+    void cleanup() { stop(); }
     void picksThePixelWherever_data();
     void picksThePixelWherever();
 };
@@ -26,75 +18,48 @@ private slots:
 void TestForm1Scaled::picksThePixelWherever_data()
 {
     QTest::addColumn<int>("zoomIns");
-    QTest::addColumn<QPointF>("inside"); // where in the shown pixel, 0..1
-
-    for (int zoomIns : {0, 2}) {
-        QTest::addRow("zoom %d, top left", zoomIns) << zoomIns << QPointF(0.0, 0.0);
-        QTest::addRow("zoom %d, right half", zoomIns) << zoomIns << QPointF(0.75, 0.25);
-        QTest::addRow("zoom %d, bottom right", zoomIns) << zoomIns << QPointF(0.99, 0.99);
-    }
+    QTest::newRow("actual size") << 0;
+    QTest::newRow("zoom 4") << 2;
 }
 
 void TestForm1Scaled::picksThePixelWherever()
 {
     QFETCH(int, zoomIns);
-    QFETCH(QPointF, inside);
 
-    QTemporaryDir dir;
-    QImage image(16, 12, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, qRgb(x * 10, y * 10, 99));
-    const QString path = dir.filePath("numbered.bmp");
-    QVERIFY(image.save(path, "BMP"));
-
-    RecordingPlatform platform;
-    Form1 form(platform);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    platform.setNextOpenFileAnswer(path);
-    QTest::mouseClick(form.findChild<QPushButton*>("Command2"), Qt::LeftButton);
+    const QImage image = numbered(16, 12);
+    choose(savePicture("numbered.bmp", image));
     for (int i = 0; i < zoomIns; ++i)
-        form.findChild<QAction*>("zoomIn")->trigger();
-    auto* area = form.findChild<PictureArea*>("Picture1");
-    QWidget* viewport = area->viewport();
+        action("zoomIn")->trigger();
+    QWidget* viewport = picture1()->viewport();
     QCOMPARE(viewport->devicePixelRatioF(), 2.0);
-
-    const double shown = area->zoom();
-    for (const QPoint pixel : {QPoint(3, 2), QPoint(15, 11)}) {
-        const QPointF at = (QPointF(pixel) + inside) * shown;
-        QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport, &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport, &release);
-        QCOMPARE(form.findChild<ColorSwatch*>("Shape1")->FillColor(),
-                 colorValueFromRgb(image.pixel(pixel)));
-    }
-
-    // Shown pixels are sharp 2 × 2 squares (times the zoom) of the picture's own colours.
-    const QImage grabbed = viewport->grab().toImage();
-    QCOMPARE(grabbed.devicePixelRatio(), 2.0);
-    const int device = int(2 * shown);
-    for (int y = 0; y < grabbed.height() && y < 12 * device; ++y)
-        for (int x = 0; x < grabbed.width() && x < 16 * device; x += 3)
-            QCOMPARE(grabbed.pixel(x, y), image.pixel(x / device, y / device));
-
-    // The swatch: two device pixels of black all round, the picked colour inside.
-    const QImage swatch = form.findChild<ColorSwatch*>("Shape1")->grab().toImage();
-    QCOMPARE(swatch.size(), QSize(34, 34));
-    for (int y = 0; y < 34; ++y) {
-        for (int x = 0; x < 34; ++x) {
-            const bool edge = x < 2 || y < 2 || x >= 32 || y >= 32;
-            QCOMPARE(swatch.pixel(x, y), edge ? qRgb(0, 0, 0) : image.pixel(15, 11));
+    const double zoom = picture1()->zoom();
+    for (const QPointF inside : {QPointF(0, 0), QPointF(0.75, 0.25), QPointF(0.99, 0.99)}) {
+        for (const QPoint pixel : {QPoint(3, 2), QPoint(15, 11)}) {
+            const QPointF at = (QPointF(pixel) + inside) * zoom;
+            QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at),
+                              Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &press);
+            QCOMPARE(swatch(), colorValueFromRgb(image.pixel(pixel)));
         }
     }
+
+    // Shown pixels are sharp 2 × 2 squares (times the zoom) of the picture's own colours; the
+    // swatch has two device pixels of black all round and the picked colour inside.
+    const QImage grabbed = viewport->grab().toImage();
+    const int device = int(2 * zoom);
+    for (int y = 0; y < 12 * device; ++y)
+        for (int x = 0; x < 16 * device; ++x)
+            QCOMPARE(grabbed.pixel(x, y), image.pixel(x / device, y / device));
+    const QImage outlined = m_form->findChild<ColorSwatch*>("Shape1")->grab().toImage();
+    QCOMPARE(outlined.size(), QSize(34, 34));
+    for (int y = 0; y < 34; ++y)
+        for (int x = 0; x < 34; ++x)
+            QCOMPARE(outlined.pixel(x, y),
+                     std::min({x, y, 33 - x, 33 - y}) < 2 ? qRgb(0, 0, 0) : image.pixel(15, 11));
 }
 
 int main(int argc, char* argv[])
 {
-    // The scale must be set before the application starts.
     qputenv("QT_SCALE_FACTOR", "2");
     QApplication app(argc, argv);
     TestForm1Scaled test;

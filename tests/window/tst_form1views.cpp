@@ -1,41 +1,13 @@
 #include "FormFixture.h"
-#include "PictureArea.h"
-#include "RecordingPlatform.h"
-#include "TestFiles.h"
 #include "ViewRenderer.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
-#include <QMimeData>
+#include <QMouseEvent>
 #include <QProcess>
-#include <QPushButton>
 #include <QRandomGenerator>
-#include <QSpinBox>
-#include <QTemporaryDir>
-#include <QTest>
-
-using namespace kelviq;
-using namespace testfiles;
+#include <QScrollBar>
 
 namespace {
-
-// Every pixel its own colour: red is the column, green the row.
-QImage numbered(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgb(x, y, 0x80));
-    return image;
-}
-
-ColorValue numberedColor(int x, int y)
-{
-    return colorValueFromRgb(qRgb(x, y, 0x80));
-}
 
 // Random blotches of black, white, red and colours near them, so rows have runs of every
 // length, runs that reach the right edge, specks, and pixels a tolerance takes in or leaves out.
@@ -54,36 +26,23 @@ QImage blotches(QImage::Format format, quint32 seed, QSize size = QSize(37, 23))
             image.setPixel(x, y, colors[color]);
         }
     }
-    if (format == QImage::Format_RGB32)
-        return image;
     return image.convertToFormat(format, Qt::ThresholdDither | Qt::AvoidDither);
 }
 
-// The runs of exactly this colour in each row.
+// The runs of pixels of exactly this colour in each row, as first and one-past-last column.
 QList<QList<QPair<int, int>>> runsOf(const QImage& image, QRgb color)
 {
-    QList<QList<QPair<int, int>>> rows(image.height());
+    QList<QList<QPair<int, int>>> runs(image.height());
     for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width();) {
-            int end = x;
-            while (end < image.width() && image.pixel(end, y) == color)
-                ++end;
-            if (end > x)
-                rows[y].append({x, end});
-            x = std::max(end, x + 1);
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != color)
+                continue;
+            if (runs[y].isEmpty() || runs[y].last().second < x)
+                runs[y].append({x, x});
+            runs[y].last().second = x + 1;
         }
     }
-    return rows;
-}
-
-bool convert(const QStringList& arguments)
-{
-    QProcess converter;
-    converter.start(QStringLiteral(KELVIQ_CONVERT_EXE), arguments);
-    if (converter.waitForFinished(30000) && converter.exitCode() == 0)
-        return true;
-    qWarning("kelviq-convert: %s", converter.readAllStandardError().constData());
-    return false;
+    return runs;
 }
 
 } // namespace
@@ -93,55 +52,25 @@ class TestForm1Views : public QObject, protected FormFixture
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { start(); }
+    void cleanup() { stop(); }
 
     void picksThePixelUnderThePointer_data();
     void picksThePixelUnderThePointer();
-    void zoomKeysAndWheel();
-    void writesWhatTheConverterWrites_data();
-    void writesWhatTheConverterWrites();
+    void zoomDragAndScroll();
     void plotViewDrawsTheLines_data();
     void plotViewDrawsTheLines();
-    void statusTexts_data();
-    void statusTexts();
-    void setPlotSize_data();
-    void setPlotSize();
-    void droppedAndGivenPicturesLoadLikeChosenOnes();
-    void keyboard();
-
-private:
-    // Waits until the background trace has counted the segments; returns the count.
-    qint64 countedSegments();
+    void writesWhatTheConverterWrites_data();
+    void writesWhatTheConverterWrites();
 };
-
-void TestForm1Views::init()
-{
-    start();
-}
-
-void TestForm1Views::cleanup()
-{
-    stop();
-}
-
-qint64 TestForm1Views::countedSegments()
-{
-    const QRegularExpression count(QStringLiteral("(\\d+) segments?$"));
-    QRegularExpressionMatch match;
-    [&] { QTRY_VERIFY((match = count.match(status("StatusFacts"))).hasMatch()); }();
-    return match.captured(1).toLongLong();
-}
 
 void TestForm1Views::picksThePixelUnderThePointer_data()
 {
     QTest::addColumn<QString>("view");
-    QTest::addColumn<int>("zoomIns"); // Ctrl++ presses; negative: Ctrl+-
-
+    QTest::addColumn<int>("zoomIns"); // negative: zoomed out
     for (const char* view : {"viewPicture", "viewTraced", "viewPlot"}) {
-        for (int zoomIns : {-2, 0, 3}) {
+        for (int zoomIns : {-2, 0, 3})
             QTest::addRow("%s, zoom 2^%d", view, zoomIns) << QString(view) << zoomIns;
-        }
     }
 }
 
@@ -151,178 +80,77 @@ void TestForm1Views::picksThePixelUnderThePointer()
     QFETCH(QString, view);
     QFETCH(int, zoomIns);
 
-    choose(savePicture("numbered.bmp", numbered(64, 48)));
-    m_form->findChild<QAction*>(view)->trigger();
+    const QImage image = numbered(64, 48);
+    choose(savePicture("numbered.bmp", image));
+    action(qPrintable(view))->trigger();
     for (int i = 0; i < std::abs(zoomIns); ++i)
-        trigger(zoomIns > 0 ? "zoomIn" : "zoomOut");
-    const double zoom = std::ldexp(1.0, zoomIns);
-    QCOMPARE(picture1()->zoom(), zoom);
+        action(zoomIns > 0 ? "zoomIn" : "zoomOut")->trigger();
     // The area fits the shown picture, so nothing scrolls.
-    QCOMPARE(picture1()->size(), QSize(int(std::ceil(64 * zoom)), int(std::ceil(48 * zoom))));
+    const double zoom = std::ldexp(1.0, zoomIns);
+    QCOMPARE(picture1()->size(), QSize(int(64 * zoom), int(48 * zoom)));
 
-    QWidget* viewport = picture1()->viewport();
     for (const QPoint pixel : {QPoint(5, 5), QPoint(20, 9), QPoint(63, 47)}) {
-        // The bottom-right shown pixel of this picture pixel (or the one shown pixel that
-        // stands for several).
-        const int step = std::max(1, int(zoom));
+        // Enlarged, the bottom-right shown pixel of it; reduced, the one that stands for it and
+        // three more each way.
+        const int step = int(zoom);
         const QPoint at = zoom >= 1 ? pixel * step + QPoint(step - 1, step - 1)
-                                    : QPoint(int(pixel.x() * zoom), int(pixel.y() * zoom));
-        const QPoint picked = zoom >= 1 ? pixel : QPoint(at.x() * 4, at.y() * 4);
-        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
-        QCOMPARE(swatch(), numberedColor(picked.x(), picked.y()));
+                                    : QPoint(pixel.x() / 4, pixel.y() / 4);
+        click(at);
+        QCOMPARE(swatch(), colorValueFromRgb(image.pixel(zoom >= 1 ? pixel : at * 4)));
     }
 }
 
-void TestForm1Views::zoomKeysAndWheel()
+// Keys and the wheel zoom within 1/16 .. 32, the wheel around the pointer; Fit in Window takes
+// the largest zoom that fits. Dragging with a button held picks, moving without one or off the
+// area does not; scrolled, the last pixel is picked, and beside the picture the background.
+void TestForm1Views::zoomDragAndScroll()
 {
-    choose(savePicture("numbered.bmp", numbered(64, 48)));
-    const auto key = [&](Qt::Key k) { QTest::keyClick(m_form.get(), k, Qt::ControlModifier); };
-    key(Qt::Key_Equal);
-    key(Qt::Key_Plus);
-    QCOMPARE(picture1()->zoomStep(), 2);
-    for (int i = 0; i < 12; ++i)
-        key(Qt::Key_Minus);
+    const QImage image = numbered(64, 48);
+    choose(savePicture("numbered.bmp", image));
+    const auto keys = [&](Qt::Key key, int times) {
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(m_form.get(), key, Qt::ControlModifier);
+    };
+    keys(Qt::Key_Minus, 6);
     QCOMPARE(picture1()->zoomStep(), PictureArea::SmallestZoomStep);
-    key(Qt::Key_0);
-    QCOMPARE(picture1()->zoomStep(), 0);
-    for (int i = 0; i < 12; ++i)
-        key(Qt::Key_Plus);
-    QCOMPARE(picture1()->zoomStep(), PictureArea::LargestZoomStep);
-    trigger("fitInWindow"); // 1000 × 630 of room: 64 × 8 and 48 × 8 fit, × 16 not
+    keys(Qt::Key_Equal, 1);
+    keys(Qt::Key_Plus, 1);
+    QCOMPARE(picture1()->zoomStep(), -2);
+    action("fitInWindow")->trigger(); // 1000 × 630 of room: 64 × 8 and 48 × 8 fit, × 16 not
     QCOMPARE(picture1()->zoomStep(), 3);
-    key(Qt::Key_2);
-    QVERIFY(m_form->findChild<QAction*>("viewTraced")->isChecked());
-    QVERIFY(!m_form->findChild<QAction*>("viewPicture")->isChecked());
 
-    // Ctrl and the wheel zoom around the pointer: the pixel under it stays under it.
     QWidget* viewport = picture1()->viewport();
     const QPoint at(17, 9); // pixel (2, 1) at 8×
     QWheelEvent wheel(at, viewport->mapToGlobal(at), {}, {0, 120}, Qt::NoButton,
                       Qt::ControlModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(viewport, &wheel);
     QCOMPARE(picture1()->zoomStep(), 4);
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
-    QCOMPARE(swatch(), numberedColor(2, 1));
-}
-
-void TestForm1Views::writesWhatTheConverterWrites_data()
-{
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("tolerance");
-    QTest::addColumn<int>("specks");
-    QTest::addColumn<bool>("invert");
-    QTest::addColumn<QString>("plot"); // ipf: "3 - Make out.plt"; else the Export item
-
-    const int rgb = QImage::Format_RGB32;
-    const int palette = QImage::Format_Indexed8;
-    QTest::newRow("32-bit, defaults") << rgb << 0 << 0 << false << "ipf";
-    QTest::newRow("palette, tolerance, specks") << palette << 40 << 9 << false << "ipf";
-    QTest::newRow("1-bit, all but this colour")
-        << int(QImage::Format_Mono) << 0 << 0 << true << "ipf";
-    QTest::newRow("Gerber, all three") << rgb << 30 << 9 << true << "gerber";
-    QTest::newRow("KiCad footprint") << palette << 20 << 0 << false << "kicad";
-    QTest::newRow("SVG") << rgb << 0 << 2 << false << "svg";
-}
-
-// The highlighted pixels, read off the screen, and the count give exactly the converter's plot
-// for the same settings; "3 - Make out.plt" and each Export item write what the converter writes
-// in that format.
-void TestForm1Views::writesWhatTheConverterWrites()
-{
-    QFETCH(int, format);
-    QFETCH(int, tolerance);
-    QFETCH(int, specks);
-    QFETCH(bool, invert);
-    QFETCH(QString, plot);
-
-    const QImage image = blotches(QImage::Format(format), 7 + format);
-    QTemporaryDir elsewhere;
-    QDir::setCurrent(elsewhere.path());
-    const QString path = savePicture("blotches.bmp", image);
-    choose(path);
-    type("Text2", "7.5");
-    QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {}, QPoint(3, 2));
-    for (const char* name : {"tolerance", "specks"}) {
-        auto* box = m_form->findChild<QSpinBox*>(name);
-        box->selectAll();
-        QTest::keyClicks(box, QString::number(name[0] == 't' ? tolerance : specks));
-    }
-    if (invert)
-        QTest::mouseClick(m_form->findChild<QCheckBox*>("invert"), Qt::LeftButton);
-    const qint64 counted = countedSegments();
-    trigger("viewTraced");
-    button("Command3")->setFocus(); // no focus frame over the picture
-    const QImage shown = picture1()->viewport()->grab().toImage();
-    const QRgb highlight = ViewRenderer::highlightFor(swatch());
-
-    QByteArray fromScreen = PlotHeader;
-    qint64 runs = 0;
-    const int last = image.width() - 1;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width();) {
-            if (shown.pixel(x, y) != highlight) {
-                QCOMPARE(shown.pixel(x, y), ViewRenderer::washedOut(image.pixel(x, y)));
-                ++x;
-                continue;
-            }
-            int end = x;
-            while (end < image.width() && shown.pixel(end, y) == highlight)
-                ++end;
-            const QByteArray rowY = QByteArray::number((image.height() - 1 - y) * 200);
-            fromScreen += "259\r\n750 2\r\n" + QByteArray::number(x * 200) + ' ' + rowY + ' ' +
-                          QByteArray::number(std::min(end, last) * 200) + ' ' + rowY + "\r\n";
-            ++runs;
-            x = end;
-        }
-    }
-    QVERIFY(runs > 10);
-    QCOMPARE(counted, runs);
-
-    // The converter with the same settings, and without each of them: every one counts.
-    QList<QStringList> settings;
-    if (tolerance > 0)
-        settings.append({"--tolerance", QString::number(tolerance)});
-    if (specks > 0)
-        settings.append({"--despeckle", QString::number(specks)});
-    if (invert)
-        settings.append({"--invert"});
-    const auto options = [&](qsizetype without) {
-        QStringList arguments = {"--pick", "3,2", "--thickness", "7.5"};
-        for (qsizetype i = 0; i < settings.size(); ++i)
-            arguments += i == without ? QStringList() : settings[i];
-        return arguments;
+    const auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent event(type, QPointF(at), viewport->mapToGlobal(QPointF(at)),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::MiddleButton, held, {});
+        QApplication::sendEvent(viewport, &event);
     };
-    const QString converted = elsewhere.filePath("plot.plt");
-    for (qsizetype without = settings.size(); without >= 0; --without) {
-        QVERIFY(convert(options(without) + QStringList{"--output", converted, path}));
-        QVERIFY2((readFile(converted) == fromScreen) == (without == settings.size()),
-                 qPrintable(options(without).join(" ")));
-    }
+    mouse(QEvent::MouseButtonPress, at, Qt::MiddleButton);
+    QCOMPARE(swatch(), colorValueFromRgb(image.pixel(2, 1)));
+    const ColorValue dragged =
+        colorValueFromRgb(image.pixel((100 + picture1()->horizontalScrollBar()->value()) / 16,
+                                      (20 + picture1()->verticalScrollBar()->value()) / 16));
+    mouse(QEvent::MouseMove, QPoint(100, 20), Qt::MiddleButton);
+    QCOMPARE(swatch(), dragged);
+    mouse(QEvent::MouseMove, QPoint(-3, 20), Qt::MiddleButton);
+    mouse(QEvent::MouseButtonRelease, QPoint(40, 20), Qt::NoButton);
+    mouse(QEvent::MouseMove, QPoint(40, 40), Qt::NoButton);
+    QCOMPARE(swatch(), dragged);
 
-    QString written = m_dir->filePath("out.plt");
-    if (plot == "ipf") {
-        QTest::mouseClick(button("Command1"), Qt::LeftButton);
-    } else {
-        const QString item = "export" + plot.left(1).toUpper() + plot.mid(1);
-        trigger(item); // cancelled: nothing is written
-        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList({"blotches.bmp"}));
-        // Beside the picture, named after it.
-        written =
-            m_dir->filePath("blotches." + m_platform->saveRequests.constFirst().defaultSuffix);
-        QCOMPARE(m_platform->saveRequests.constFirst().path, written);
-        m_platform->setNextSaveFileAnswer(written);
-        trigger(item);
-    }
-    const QString expected = elsewhere.filePath(QFileInfo(written).fileName());
-    QVERIFY(convert(options(-1) + QStringList{"--format", plot, "--output", expected, path}));
-    QCOMPARE(readFile(written), readFile(expected));
-    QCOMPARE(m_platform->beeps, 1);
-    QCOMPARE(status("StatusRun"),
-             QString("%1 segments written to %2 (%3)")
-                 .arg(runs)
-                 .arg(written)
-                 .arg(QLocale::c().formattedDataSize(QFileInfo(written).size(), 1,
-                                                     QLocale::DataSizeSIFormat)));
+    for (QScrollBar* bar : {picture1()->horizontalScrollBar(), picture1()->verticalScrollBar()})
+        bar->setValue(bar->maximum());
+    click(QPoint(viewport->width() - 1, viewport->height() - 1));
+    QCOMPARE(swatch(), colorValueFromRgb(image.pixel(63, 47)));
+    // The area follows the window past the picture's 1024 shown columns.
+    m_form->resize(m_form->size() + QSize(100, 100));
+    QTRY_COMPARE(picture1()->width(), 1100);
+    click(QPoint(viewport->width() - 1, 0));
+    QCOMPARE(swatch(), picture1()->backgroundColor());
 }
 
 void TestForm1Views::plotViewDrawsTheLines_data()
@@ -348,9 +176,9 @@ void TestForm1Views::plotViewDrawsTheLines()
     const QImage image = blotches(QImage::Format_RGB32, 3, QSize(64, 40));
     choose(savePicture("blotches.bmp", image));
     type("Text2", QString::number(thickness));
-    trigger("viewPlot");
+    action("viewPlot")->trigger();
     for (int i = 0; i < std::abs(zoomIns); ++i)
-        trigger(zoomIns > 0 ? "zoomIn" : "zoomOut");
+        action(zoomIns > 0 ? "zoomIn" : "zoomOut")->trigger();
     countedSegments();
     const QImage shown = picture1()->viewport()->grab().toImage();
     const double zoom = picture1()->zoom();
@@ -380,175 +208,109 @@ void TestForm1Views::plotViewDrawsTheLines()
     }
 }
 
-void TestForm1Views::statusTexts_data()
+void TestForm1Views::writesWhatTheConverterWrites_data()
 {
-    QTest::addColumn<QString>("scale");
-    QTest::addColumn<QString>("thickness");
-    QTest::addColumn<QString>("size");
-    QTest::addColumn<QString>("advice");
-    QTest::addColumn<QString>("run"); // how the status line starts to tell of a run
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("tolerance");
+    QTest::addColumn<int>("specks");
+    QTest::addColumn<bool>("invert");
+    QTest::addColumn<QString>("plot"); // ipf: "3 - Make out.plt"; else the Export item
 
-    const QString written = "1 segment written to ";
-    QTest::newRow("gaps") << "2"
-                          << "1.5"
-                          << "plot 1000 × 500 mils (25.4 × 12.7 mm)"
-                          << "Gaps of 0.5 mils between rows: lines thinner than the pixel pitch"
-                             "   Thinner than 5 mils (0.127 mm): finer than many board makers "
-                             "print on silkscreen"
-                          << written;
-    QTest::newRow("matching") << "6"
-                              << "6"
-                              << "plot 3000 × 1500 mils (76.2 × 38.1 mm)"
-                              << "" << written;
-    QTest::newRow("fraction") << "0.1"
-                              << "5"
-                              << "plot 50 × 25 mils (1.27 × 0.635 mm)"
-                              << "Rows 4.9 mils taller than their pixels: the artwork grows 2.45 "
-                                 "mils at top and bottom"
-                              << written;
-    QTest::newRow("not numbers") << "2,5"
-                                 << "x"
-                                 << "scale \"2,5\" is not a number"
-                                 << "thickness \"x\" is not a number"
-                                 << "The scale \"2,5\" is not a number. Type the size of one "
-                                    "pixel in mils, for example 2 or 0.5.";
+    const int rgb = QImage::Format_RGB32;
+    const int palette = QImage::Format_Indexed8;
+    QTest::newRow("32-bit, defaults") << rgb << 0 << 0 << false << "ipf";
+    QTest::newRow("palette, tolerance, specks") << palette << 40 << 9 << false << "ipf";
+    QTest::newRow("1-bit, all but this colour")
+        << int(QImage::Format_Mono) << 0 << 0 << true << "ipf";
+    QTest::newRow("Gerber, all three") << rgb << 30 << 9 << true << "gerber";
+    QTest::newRow("KiCad footprint") << palette << 20 << 0 << false << "kicad";
+    QTest::newRow("SVG") << rgb << 0 << 2 << false << "svg";
 }
 
-void TestForm1Views::statusTexts()
+// The highlighted pixels, read off the screen, and the count are the converter's segments for
+// the same settings; "3 - Make out.plt" and each Export item write what the converter writes in
+// that format, and the status line says so.
+void TestForm1Views::writesWhatTheConverterWrites()
 {
-    QFETCH(QString, scale);
-    QFETCH(QString, thickness);
-    QFETCH(QString, size);
-    QFETCH(QString, advice);
-    QFETCH(QString, run);
+    QFETCH(int, format);
+    QFETCH(int, tolerance);
+    QFETCH(int, specks);
+    QFETCH(bool, invert);
+    QFETCH(QString, plot);
 
-    QCOMPARE(status("StatusFacts"), QString("No picture   #000000"));
-    QImage image(500, 250, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    image.setPixel(7, 7, qRgb(0x12, 0xab, 0xef));
-    choose(savePicture("wide.bmp", image));
-    QTest::mouseClick(picture1()->viewport(), Qt::LeftButton, {}, QPoint(7, 7));
-    type("Text1", scale);
-    type("Text2", thickness);
-    QCOMPARE(countedSegments(), 1);
-    QCOMPARE(status("StatusFacts"), "500 × 250 pixels   " + size + "   #12ABEF   1 segment");
-    QCOMPARE(status("StatusAdvice"), advice);
-    QCOMPARE(m_form->findChild<ColorSwatch*>("Shape1")->toolTip(), QString("#12ABEF"));
-    QTest::mouseClick(m_form->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    QVERIFY2(status("StatusRun").startsWith(run), qPrintable(status("StatusRun")));
-}
-
-void TestForm1Views::setPlotSize_data()
-{
-    QTest::addColumn<QSize>("picture");
-    QTest::addColumn<int>("side");
-    QTest::addColumn<QString>("length");
-    QTest::addColumn<QString>("scale"); // empty: the box keeps "2"
-    QTest::addColumn<QString>("start"); // the width in mm the dialog starts from
-
-    QTest::newRow("25 mm wide") << QSize(500, 40) << int(PlotSide::Width) << "25mm"
-                                << "1.96850393700787"
-                                << "25.4";
-    QTest::newRow("1 in high") << QSize(30, 200) << int(PlotSide::Height) << "1in"
-                               << "5"
-                               << "1.524";
-    QTest::newRow("cancelled") << QSize(30, 20) << -1 << ""
-                               << ""
-                               << "1.524";
-}
-
-void TestForm1Views::setPlotSize()
-{
-    QFETCH(QSize, picture);
-    QFETCH(int, side);
-    QFETCH(QString, length);
-    QFETCH(QString, scale);
-    QFETCH(QString, start);
-
-    QImage image(picture, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    choose(savePicture("sized.bmp", image));
-    if (side >= 0)
-        m_platform->setNextPlotSizeAnswer(PlotSizeAnswer{PlotSide(side), length});
-    trigger("setPlotSize");
-
-    QCOMPARE(m_platform->plotSizeRequests.size(), 1);
-    const PlotSizeRequest request = m_platform->plotSizeRequests.first();
-    // It starts from the plot's width now, and tells the scale an answer gives.
-    QCOMPARE(request.number, start);
-    if (side >= 0) {
-        QVERIFY(request.acceptable(PlotSide(side), length));
-        QVERIFY2(request.describe(PlotSide(side), length).contains(scale + " mils"),
-                 qPrintable(request.describe(PlotSide(side), length)));
+    const QImage image = blotches(QImage::Format(format), 7 + format);
+    QTemporaryDir elsewhere;
+    QDir::setCurrent(elsewhere.path());
+    const QString path = savePicture("blotches.bmp", image);
+    choose(path);
+    type("Text2", "7.5");
+    click(QPoint(3, 2));
+    type("tolerance", QString::number(tolerance));
+    type("specks", QString::number(specks));
+    if (invert)
+        QTest::mouseClick(m_form->findChild<QWidget*>("invert"), Qt::LeftButton);
+    const qint64 counted = countedSegments();
+    action("viewTraced")->trigger();
+    button("Command3")->setFocus(); // no focus frame over the picture
+    const QImage shown = picture1()->viewport()->grab().toImage();
+    const QRgb highlight = ViewRenderer::highlightFor(swatch());
+    QVERIFY(highlight == qRgb(255, 0, 255) || highlight == qRgb(0, 200, 0));
+    QStringList segments;
+    const auto runs = runsOf(shown, highlight);
+    for (int y = 0; y < image.height(); ++y) {
+        for (const auto& [begin, end] : runs[y])
+            segments << QString("%1 %2 %3 %2")
+                            .arg(begin * 200)
+                            .arg((image.height() - 1 - y) * 200)
+                            .arg(std::min(end, image.width() - 1) * 200);
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y); // the rest washed out halfway to white
+            if (shown.pixel(x, y) != highlight)
+                QCOMPARE(shown.pixel(x, y),
+                         qRgb((qRed(c) + 255) / 2, (qGreen(c) + 255) / 2, (qBlue(c) + 255) / 2));
+        }
     }
-    QVERIFY(!request.acceptable(PlotSide::Width, "25"));
-    QVERIFY(request.describe(PlotSide::Width, "2,5mm").contains("not a number"));
+    QVERIFY(segments.size() > 10);
+    QCOMPARE(counted, segments.size());
 
-    QCOMPARE(box("Text1")->text(), scale.isEmpty() ? QString("2") : scale);
-    QCOMPARE(box("Text1")->cursorPosition(), 0);
-}
-
-// A picture dropped on the window or named at start-up goes the dialog's way: the same checks,
-// caption and current folder, and the dialog then starts in its folder.
-void TestForm1Views::droppedAndGivenPicturesLoadLikeChosenOnes()
-{
-    const QString first = savePicture("first.bmp", numbered(5, 4));
-    const QString second = savePicture("second.bmp", numbered(6, 4));
-    QVERIFY(writeFile(m_dir->filePath("bad.bmp"), "not a picture"));
-
-    const auto drop = [&](const QString& path) {
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(path)});
-        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(m_form.get(), &enter);
-        QVERIFY(enter.isAccepted());
-        QDropEvent dropped(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(m_form.get(), &dropped);
+    const QStringList options = QString("--pick 3,2 --thickness 7.5 --tolerance %1 --despeckle %2")
+                                    .arg(tolerance)
+                                    .arg(specks)
+                                    .split(' ') +
+                                QStringList(invert ? "--invert" : "--quiet");
+    const auto convert = [&](const QString& format, const QString& name) {
+        const QString output = elsewhere.filePath(name);
+        QProcess converter;
+        converter.start(KELVIQ_CONVERT_EXE,
+                        options + QStringList{"--format", format, "--output", output, path});
+        const bool ok = converter.waitForFinished(30000) && converter.exitCode() == 0;
+        return ok ? readFile(output) : converter.readAllStandardError();
     };
-    drop(first);
-    QCOMPARE(m_form->FileName(), first);
-    QCOMPARE(m_form->windowTitle(), "KELVIQ converter - " + first);
-    QCOMPARE(QDir::currentPath(), QDir(m_dir->path()).canonicalPath());
-    QCOMPARE(picture1()->picture().width(), 5);
+    static const QRegularExpression segment(QStringLiteral("^\\d+ \\d+ \\d+ \\d+$"));
+    QCOMPARE(QString(convert("ipf", "out.plt")).split("\r\n").filter(segment), segments);
 
-    drop(m_dir->filePath("bad.bmp"));
-    QCOMPARE(m_platform->messages.size(), 1);
-    QVERIFY(m_platform->messages[0].text.contains(m_dir->filePath("bad.bmp")));
-    QCOMPARE(m_form->FileName(), first);
-
-    QDir::setCurrent(QDir::tempPath());
-    m_form->openFiles({second, first, "third.png"});
-    QCOMPARE(m_form->FileName(), second);
-    QCOMPARE(QDir::currentPath(), QDir(m_dir->path()).canonicalPath());
-    QCOMPARE(status("StatusRun"), "Opened " + second +
-                                      "; one picture at a time, so these were ignored: " + first +
-                                      ", third.png");
-
-    choose(QString());
-    QCOMPARE(m_platform->openRequests.last().directory, m_dir->path());
-}
-
-void TestForm1Views::keyboard()
-{
-    for (const char* name : {"Text1", "Text2"}) {
-        QLineEdit* edit = box(name);
-        edit->setFocus();
-        type(name, "12.7500001");
-        QVERIFY(edit->cursorPosition() > 0);
-        m_form->findChild<QPushButton*>("Command3")->setFocus();
-        QCOMPARE(edit->text(), QString("12.7500001"));
-        QCOMPARE(edit->cursorPosition(), 0);
-        // The first digit shows at the box's left.
-        const QRect cursor = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect();
-        QVERIFY2(cursor.left() < edit->fontMetrics().horizontalAdvance("1"), name);
+    QString written = m_dir->filePath("out.plt");
+    if (plot == "ipf") {
+        QTest::mouseClick(button("Command1"), Qt::LeftButton);
+    } else {
+        const QString item = "export" + plot.left(1).toUpper() + plot.mid(1);
+        action(qPrintable(item))->trigger(); // cancelled: nothing is written
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList({"blotches.bmp"}));
+        // Beside the picture, named after it.
+        written =
+            m_dir->filePath("blotches." + m_platform->saveRequests.constFirst().defaultSuffix);
+        QCOMPARE(m_platform->saveRequests.constFirst().path, written);
+        m_platform->setNextSaveFileAnswer(written);
+        action(qPrintable(item))->trigger();
     }
-
-    // Enter presses the focused button, as Space does.
-    QTest::keyClick(button("Command1"), Qt::Key_Return);
-    QCOMPARE(m_platform->messages.size(), 1); // no picture chosen
-    QVERIFY(m_platform->messages[0].text.startsWith("This program has performed"));
-    QTest::keyClick(button("Command2"), Qt::Key_Enter);
-    QCOMPARE(m_platform->openRequests.size(), 1);
+    QCOMPARE(readFile(written), convert(plot, QFileInfo(written).fileName()));
+    QCOMPARE(m_platform->beeps, 1);
+    QCOMPARE(status("StatusRun"),
+             QString("%1 segments written to %2 (%3)")
+                 .arg(segments.size())
+                 .arg(written)
+                 .arg(QLocale::c().formattedDataSize(QFileInfo(written).size(), 1,
+                                                     QLocale::DataSizeSIFormat)));
 }
 
 QTEST_MAIN(TestForm1Views)
