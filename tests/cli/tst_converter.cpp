@@ -170,6 +170,9 @@ void TestConverter::failuresSayWhat_data()
     usage("colour and pick", {"--color", "000000", "--pick", "0,0", "a.bmp"});
     usage("output for two pictures", {"--output", "x.plt", "a.bmp", "b.bmp"});
     usage("output and output folder", {"--output", "x.plt", "--output-dir", "d", "a.bmp"});
+    usage("empty output", {"--output", "", "a.bmp"});
+    usage("width and scale", {"--width", "1mm", "--scale", "2", "a.bmp"});
+    usage("unknown format", {"--format", "dxf", "a.bmp"});
 }
 
 // Wrong usage exits 2; anything else that fails exits 1 with one line naming the file or
