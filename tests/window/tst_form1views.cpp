@@ -70,7 +70,8 @@ void TestForm1Views::picksThePixelUnderThePointer_data()
     QTest::addColumn<int>("zoomIns"); // negative: zoomed out
     for (const char* view : {"viewPicture", "viewTraced", "viewPlot"}) {
         for (int zoomIns : {-2, 0, 3})
-            QTest::addRow("%s, zoom 2^%d", view, zoomIns) << QString(view) << zoomIns;
+            QTest::newRow(qPrintable(QStringLiteral("%1, zoom 2^%2").arg(view).arg(zoomIns)))
+                << QString(view) << zoomIns;
     }
 }
 
