@@ -5,6 +5,7 @@
 #include "NumberText.h"
 #include "PlotSize.h"
 
+#include <QGridLayout>
 #include <QLabel>
 #include <QLocale>
 #include <cmath>
@@ -29,20 +30,32 @@ StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent)
 {
     setObjectName(QStringLiteral("StatusLine"));
     setSizeGripEnabled(false);
-    // The last run's outcome before the advice: it is news, the advice stays the same.
-    m_facts = addPart("StatusFacts", 0);
-    m_run = addPart("StatusRun", 0);
-    m_advice = addPart("StatusAdvice", 1);
+    // Two rows, so that a run's full path and the advice both fit a window of 1024 pixels:
+    // the facts and the last run's outcome (it is news) above, the advice below. The advice's
+    // row stays when empty, so the window's client area never changes height.
+    auto* rows = new QWidget(this);
+    auto* grid = new QGridLayout(rows);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setVerticalSpacing(0);
+    grid->setHorizontalSpacing(fontMetrics().horizontalAdvance(Separator));
+    m_facts = addPart("StatusFacts");
+    m_run = addPart("StatusRun");
+    m_advice = addPart("StatusAdvice");
+    grid->addWidget(m_facts, 0, 0);
+    grid->addWidget(m_run, 0, 1);
+    grid->addWidget(m_advice, 1, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    addWidget(rows, 1);
 }
 
-QLabel* StatusLine::addPart(const char* name, int stretch)
+QLabel* StatusLine::addPart(const char* name)
 {
     auto* label = new QLabel(this);
     label->setObjectName(QLatin1String(name));
     // Long texts are cut at the window's edge instead of widening the window; the tooltip
     // holds them whole.
     label->setMinimumWidth(1);
-    addWidget(label, stretch);
+    label->setMinimumHeight(label->fontMetrics().height()); // also while empty
     return label;
 }
 
@@ -144,7 +157,6 @@ void StatusLine::showFacts(const StatusFacts& facts)
     const QString advice = adviceText(facts.scaleText, facts.thicknessText);
     m_advice->setText(advice);
     m_advice->setToolTip(advice);
-    m_advice->setVisible(!advice.isEmpty());
 }
 
 void StatusLine::showRun(const RunResult& result)

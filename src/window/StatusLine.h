@@ -44,7 +44,7 @@ public:
     static QString lengthText(double value);
 
 private:
-    QLabel* addPart(const char* name, int stretch);
+    QLabel* addPart(const char* name);
 
     QLabel* m_facts;
     QLabel* m_advice;
