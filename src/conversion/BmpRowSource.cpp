@@ -1,5 +1,6 @@
 #include "BmpRowSource.h"
 
+#include "FormatCheck.h"
 #include "PictureStream.h"
 
 #include <QFile>
@@ -324,11 +325,9 @@ QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header,
         return problem;
     }
     input.stopKeeping();
-    const QString truncated =
-        QStringLiteral("the file is truncated: it ends before the whole picture is there");
     if (!input.skip(header.dataOffset)) {
         image = {};
-        return input.errorString().isEmpty() ? truncated : input.errorString();
+        return FormatCheck::endedEarly(input);
     }
     std::vector<uchar> line(static_cast<std::size_t>(header.stride));
     const auto stride = static_cast<qsizetype>(header.stride);
@@ -336,7 +335,7 @@ QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header,
         const int y = header.topDown ? fileRow : header.height - 1 - fileRow;
         if (input.read(reinterpret_cast<char*>(line.data()), stride) != stride) {
             image = {};
-            return input.errorString().isEmpty() ? truncated : input.errorString();
+            return FormatCheck::endedEarly(input);
         }
         convertRow(line.data(), image.scanLine(y), header);
     }
