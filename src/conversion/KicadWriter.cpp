@@ -1,7 +1,5 @@
 #include "KicadWriter.h"
 
-#include <cstring>
-
 namespace kelviq {
 
 namespace {
@@ -10,12 +8,6 @@ namespace {
 constexpr double MillimetresPerUnit = 0.000254;
 constexpr int Decimals = 6;
 constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 128;
-
-char* put(char* out, std::string_view text)
-{
-    std::memcpy(out, text.data(), text.size());
-    return out + text.size();
-}
 
 // A quoted KiCad string: quotes and backslashes escaped, control characters left out.
 std::string quoted(const QString& text)

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace kelviq {
 
@@ -18,12 +17,6 @@ std::string text(double v)
 {
     char buffer[MaxNumberTextLength];
     return std::string(buffer, formatNumber(buffer, v));
-}
-
-char* put(char* out, std::string_view t)
-{
-    std::memcpy(out, t.data(), t.size());
-    return out + t.size();
 }
 
 } // namespace
