@@ -86,9 +86,8 @@ void GerberWriter::writeRow(int y, const std::vector<Run>& runs)
     const std::string_view rowY(
         yText,
         static_cast<std::size_t>(formatNumber(yText + 1, microInches(geometry().y(y))) - yText));
-    const int lastColumn = geometry().columns() - 1;
     for (const Run& run : runs) {
-        const int endColumn = run.end > lastColumn ? lastColumn : run.end;
+        const int endColumn = geometry().endColumn(run);
         char* out = reserve(MostPerSegment);
         *out++ = 'X';
         out = m_x.write(out, run.begin);

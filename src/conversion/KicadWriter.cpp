@@ -77,7 +77,7 @@ void KicadWriter::writeRow(int y, const std::vector<Run>& runs)
         static_cast<std::size_t>(
             formatDecimal(yText, (m_centreY - geometry().y(y)) * MillimetresPerUnit, Decimals) -
             yText));
-    const int lastColumn = geometry().columns() - 1;
+    const PlotGeometry& plot = geometry();
     for (const Run& run : runs) {
         char* out = reserve(MostPerSegment + m_tail.size());
         out = put(out, "  (fp_line (start ");
@@ -85,7 +85,7 @@ void KicadWriter::writeRow(int y, const std::vector<Run>& runs)
         *out++ = ' ';
         out = put(out, rowY);
         out = put(out, ") (end ");
-        out = m_x.write(out, run.end > lastColumn ? lastColumn : run.end);
+        out = m_x.write(out, plot.endColumn(run));
         *out++ = ' ';
         out = put(out, rowY);
         out = put(out, m_tail);
