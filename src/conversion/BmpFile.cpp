@@ -1,5 +1,7 @@
 #include "BmpFile.h"
 
+#include "FormatCheck.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
@@ -28,16 +30,6 @@ void putU32(QByteArray& data, qint64 at, quint32 value)
         data[at + i] = char((value >> (8 * i)) & 0xff);
 }
 
-QString truncated()
-{
-    return QStringLiteral("the file is truncated: it ends before the whole picture is there");
-}
-
-QString damaged(const QString& what)
-{
-    return QStringLiteral("the file is damaged: ") + what;
-}
-
 QString notSupported(const QString& what)
 {
     return QStringLiteral("it is a kind of BMP file this program cannot read (") + what +
@@ -60,7 +52,7 @@ BmpFile BmpFile::inspect(const QByteArray& data)
         return bmp;
     }
     if (size < FileHeaderSize + 4) {
-        bmp.m_problem = truncated();
+        bmp.m_problem = FormatCheck::truncated();
         return bmp;
     }
     const quint32 headerSize = u32(data, FileHeaderSize);
@@ -80,12 +72,12 @@ BmpFile BmpFile::inspect(const QByteArray& data)
             notSupported(QStringLiteral("a rare header variant of %1 bytes").arg(headerSize));
         return bmp;
     default:
-        bmp.m_problem = damaged(
+        bmp.m_problem = FormatCheck::damaged(
             QStringLiteral("its header size, %1 bytes, is not one a BMP file has").arg(headerSize));
         return bmp;
     }
     if (size < FileHeaderSize + headerSize) {
-        bmp.m_problem = truncated();
+        bmp.m_problem = FormatCheck::truncated();
         return bmp;
     }
 
@@ -104,13 +96,14 @@ BmpFile BmpFile::inspect(const QByteArray& data)
     const quint32 colorsUsed = os2v1 ? 0 : u32(data, 46);
 
     if (planes != 1) {
-        bmp.m_problem = damaged(QStringLiteral("its header gives %1 colour planes where there "
-                                               "is always 1")
-                                    .arg(planes));
+        bmp.m_problem =
+            FormatCheck::damaged(QStringLiteral("its header gives %1 colour planes where there "
+                                                "is always 1")
+                                     .arg(planes));
         return bmp;
     }
     if (width <= 0 || height == 0 || height == std::numeric_limits<qint32>::min()) {
-        bmp.m_problem = damaged(
+        bmp.m_problem = FormatCheck::damaged(
             QStringLiteral("its header gives a size of %1 × %2 pixels").arg(width).arg(height));
         return bmp;
     }
@@ -139,7 +132,7 @@ BmpFile BmpFile::inspect(const QByteArray& data)
             bmp.m_problem = notSupported(QStringLiteral("%1 bits per pixel").arg(bits));
             return bmp;
         }
-        bmp.m_problem = damaged(
+        bmp.m_problem = FormatCheck::damaged(
             QStringLiteral("its header gives %1 bits per pixel, which no BMP file has").arg(bits));
         return bmp;
     }
@@ -152,9 +145,10 @@ BmpFile BmpFile::inspect(const QByteArray& data)
     case 2:
         bmp.m_compression = compression == 1 ? Compression::Rle8 : Compression::Rle4;
         if (bits != (compression == 1 ? 8 : 4)) {
-            bmp.m_problem = damaged(QStringLiteral("its compression does not fit its %1 bits "
-                                                   "per pixel")
-                                        .arg(bits));
+            bmp.m_problem =
+                FormatCheck::damaged(QStringLiteral("its compression does not fit its %1 bits "
+                                                    "per pixel")
+                                         .arg(bits));
             return bmp;
         }
         break;
@@ -164,9 +158,10 @@ BmpFile BmpFile::inspect(const QByteArray& data)
             return bmp;
         }
         if (bits != 16 && bits != 32) {
-            bmp.m_problem = damaged(QStringLiteral("its colour masks do not fit its %1 bits "
-                                                   "per pixel")
-                                        .arg(bits));
+            bmp.m_problem =
+                FormatCheck::damaged(QStringLiteral("its colour masks do not fit its %1 bits "
+                                                    "per pixel")
+                                         .arg(bits));
             return bmp;
         }
         bmp.m_compression = Compression::BitFields;
@@ -182,7 +177,7 @@ BmpFile BmpFile::inspect(const QByteArray& data)
         bmp.m_problem = notSupported(QStringLiteral("colour masks with transparency"));
         return bmp;
     default:
-        bmp.m_problem = damaged(
+        bmp.m_problem = FormatCheck::damaged(
             QStringLiteral("its header names an unknown compression (%1)").arg(compression));
         return bmp;
     }
@@ -193,7 +188,8 @@ BmpFile BmpFile::inspect(const QByteArray& data)
     if (headerSize == 40 && bmp.m_compression == Compression::BitFields)
         paletteStart += 12;
     if (offset < paletteStart) {
-        bmp.m_problem = damaged(QStringLiteral("its picture data would start inside its header"));
+        bmp.m_problem =
+            FormatCheck::damaged(QStringLiteral("its picture data would start inside its header"));
         return bmp;
     }
     bmp.m_dataOffset = offset;
@@ -220,7 +216,7 @@ BmpFile BmpFile::inspect(const QByteArray& data)
     }
     const qint64 stride = (qint64(bmp.m_width) * bits + 31) / 32 * 4;
     if (offset > size || (size - offset) / stride < bmp.m_height)
-        bmp.m_problem = truncated();
+        bmp.m_problem = FormatCheck::truncated();
     return bmp;
 }
 
@@ -257,8 +253,8 @@ QString BmpFile::walkRle(const QByteArray& data, QImage* image) const
     qint64 at = m_dataOffset;
     qint64 x = 0;
     qint64 y = 0; // rows counted in file order
-    const QString outside =
-        damaged(QStringLiteral("its compressed picture data reaches outside the picture"));
+    const QString outside = FormatCheck::damaged(
+        QStringLiteral("its compressed picture data reaches outside the picture"));
 
     auto line = [&](qint64 row) -> uchar* {
         return image->scanLine(static_cast<int>(m_topDown ? row : m_height - 1 - row));
@@ -267,7 +263,7 @@ QString BmpFile::walkRle(const QByteArray& data, QImage* image) const
 
     while (true) {
         if (at + 2 > end)
-            return y >= m_height ? QString() : truncated();
+            return y >= m_height ? QString() : FormatCheck::truncated();
         const int count = bytes[at];
         const int code = bytes[at + 1];
         at += 2;
@@ -288,7 +284,7 @@ QString BmpFile::walkRle(const QByteArray& data, QImage* image) const
             return {};
         } else if (code == 2) { // skip right and down
             if (at + 2 > end)
-                return truncated();
+                return FormatCheck::truncated();
             x += bytes[at];
             y += bytes[at + 1];
             at += 2;
@@ -299,7 +295,7 @@ QString BmpFile::walkRle(const QByteArray& data, QImage* image) const
             if (!inside(code))
                 return outside;
             if (at + length > end)
-                return truncated();
+                return FormatCheck::truncated();
             if (image) {
                 uchar* out = line(y) + x;
                 for (int i = 0; i < code; ++i)

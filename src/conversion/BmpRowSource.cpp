@@ -1,5 +1,6 @@
 #include "BmpRowSource.h"
 
+#include "FormatCheck.h"
 #include "PictureStream.h"
 
 #include <QFile>
@@ -24,6 +25,11 @@ namespace {
 constexpr qint64 FileHeaderSize = 14;
 // Enough rows per read that the system calls cost nothing, little enough to be no burden.
 constexpr qint64 BlockBytes = 1 << 20;
+
+int blockRows(const BmpRowSource::Header& header)
+{
+    return static_cast<int>(std::clamp<qint64>(BlockBytes / header.stride, 1, header.height));
+}
 
 quint16 u16(const uchar* p)
 {
@@ -178,16 +184,8 @@ std::shared_ptr<BmpRowSource> BmpRowSource::open(int fd, const Header& header)
     source->m_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (source->m_fd < 0)
         return nullptr;
-    source->m_width = header.width;
-    source->m_height = header.height;
-    source->m_topDown = header.topDown;
-    source->m_bitsPerPixel = header.bitsPerPixel;
-    source->m_layout = header.layout;
-    source->m_colorTable = header.colorTable;
-    source->m_dataOffset = header.dataOffset;
-    source->m_stride = header.stride;
-    source->m_blockRows =
-        static_cast<int>(std::clamp<qint64>(BlockBytes / header.stride, 1, header.height));
+    source->m_header = header;
+    source->m_blockRows = blockRows(header);
     if (header.bitsPerPixel == 4 || header.bitsPerPixel == 24)
         source->m_converted.resize(static_cast<std::size_t>(header.width) *
                                    (header.bitsPerPixel == 4 ? 1 : 4));
@@ -222,34 +220,35 @@ BmpRowSource::~BmpRowSource()
 namespace {
 
 // One row of the file as the picture holds it.
-void convertRow(const uchar* line, uchar* out, int width, int bitsPerPixel, qint64 stride)
+void convertRow(const uchar* line, uchar* out, const BmpRowSource::Header& header)
 {
-    if (bitsPerPixel == 4) {
+    const int width = header.width;
+    if (header.bitsPerPixel == 4) {
         // Two pixels a byte, the first in the high half: a byte each, as Qt's reader makes it.
         for (int x = 0; x < width; ++x)
             out[x] = (x & 1) ? (line[x >> 1] & 0x0f) : (line[x >> 1] >> 4);
-    } else if (bitsPerPixel == 24) {
+    } else if (header.bitsPerPixel == 24) {
         expandBgr(line, reinterpret_cast<QRgb*>(out), width);
     } else {
-        std::memcpy(out, line, static_cast<std::size_t>(stride));
+        std::memcpy(out, line, static_cast<std::size_t>(header.stride));
     }
 }
 
-void convertRow(const uchar* line, uchar* out, const BmpRowSource::Header& header)
-{
-    convertRow(line, out, header.width, header.bitsPerPixel, header.stride);
-}
-
-// Reads length bytes at offset; the reason it could not, or empty.
+// Reads length bytes at offset; the reason it could not, or empty. Bytes it could not read
+// are zeros.
 QString readAt(int fd, uchar* to, qint64 length, qint64 offset)
 {
     while (length > 0) {
         const ssize_t n = ::pread(fd, to, static_cast<size_t>(length), static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return n == 0 ? QStringLiteral("the file was cut short while it was read")
-                          : QString::fromLocal8Bit(std::strerror(errno));
+        if (n <= 0) {
+            const QString reason = n == 0
+                                       ? QStringLiteral("the file was cut short while it was read")
+                                       : QString::fromLocal8Bit(std::strerror(errno));
+            std::memset(to, 0, static_cast<std::size_t>(length));
+            return reason;
+        }
         to += n;
         length -= n;
         offset += n;
@@ -273,12 +272,12 @@ QString decodeFile(int fd, const BmpRowSource::Header& header, QImage& image)
     auto work = [&](int part) {
         const int first = static_cast<int>(qint64(header.height) * part / threads);
         const int last = static_cast<int>(qint64(header.height) * (part + 1) / threads);
-        const int blockRows =
-            static_cast<int>(std::clamp<qint64>(BlockBytes / header.stride, 1, header.height));
-        std::vector<uchar> block(direct ? 0 : static_cast<std::size_t>(blockRows * header.stride));
+        const int rowsPerBlock = blockRows(header);
+        std::vector<uchar> block(direct ? 0
+                                        : static_cast<std::size_t>(rowsPerBlock * header.stride));
         QString& problem = problems[static_cast<std::size_t>(part)];
-        for (int row = first; row < last && problem.isEmpty(); row += blockRows) {
-            const int rows = std::min(blockRows, last - row);
+        for (int row = first; row < last && problem.isEmpty(); row += rowsPerBlock) {
+            const int rows = std::min(rowsPerBlock, last - row);
             const qint64 at = header.dataOffset + qint64(row) * header.stride;
             if (!direct)
                 problem = readAt(fd, block.data(), rows * header.stride, at);
@@ -324,11 +323,9 @@ QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header,
         return problem;
     }
     input.stopKeeping();
-    const QString truncated =
-        QStringLiteral("the file is truncated: it ends before the whole picture is there");
     if (!input.skip(header.dataOffset)) {
         image = {};
-        return input.errorString().isEmpty() ? truncated : input.errorString();
+        return FormatCheck::endedEarly(input);
     }
     std::vector<uchar> line(static_cast<std::size_t>(header.stride));
     const auto stride = static_cast<qsizetype>(header.stride);
@@ -336,7 +333,7 @@ QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header,
         const int y = header.topDown ? fileRow : header.height - 1 - fileRow;
         if (input.read(reinterpret_cast<char*>(line.data()), stride) != stride) {
             image = {};
-            return input.errorString().isEmpty() ? truncated : input.errorString();
+            return FormatCheck::endedEarly(input);
         }
         convertRow(line.data(), image.scanLine(y), header);
     }
@@ -348,48 +345,35 @@ bool BmpRowSource::readBlock(int fileRow) const
     // Rows are asked for from the top, which is the end of a bottom-up file: read the block
     // that ends at the wanted row there, the block that starts with it otherwise.
     int first = fileRow;
-    if (!m_topDown)
+    if (!m_header.topDown)
         first = std::max(0, fileRow - m_blockRows + 1);
-    const int count = std::min(m_blockRows, m_height - first);
-    const std::size_t bytes = static_cast<std::size_t>(m_stride) * static_cast<std::size_t>(count);
-    m_block.resize(bytes);
+    const int count = std::min(m_blockRows, m_header.height - first);
+    m_block.resize(static_cast<std::size_t>(m_header.stride) * static_cast<std::size_t>(count));
     m_blockFirst = first;
     m_blockCount = count;
-    std::size_t done = 0;
-    const int fd = m_fd;
-    while (done < bytes) {
-        const ssize_t n =
-            ::pread(fd, m_block.data() + done, bytes - done,
-                    static_cast<off_t>(m_dataOffset + first * m_stride) + static_cast<off_t>(done));
-        if (n <= 0) {
-            if (n < 0 && errno == EINTR)
-                continue;
-            std::memset(m_block.data() + done, 0, bytes - done);
-            if (m_error.isEmpty()) {
-                m_error = n == 0 ? QStringLiteral("the file was cut short while it was read")
-                                 : QString::fromLocal8Bit(std::strerror(errno));
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    const QString problem = readAt(m_fd, m_block.data(), m_header.stride * count,
+                                   m_header.dataOffset + first * m_header.stride);
+    if (problem.isEmpty())
+        return true;
+    if (m_error.isEmpty())
+        m_error = problem;
+    return false;
 }
 
 const uchar* BmpRowSource::row(int y) const
 {
-    const bool converted = m_bitsPerPixel == 4 || m_bitsPerPixel == 24;
+    const bool converted = m_header.bitsPerPixel == 4 || m_header.bitsPerPixel == 24;
     if (converted && y == m_convertedY)
         return m_converted.data();
-    const int fileRow = m_topDown ? y : m_height - 1 - y;
+    const int fileRow = m_header.topDown ? y : m_header.height - 1 - y;
     if (m_blockCount == 0 || fileRow < m_blockFirst || fileRow >= m_blockFirst + m_blockCount)
         readBlock(fileRow);
     const uchar* line = m_block.data() + static_cast<std::size_t>(fileRow - m_blockFirst) *
-                                             static_cast<std::size_t>(m_stride);
+                                             static_cast<std::size_t>(m_header.stride);
     if (!converted)
         return line;
     m_convertedY = y;
-    convertRow(line, m_converted.data(), m_width, m_bitsPerPixel, m_stride);
+    convertRow(line, m_converted.data(), m_header);
     return m_converted.data();
 }
 

@@ -57,12 +57,12 @@ public:
     BmpRowSource(const BmpRowSource&) = delete;
     BmpRowSource& operator=(const BmpRowSource&) = delete;
 
-    int width() const { return m_width; }
-    int height() const { return m_height; }
+    int width() const { return m_header.width; }
+    int height() const { return m_header.height; }
     // Bits (first pixel in the top bit), Indexed (a byte a pixel) or Rgb (QRgb a pixel).
-    Raster::Layout layout() const { return m_layout; }
+    Raster::Layout layout() const { return m_header.layout; }
     // The file's colour table (Bits and Indexed).
-    const QList<QRgb>& colorTable() const { return m_colorTable; }
+    const QList<QRgb>& colorTable() const { return m_header.colorTable; }
 
     // Row y from the top, in layout(). Valid until the next call. A row the file no longer
     // holds reads as zeros and leaves the reason in errorString().
@@ -74,14 +74,7 @@ private:
     bool readBlock(int fileRow) const;
 
     int m_fd = -1;
-    int m_width = 0;
-    int m_height = 0;
-    bool m_topDown = false;
-    int m_bitsPerPixel = 0;
-    Raster::Layout m_layout = Raster::Layout::Empty;
-    QList<QRgb> m_colorTable;
-    qint64 m_dataOffset = 0;
-    qint64 m_stride = 0;
+    Header m_header;
     int m_blockRows = 1;
 
     // Rows [m_blockFirst, m_blockFirst + m_blockCount) in file order.

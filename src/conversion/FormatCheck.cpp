@@ -1,5 +1,7 @@
 #include "FormatCheck.h"
 
+#include "PictureStream.h"
+
 #include <QRegularExpression>
 #include <QtEndian>
 #include <cctype>
@@ -318,6 +320,11 @@ QString FormatCheck::truncated()
 QString FormatCheck::damaged(const QString& what)
 {
     return QStringLiteral("the file is damaged: ") + what;
+}
+
+QString FormatCheck::endedEarly(const PictureStream& input)
+{
+    return input.errorString().isEmpty() ? truncated() : input.errorString();
 }
 
 FormatCheck::Format FormatCheck::sniff(const QByteArray& head)

@@ -5,6 +5,8 @@
 
 namespace kelviq {
 
+class PictureStream;
+
 // What the first bytes of a picture say: its format, the size it claims, and how much memory
 // and file a picture of that size may legitimately take. Also the checks of the text formats
 // (and the raw netpbm ones), whose Qt readers take a cut or garbled file for a whole one.
@@ -58,6 +60,8 @@ public:
     // Words shared by every reader.
     static QString truncated();
     static QString damaged(const QString& what);
+    // Why input ended before a whole picture was read: the system's reason, or truncated().
+    static QString endedEarly(const PictureStream& input);
 };
 
 } // namespace kelviq

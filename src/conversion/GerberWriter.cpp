@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace kelviq {
 
@@ -18,12 +17,6 @@ double microInches(double plotUnits)
 constexpr double MostMicroInches = 999'999'999.0;
 
 constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 32;
-
-char* put(char* out, const char* text, std::size_t length)
-{
-    std::memcpy(out, text, length);
-    return out + length;
-}
 
 } // namespace
 
@@ -90,24 +83,24 @@ void GerberWriter::writeRow(int y, const std::vector<Run>& runs)
     if (!m_apertureSelected)
         selectAperture();
     char yText[MaxNumberTextLength + 1] = {'Y'};
-    const auto yLength =
-        static_cast<std::size_t>(formatNumber(yText + 1, microInches(geometry().y(y))) - yText);
-    const int lastColumn = geometry().columns() - 1;
+    const std::string_view rowY(
+        yText,
+        static_cast<std::size_t>(formatNumber(yText + 1, microInches(geometry().y(y))) - yText));
     for (const Run& run : runs) {
-        const int endColumn = run.end > lastColumn ? lastColumn : run.end;
+        const int endColumn = geometry().endColumn(run);
         char* out = reserve(MostPerSegment);
         *out++ = 'X';
         out = m_x.write(out, run.begin);
-        out = put(out, yText, yLength);
+        out = put(out, rowY);
         const bool zeroLength = endColumn == run.begin || microInches(geometry().x(run.begin)) ==
                                                               microInches(geometry().x(endColumn));
         if (zeroLength) {
-            out = put(out, "D03*\n", 5);
+            out = put(out, "D03*\n");
         } else {
-            out = put(out, "D02*\nX", 6);
+            out = put(out, "D02*\nX");
             out = m_x.write(out, endColumn);
-            out = put(out, yText, yLength);
-            out = put(out, "D01*\n", 5);
+            out = put(out, rowY);
+            out = put(out, "D01*\n");
         }
         commit(out);
         if (!flushIfFull())

@@ -45,7 +45,7 @@ QString GifCheck::problem(PictureStream& input,
     } cleanup{gif};
     auto reason = [&](int code) {
         if (context.ended)
-            return input.errorString().isEmpty() ? FormatCheck::truncated() : input.errorString();
+            return FormatCheck::endedEarly(input);
         const char* text = GifErrorString(code);
         return FormatCheck::damaged(QStringLiteral("the GIF decoder reports \"%1\"")
                                         .arg(QString::fromLatin1(text ? text : "unknown error")));

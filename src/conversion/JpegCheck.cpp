@@ -1,5 +1,6 @@
 #include "JpegCheck.h"
 
+#include "FormatCheck.h"
 #include "PictureStream.h"
 
 #include <algorithm>
@@ -167,7 +168,7 @@ QString JpegCheck::problem(PictureStream& input,
         if (!context.tooLarge.isEmpty())
             return context.tooLarge;
         if (context.ended)
-            return input.errorString().isEmpty() ? FormatCheck::truncated() : input.errorString();
+            return FormatCheck::endedEarly(input);
         if (context.ranOut)
             return FormatCheck::damaged(context.message);
         return FormatCheck::damaged(

@@ -1,7 +1,5 @@
 #include "KicadWriter.h"
 
-#include <cstring>
-
 namespace kelviq {
 
 namespace {
@@ -10,12 +8,6 @@ namespace {
 constexpr double MillimetresPerUnit = 0.000254;
 constexpr int Decimals = 6;
 constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 128;
-
-char* put(char* out, std::string_view text)
-{
-    std::memcpy(out, text.data(), text.size());
-    return out + text.size();
-}
 
 // A quoted KiCad string: quotes and backslashes escaped, control characters left out.
 std::string quoted(const QString& text)
@@ -85,7 +77,7 @@ void KicadWriter::writeRow(int y, const std::vector<Run>& runs)
         static_cast<std::size_t>(
             formatDecimal(yText, (m_centreY - geometry().y(y)) * MillimetresPerUnit, Decimals) -
             yText));
-    const int lastColumn = geometry().columns() - 1;
+    const PlotGeometry& plot = geometry();
     for (const Run& run : runs) {
         char* out = reserve(MostPerSegment + m_tail.size());
         out = put(out, "  (fp_line (start ");
@@ -93,7 +85,7 @@ void KicadWriter::writeRow(int y, const std::vector<Run>& runs)
         *out++ = ' ';
         out = put(out, rowY);
         out = put(out, ") (end ");
-        out = m_x.write(out, run.end > lastColumn ? lastColumn : run.end);
+        out = m_x.write(out, plot.endColumn(run));
         *out++ = ' ';
         out = put(out, rowY);
         out = put(out, m_tail);

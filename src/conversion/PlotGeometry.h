@@ -4,15 +4,6 @@
 
 namespace kelviq {
 
-// A line segment in plot units (hundredths of a mil), origin at the picture's bottom-left.
-struct Segment
-{
-    double x1;
-    double y1;
-    double x2;
-    double y2;
-};
-
 // Where a run of pixels lands on the plot: column x at X = (x × scale) × 100, row y at
 // Y = ((rows − 1 − y) × scale) × 100, products formed in that order so that fractional scales
 // round the way plots always have. A run reaching the last column ends on that column.
@@ -38,12 +29,8 @@ public:
     double areaBottom() const { return y(m_rows - 1) - halfPixel(); }
     double areaTop() const { return y(0) + halfPixel(); }
 
-    Segment segment(int row, const Run& run) const
-    {
-        const double rowY = y(row);
-        const int endColumn = run.end >= m_columns ? m_columns - 1 : run.end;
-        return {x(run.begin), rowY, x(endColumn), rowY};
-    }
+    // The column a run's segment ends on: one past the run, or the last column.
+    int endColumn(const Run& run) const { return run.end >= m_columns ? m_columns - 1 : run.end; }
 
 private:
     double halfPixel() const { return (0.5 * m_pixelMils) * 100.0; }

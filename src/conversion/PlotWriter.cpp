@@ -107,7 +107,6 @@ void PlotWriter::writeRow(int y, const std::vector<Run>& runs)
 {
     if (runs.empty())
         return;
-    const int lastColumn = geometry().columns() - 1;
     // The row's Y with the blanks around it, after the start point and after the end point.
     std::array<char, MaxNumberTextLength + 4> middle;
     middle[0] = ' ';
@@ -118,13 +117,13 @@ void PlotWriter::writeRow(int y, const std::vector<Run>& runs)
     std::memcpy(tail.data(), middle.data(), middleLength - 1);
     std::memcpy(tail.data() + middleLength - 1, "\r\n", 2);
     const std::size_t tailLength = middleLength + 1;
+    const PlotGeometry& plot = geometry();
     for (const Run& run : runs) {
         char* out = reserve(MostPerRecord);
         out = copyText(out, m_widthLine.data(), m_widthLineLength);
         out = m_columnText.write(out, run.begin);
         out = copyText(out, middle.data(), middleLength);
-        // A run reaching the last column ends on that column.
-        out = m_columnText.write(out, run.end > lastColumn ? lastColumn : run.end);
+        out = m_columnText.write(out, plot.endColumn(run));
         out = copyText(out, tail.data(), tailLength);
         commit(out);
         if (!flushIfFull())

@@ -63,7 +63,7 @@ QString PngCheck::problem(PictureStream& input)
 
     if (setjmp(png_jmpbuf(png))) {
         if (context.ended)
-            return input.errorString().isEmpty() ? FormatCheck::truncated() : input.errorString();
+            return FormatCheck::endedEarly(input);
         return FormatCheck::damaged(
             QStringLiteral("the PNG decoder reports \"%1\"").arg(context.message));
     }

@@ -5,6 +5,7 @@
 #include "RunFinder.h"
 
 #include <QString>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,12 @@ protected:
         return reserveAfterFlush(length);
     }
     void commit(char* end) { m_used = static_cast<std::size_t>(end - m_buffer.get()); }
+    // Copies text to out (room reserved) and returns the end of the copy.
+    static char* put(char* out, std::string_view text)
+    {
+        std::memcpy(out, text.data(), text.size());
+        return out + text.size();
+    }
     void append(std::string_view text);
     // Flushes once the buffer holds a block's worth.
     bool flushIfFull() { return m_used >= BlockSize ? flush() : !m_failed; }

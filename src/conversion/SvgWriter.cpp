@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace kelviq {
 
@@ -18,12 +17,6 @@ std::string text(double v)
 {
     char buffer[MaxNumberTextLength];
     return std::string(buffer, formatNumber(buffer, v));
-}
-
-char* put(char* out, std::string_view t)
-{
-    std::memcpy(out, t.data(), t.size());
-    return out + t.size();
 }
 
 } // namespace
@@ -90,8 +83,8 @@ void SvgWriter::writeRow(int y, const std::vector<Run>& runs)
     const std::string_view rowY(
         yBuffer,
         static_cast<std::size_t>(formatNumber(yBuffer + 1, -geometry().y(y) / 100.0) - yBuffer));
-    const int lastColumn = geometry().columns() - 1;
     const qint64 before = bytesWritten();
+    const PlotGeometry& plot = geometry();
     for (const Run& run : runs) {
         char* out = reserve(MostPerSegment);
         *out++ = 'M';
@@ -99,7 +92,7 @@ void SvgWriter::writeRow(int y, const std::vector<Run>& runs)
         out = put(out, rowY);
         *out++ = ' ';
         *out++ = 'L';
-        out = m_x.write(out, run.end > lastColumn ? lastColumn : run.end);
+        out = m_x.write(out, plot.endColumn(run));
         out = put(out, rowY);
         *out++ = '\n';
         commit(out);

@@ -27,18 +27,15 @@ bool Tracer::nextRow(int& y, std::vector<Run>& runs)
         y = m_nextRow;
         return readRow(runs);
     }
+    // Rows go in until the oldest waiting one is settled; once every row is in, the filter
+    // hands out the rest by itself.
     while (!m_specks->takeRow(y, runs)) {
-        if (m_stopped || m_allRowsRead)
-            return false;
         const int row = m_nextRow;
-        if (readRow(m_read))
-            m_specks->addRow(row, m_read);
-        else if (m_stopped)
+        if (!readRow(m_read))
             return false;
-        if (m_nextRow >= m_raster.height()) {
+        m_specks->addRow(row, m_read);
+        if (m_nextRow == m_raster.height())
             m_specks->finish();
-            m_allRowsRead = true;
-        }
     }
     return true;
 }

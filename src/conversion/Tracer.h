@@ -41,7 +41,6 @@ private:
     std::vector<Run> m_read;
     int m_nextRow = 0;
     bool m_stopped = false;
-    bool m_allRowsRead = false;
 };
 
 } // namespace kelviq
