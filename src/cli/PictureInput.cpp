@@ -2,7 +2,6 @@
 
 #include "DisplayName.h"
 #include "PictureLoader.h"
-#include "PlotOutput.h"
 
 namespace kelviq {
 
@@ -13,11 +12,6 @@ PictureInput::Loaded PictureInput::load(const QString& path,
     if (!loaded.ok())
         return {{}, QString(loaded.error).replace(path, displayName(path))};
     return {loaded.raster, {}};
-}
-
-FileIdentity PictureInput::identity(const QString& path)
-{
-    return identityOfPath(path);
 }
 
 } // namespace kelviq

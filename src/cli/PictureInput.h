@@ -1,6 +1,5 @@
 #pragma once
 
-#include "FileIdentity.h"
 #include "Raster.h"
 
 #include <QString>
@@ -22,8 +21,6 @@ public:
     // takes next to no memory, any other picture decoded whole. reserve is told the memory
     // it will take from the size its header claims, before it is decoded.
     static Loaded load(const QString& path, const std::function<void(qint64 bytes)>& reserve);
-    // Which file the picture is, so that no plot replaces it.
-    static FileIdentity identity(const QString& path);
 };
 
 } // namespace kelviq

@@ -108,7 +108,7 @@ JobReport PictureJob::run(MemoryBudget& memory) const
 
     JobReport report;
     report.converted = true;
-    report.summaryToStandardError = m_outputName == PlotOutput::standardOutputName();
+    report.summaryToStandardError = toStandardOutput;
     if (!m_settings.quiet)
         report.summary = summary(raster.width(), raster.height(), scale, result.segments,
                                  result.bytes, result.outputPath);

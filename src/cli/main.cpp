@@ -134,7 +134,7 @@ int main(int argc, char* argv[])
 
     QList<FileIdentity> pictures;
     for (const QString& picture : options.pictures)
-        pictures.append(PictureInput::identity(picture));
+        pictures.append(identityOfPath(picture));
     std::vector<PictureJob> jobs;
     QHash<QString, QString> pictureForPlot; // plot path -> the picture that makes it
     for (const QString& picture : options.pictures) {

@@ -10,6 +10,29 @@
 
 namespace kelviq {
 
+namespace {
+
+// Gives the dialog the filters, their texts shown as asked; returns the dialog's own filters.
+QStringList setFilters(QFileDialog& dialog, const QStringList& filters)
+{
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    QStringList shown;
+    for (const QString& filter : filters)
+        shown.append(QtPlatformServices::dialogFilter(filter));
+    dialog.setNameFilters(shown);
+    return shown;
+}
+
+// The chosen file's full path, or an empty string when cancelled.
+QString chosenFile(QFileDialog& dialog)
+{
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
 // The dialog shows each filter's text exactly as asked, while the patterns it filters by
 // suit this system: "*.*" means every file, as it does where those texts come from (here it
 // would skip names without a dot), and extensions match in either case.
@@ -67,16 +90,10 @@ QString QtPlatformServices::chooseOpenFile(const OpenFileRequest& request)
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::ReadOnly, false);
-    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
-    QStringList filters;
-    for (const QString& filter : request.filters)
-        filters.append(dialogFilter(filter));
-    dialog.setNameFilters(filters);
+    const QStringList filters = setFilters(dialog, request.filters);
     if (request.selectedFilter >= 0 && request.selectedFilter < filters.size())
         dialog.selectNameFilter(filters.at(request.selectedFilter));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return chosenFile(dialog);
 }
 
 QString QtPlatformServices::chooseSaveFile(const SaveFileRequest& request)
@@ -85,18 +102,12 @@ QString QtPlatformServices::chooseSaveFile(const SaveFileRequest& request)
     QFileDialog dialog(m_parent, request.title, start.absolutePath());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     // Asks before replacing a file (the dialog's own question).
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    QStringList filters;
-    for (const QString& filter : request.filters)
-        filters.append(dialogFilter(filter));
-    dialog.setNameFilters(filters);
+    setFilters(dialog, request.filters);
     dialog.setDefaultSuffix(request.defaultSuffix);
     dialog.selectFile(start.fileName());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return chosenFile(dialog);
 }
 
 std::optional<PlotSizeAnswer> QtPlatformServices::askPlotSize(const PlotSizeRequest& request)

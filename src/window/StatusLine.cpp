@@ -24,6 +24,13 @@ QString quoted(const QString& text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+// "1 segment", "2 segments": the count before the plot is made and after.
+QString segmentsText(qint64 segments)
+{
+    return segments == 1 ? QStringLiteral("1 segment")
+                         : QStringLiteral("%1 segments").arg(segments);
+}
+
 } // namespace
 
 StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent)
@@ -96,8 +103,7 @@ QString StatusLine::factsText(const StatusFacts& facts)
         if (!facts.segments)
             parts.append(QStringLiteral("counting segments…"));
         else
-            parts.append(*facts.segments == 1 ? QStringLiteral("1 segment")
-                                              : QStringLiteral("%1 segments").arg(*facts.segments));
+            parts.append(segmentsText(*facts.segments));
     }
     return parts.join(Separator);
 }
@@ -132,9 +138,8 @@ QString StatusLine::runText(const RunResult& result)
 {
     switch (result.outcome) {
     case RunOutcome::Written:
-        return (result.segments == 1 ? QStringLiteral("1 segment")
-                                     : QStringLiteral("%1 segments").arg(result.segments)) +
-               QStringLiteral(" written to ") + result.outputPath + QStringLiteral(" (") +
+        return segmentsText(result.segments) + QStringLiteral(" written to ") + result.outputPath +
+               QStringLiteral(" (") +
                QLocale::c().formattedDataSize(result.bytes, 1, QLocale::DataSizeSIFormat) +
                QLatin1Char(')');
     case RunOutcome::NoPicture:

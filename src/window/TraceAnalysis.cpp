@@ -48,15 +48,6 @@ void TraceAnalysis::stopWorker()
         m_worker.join();
 }
 
-void TraceAnalysis::clear()
-{
-    stopWorker();
-    ++m_generation;
-    m_ready = false;
-    m_segments = 0;
-    m_mask = Raster();
-}
-
 void TraceAnalysis::start(const Raster& picture, const TraceSettings& settings)
 {
     stopWorker();

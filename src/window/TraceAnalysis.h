@@ -23,8 +23,6 @@ public:
 
     // Starts over on this picture and these settings; a trace in progress is dropped.
     void start(const Raster& picture, const TraceSettings& settings);
-    // Forgets everything: no picture.
-    void clear();
 
     // True once the trace of the latest start() is complete.
     bool ready() const { return m_ready; }

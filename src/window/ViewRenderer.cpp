@@ -147,10 +147,25 @@ void ViewRenderer::renderPixels(const Raster& picture, const Raster& mask, const
     for (int j = 0; j < image.height(); ++j) {
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(j));
         const int y = rows[static_cast<std::size_t>(j)];
+        // Enlarged, a picture row or column covers several device rows or columns: each
+        // picture pixel is looked up once and copied.
+        if (j > 0 && y == rows[static_cast<std::size_t>(j) - 1]) {
+            std::copy_n(reinterpret_cast<const QRgb*>(image.constScanLine(j - 1)), image.width(),
+                        out);
+            continue;
+        }
+        if (y < 0) {
+            std::fill_n(out, image.width(), state.background);
+            continue;
+        }
         for (int i = 0; i < image.width(); ++i) {
             const int x = columns[static_cast<std::size_t>(i)];
-            if (x < 0 || y < 0) {
+            if (x < 0) {
                 out[i] = state.background;
+                continue;
+            }
+            if (i > 0 && x == columns[static_cast<std::size_t>(i) - 1]) {
+                out[i] = out[i - 1];
                 continue;
             }
             const QRgb color = rgbFromColorValue(picture.point(x, y));
