@@ -3,8 +3,8 @@
 // decodes it.
 //   check_rows FILE...
 
-#include "PictureLoader.h"
-#include "Raster.h"
+#include "picture/PictureLoader.h"
+#include "trace/Raster.h"
 
 #include <QCoreApplication>
 #include <QImageReader>

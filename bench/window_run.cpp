@@ -4,7 +4,7 @@
 // Prints: load seconds, run seconds, plot bytes. Run with QT_QPA_PLATFORM=offscreen.
 
 #include "BenchPlatform.h"
-#include "Form1.h"
+#include "window/Form1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,8 +7,8 @@
 // s, tolerance change s, scale change s (medians of 5). Run with QT_QPA_PLATFORM=offscreen.
 
 #include "BenchPlatform.h"
-#include "Form1.h"
-#include "PictureArea.h"
+#include "window/Form1.h"
+#include "window/PictureArea.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // Fuzzes the reader of the scale and thickness texts: it must never crash, and every text it
 // accepts must come back unchanged through the plot file's number form: parsing the written
 // form of the value again gives the same value, and writing that gives the same text.
-#include "NumberText.h"
+#include "plot/NumberText.h"
 
 #include <QString>
 #include <cmath>

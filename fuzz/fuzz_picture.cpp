@@ -3,13 +3,13 @@
 // colour of the top-left pixel row by row (checked against the slow reference reading), and write
 // the plot into memory. The plot must then read back as the header followed by exactly one
 // well-formed record per run.
-#include "BmpFile.h"
-#include "FormatCheck.h"
-#include "NumberText.h"
-#include "PictureLoader.h"
-#include "PlotWriter.h"
-#include "Raster.h"
-#include "RunFinder.h"
+#include "picture/BmpFile.h"
+#include "picture/FormatCheck.h"
+#include "picture/PictureLoader.h"
+#include "plot/NumberText.h"
+#include "plot/PlotWriter.h"
+#include "trace/Raster.h"
+#include "trace/RunFinder.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

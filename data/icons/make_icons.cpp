@@ -1,6 +1,6 @@
 // Renders the program's icon for the desktop's icon theme from the same drawing the window
 // uses: OUTDIR/NxN/apps/ID.png for every size N given, and OUTDIR/scalable/apps/ID.svg.
-#include "Artwork.h"
+#include "window/Artwork.h"
 
 #include <QDir>
 #include <QPainter>

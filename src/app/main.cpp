@@ -1,5 +1,5 @@
-#include "Form1.h"
-#include "QtPlatformServices.h"
+#include "platform/QtPlatformServices.h"
+#include "window/Form1.h"
 
 #include <QApplication>
 #include <csignal>

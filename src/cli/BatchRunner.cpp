@@ -1,6 +1,6 @@
-#include "BatchRunner.h"
+#include "cli/BatchRunner.h"
 
-#include "MemoryBudget.h"
+#include "cli/MemoryBudget.h"
 
 #include <algorithm>
 #include <atomic>

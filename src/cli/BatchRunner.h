@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PictureJob.h"
+#include "cli/PictureJob.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "ConsolePlatform.h"
+#include "cli/ConsolePlatform.h"
 
-#include "DisplayName.h"
+#include "output/DisplayName.h"
 
 namespace kelviq {
 

@@ -1,4 +1,4 @@
-#include "ConverterFrontEnd.h"
+#include "cli/ConverterFrontEnd.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
-#include "ConverterOptions.h"
+#include "cli/ConverterOptions.h"
 
-#include "DisplayName.h"
-#include "PlotSize.h"
+#include "output/DisplayName.h"
+#include "run/PlotSize.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ColorValue.h"
-#include "PlotFormat.h"
+#include "plot/PlotFormat.h"
+#include "trace/ColorValue.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "MemoryBudget.h"
+#include "cli/MemoryBudget.h"
 
 #include <algorithm>
 

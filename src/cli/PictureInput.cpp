@@ -1,7 +1,7 @@
-#include "PictureInput.h"
+#include "cli/PictureInput.h"
 
-#include "DisplayName.h"
-#include "PictureLoader.h"
+#include "output/DisplayName.h"
+#include "picture/PictureLoader.h"
 
 namespace kelviq {
 

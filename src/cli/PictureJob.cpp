@@ -1,14 +1,14 @@
-#include "PictureJob.h"
+#include "cli/PictureJob.h"
 
-#include "ConsolePlatform.h"
-#include "ConversionRun.h"
-#include "ConverterFrontEnd.h"
-#include "DisplayName.h"
-#include "MemoryBudget.h"
-#include "NumberText.h"
-#include "PictureInput.h"
-#include "PlotOutput.h"
-#include "PlotSize.h"
+#include "cli/ConsolePlatform.h"
+#include "cli/ConverterFrontEnd.h"
+#include "cli/MemoryBudget.h"
+#include "cli/PictureInput.h"
+#include "output/DisplayName.h"
+#include "output/PlotOutput.h"
+#include "plot/NumberText.h"
+#include "run/ConversionRun.h"
+#include "run/PlotSize.h"
 
 #include <QFileInfo>
 #include <cmath>

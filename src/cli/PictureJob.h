@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ColorValue.h"
-#include "FileIdentity.h"
-#include "PlotFormat.h"
-#include "TraceSettings.h"
+#include "output/FileIdentity.h"
+#include "plot/PlotFormat.h"
+#include "trace/ColorValue.h"
+#include "trace/TraceSettings.h"
 
 #include <QList>
 #include <QPoint>

@@ -1,13 +1,13 @@
-#include "BatchRunner.h"
-#include "ConsolePlatform.h"
-#include "ConversionRun.h"
-#include "ConverterOptions.h"
-#include "DisplayName.h"
-#include "PictureInput.h"
-#include "PictureJob.h"
-#include "PictureLoader.h"
-#include "PlotOutput.h"
-#include "PlotSize.h"
+#include "cli/BatchRunner.h"
+#include "cli/ConsolePlatform.h"
+#include "cli/ConverterOptions.h"
+#include "cli/PictureInput.h"
+#include "cli/PictureJob.h"
+#include "output/DisplayName.h"
+#include "output/PlotOutput.h"
+#include "picture/PictureLoader.h"
+#include "run/ConversionRun.h"
+#include "run/PlotSize.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "PlotSizeDialog.h"
+#include "platform/PlotSizeDialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

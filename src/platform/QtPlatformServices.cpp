@@ -1,6 +1,6 @@
-#include "QtPlatformServices.h"
+#include "platform/QtPlatformServices.h"
 
-#include "PlotSizeDialog.h"
+#include "platform/PlotSizeDialog.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "Artwork.h"
+#include "window/Artwork.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "ColorSwatch.h"
+#include "window/ColorSwatch.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ColorValue.h"
+#include "trace/ColorValue.h"
 
 #include <QWidget>
 

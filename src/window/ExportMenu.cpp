@@ -1,4 +1,4 @@
-#include "ExportMenu.h"
+#include "window/ExportMenu.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PlatformServices.h"
-#include "PlotFormat.h"
+#include "platform/PlatformServices.h"
+#include "plot/PlotFormat.h"
 
 #include <QObject>
 

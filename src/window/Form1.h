@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ColorValue.h"
-#include "ConversionFrontEnd.h"
-#include "ConversionRun.h"
+#include "run/ConversionFrontEnd.h"
+#include "run/ConversionRun.h"
+#include "trace/ColorValue.h"
 
 #include <QMainWindow>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "NumberBox.h"
+#include "window/NumberBox.h"
 
 namespace kelviq {
 

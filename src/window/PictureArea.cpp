@@ -1,4 +1,4 @@
-#include "PictureArea.h"
+#include "window/PictureArea.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>

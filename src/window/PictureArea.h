@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ColorValue.h"
-#include "Raster.h"
-#include "ViewRenderer.h"
+#include "trace/ColorValue.h"
+#include "trace/Raster.h"
+#include "window/ViewRenderer.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>

@@ -1,7 +1,7 @@
-#include "PlotSizeQuestion.h"
+#include "window/PlotSizeQuestion.h"
 
-#include "PlotSize.h"
-#include "StatusLine.h"
+#include "run/PlotSize.h"
+#include "window/StatusLine.h"
 
 namespace kelviq {
 

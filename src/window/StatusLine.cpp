@@ -1,9 +1,9 @@
-#include "StatusLine.h"
+#include "window/StatusLine.h"
 
-#include "ColorSwatch.h"
-#include "ConversionRun.h"
-#include "NumberText.h"
-#include "PlotSize.h"
+#include "plot/NumberText.h"
+#include "run/ConversionRun.h"
+#include "run/PlotSize.h"
+#include "window/ColorSwatch.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "TraceAnalysis.h"
+#include "window/TraceAnalysis.h"
 
-#include "Tracer.h"
+#include "trace/Tracer.h"
 
 #include <QImage>
 #include <cstring>

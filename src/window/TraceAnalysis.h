@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Raster.h"
-#include "TraceSettings.h"
+#include "trace/Raster.h"
+#include "trace/TraceSettings.h"
 
 #include <QObject>
 #include <atomic>

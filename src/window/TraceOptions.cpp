@@ -1,4 +1,4 @@
-#include "TraceOptions.h"
+#include "window/TraceOptions.h"
 
 #include <QCheckBox>
 #include <QLabel>

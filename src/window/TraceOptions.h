@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TraceSettings.h"
+#include "trace/TraceSettings.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
-#include "ViewMenu.h"
+#include "window/ViewMenu.h"
 
-#include "PictureArea.h"
+#include "window/PictureArea.h"
 
 #include <QActionGroup>
 #include <QMenuBar>

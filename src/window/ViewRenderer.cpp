@@ -1,6 +1,6 @@
-#include "ViewRenderer.h"
+#include "window/ViewRenderer.h"
 
-#include "RunFinder.h"
+#include "trace/RunFinder.h"
 
 #include <algorithm>
 #include <bit>

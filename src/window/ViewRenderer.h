@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ColorValue.h"
-#include "Raster.h"
+#include "trace/ColorValue.h"
+#include "trace/Raster.h"
 
 #include <QImage>
 #include <QPoint>

@@ -2,8 +2,8 @@
 // the picture, devices, FIFOs, standard output), faults while they are written, many pictures
 // at once, and its messages. On a fault every earlier file stays as it was, no partial file is
 // left, and the one line on standard error names the file and the reason.
-#include "LiteralPlot.h"
-#include "RunConverter.h"
+#include "support/LiteralPlot.h"
+#include "support/RunConverter.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,4 +1,4 @@
-#include "QtPlatformServices.h"
+#include "platform/QtPlatformServices.h"
 
 #include <QComboBox>
 #include <QFile>

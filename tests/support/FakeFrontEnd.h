@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConversionFrontEnd.h"
+#include "run/ConversionFrontEnd.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Raster.h"
+#include "trace/Raster.h"
 
 #include <vector>
 

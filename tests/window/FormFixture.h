@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ColorSwatch.h"
-#include "Form1.h"
-#include "PictureArea.h"
-#include "RecordingPlatform.h"
-#include "TestFiles.h"
+#include "support/RecordingPlatform.h"
+#include "support/TestFiles.h"
+#include "window/ColorSwatch.h"
+#include "window/Form1.h"
+#include "window/PictureArea.h"
 
 #include <QAction>
 #include <QLabel>

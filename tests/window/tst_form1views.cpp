@@ -1,5 +1,5 @@
 #include "FormFixture.h"
-#include "ViewRenderer.h"
+#include "window/ViewRenderer.h"
 
 #include <QLocale>
 #include <QMouseEvent>

@@ -1,0 +1,380 @@
+#include "picture/BmpRowSource.h"
+
+#include "picture/FormatCheck.h"
+#include "picture/PictureStream.h"
+
+#include <QFile>
+#include <QtEndian>
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+namespace kelviq {
+
+namespace {
+
+constexpr qint64 FileHeaderSize = 14;
+// Enough rows per read that the system calls cost nothing, little enough to be no burden.
+constexpr qint64 BlockBytes = 1 << 20;
+
+int blockRows(const BmpRowSource::Header& header)
+{
+    return static_cast<int>(std::clamp<qint64>(BlockBytes / header.stride, 1, header.height));
+}
+
+quint16 u16(const uchar* p)
+{
+    return qFromLittleEndian<quint16>(p);
+}
+
+quint32 u32(const uchar* p)
+{
+    return qFromLittleEndian<quint32>(p);
+}
+
+qint32 i32(const uchar* p)
+{
+    return qFromLittleEndian<qint32>(p);
+}
+
+// Blue, green, red in the file: read as a little-endian word that is 0x??RRGGBB already.
+// The last pixel is read byte by byte, as a word could reach past the row.
+void expandBgrPlain(const uchar* line, QRgb* out, int x, int width)
+{
+    for (; x < width - 1; ++x) {
+        quint32 word;
+        std::memcpy(&word, line + 3 * x, sizeof word);
+        out[x] = qFromLittleEndian(word) | 0xff000000u;
+    }
+    if (x < width)
+        out[x] = qRgb(line[3 * x + 2], line[3 * x + 1], line[3 * x]);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// Four pixels a step with one byte shuffle, on the processors that have it (nearly all).
+__attribute__((target("ssse3"))) void expandBgrShuffled(const uchar* line, QRgb* out, int width)
+{
+    const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xff000000u));
+    int x = 0;
+    // A 16-byte load at pixel x reaches pixel x + 5; stop before it leaves the row.
+    for (; x + 6 <= width; x += 4) {
+        const __m128i bgr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 3 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                         _mm_or_si128(_mm_shuffle_epi8(bgr, spread), opaque));
+    }
+    expandBgrPlain(line, out, x, width);
+}
+#endif
+
+void expandBgr(const uchar* line, QRgb* out, int width)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool shuffle = __builtin_cpu_supports("ssse3");
+    if (shuffle) {
+        expandBgrShuffled(line, out, width);
+        return;
+    }
+#endif
+    expandBgrPlain(line, out, 0, width);
+}
+
+// A picture's memory, in huge pages where the system has them: touching hundreds of megabytes
+// page by page costs more than reading the file.
+QImage largeImage(int width, int height, QImage::Format format)
+{
+    constexpr qsizetype Large = qsizetype(32) << 20;
+    const int depth = format == QImage::Format_Mono       ? 1
+                      : format == QImage::Format_Indexed8 ? 8
+                                                          : 32;
+    const qsizetype bytesPerLine = ((qsizetype(width) * depth + 31) >> 5) << 2;
+    const qsizetype bytes = bytesPerLine * height;
+    if (bytes < Large || bytesPerLine > INT_MAX)
+        return QImage(width, height, format);
+    void* memory = ::mmap(nullptr, static_cast<size_t>(bytes), PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        return QImage(width, height, format);
+#ifdef MADV_HUGEPAGE
+    ::madvise(memory, static_cast<size_t>(bytes), MADV_HUGEPAGE);
+#endif
+    struct Mapping
+    {
+        void* memory;
+        size_t bytes;
+    };
+    return QImage(
+        static_cast<uchar*>(memory), width, height, bytesPerLine, format,
+        [](void* info) {
+            const auto* mapping = static_cast<Mapping*>(info);
+            ::munmap(mapping->memory, mapping->bytes);
+            delete mapping;
+        },
+        new Mapping{memory, static_cast<size_t>(bytes)});
+}
+
+} // namespace
+
+std::optional<BmpRowSource::Header> BmpRowSource::plainHeader(const QByteArray& head)
+{
+    // File header, then an information header of the Windows 3 kind (40 bytes) or one of its
+    // two successors (108, 124 bytes), which begin the same way. Older and odder ones are left
+    // to the general loader.
+    const auto* p = reinterpret_cast<const uchar*>(head.constData());
+    if (head.size() < FileHeaderSize + 40 || p[0] != 'B' || p[1] != 'M')
+        return std::nullopt;
+    const qint64 offset = u32(p + 10);
+    const quint32 infoSize = u32(p + 14);
+    const qint32 width = i32(p + 18);
+    const qint32 height = i32(p + 22);
+    const quint16 planes = u16(p + 26);
+    const quint16 bits = u16(p + 28);
+    const quint32 compression = u32(p + 30);
+    const quint32 colorsUsed = u32(p + 46);
+    if (infoSize != 40 && infoSize != 108 && infoSize != 124)
+        return std::nullopt;
+    if (planes != 1 || compression != 0 || (bits != 1 && bits != 4 && bits != 8 && bits != 24))
+        return std::nullopt;
+    if (width <= 0 || height == 0 || height == INT32_MIN)
+        return std::nullopt;
+
+    Header header;
+    // The colour table follows the information header. A short one is taken only when the
+    // pixels follow it at once, so that there is no doubt where it ends.
+    qint64 tableEnd = FileHeaderSize + infoSize;
+    bool shortTable = false;
+    if (bits <= 8) {
+        const quint32 entries = colorsUsed == 0 ? (1u << bits) : colorsUsed;
+        if (entries > (1u << bits) || tableEnd + qint64(entries) * 4 > head.size())
+            return std::nullopt;
+        shortTable = entries < (1u << bits);
+        const uchar* entry = p + tableEnd;
+        header.colorTable.reserve(entries);
+        for (quint32 i = 0; i < entries; ++i, entry += 4)
+            header.colorTable.append(qRgb(entry[2], entry[1], entry[0]));
+        tableEnd += qint64(entries) * 4;
+    }
+    // Pixel data that overlaps the headers would be read differently by other readers.
+    if (offset < tableEnd || (shortTable && offset != tableEnd))
+        return std::nullopt;
+    header.width = width;
+    header.height = static_cast<int>(height < 0 ? -qint64(height) : height);
+    header.topDown = height < 0;
+    header.bitsPerPixel = bits;
+    header.layout = bits == 1    ? Raster::Layout::Bits
+                    : bits == 24 ? Raster::Layout::Rgb
+                                 : Raster::Layout::Indexed;
+    header.dataOffset = offset;
+    header.stride = ((qint64(width) * bits + 31) / 32) * 4;
+    return header;
+}
+
+std::shared_ptr<BmpRowSource> BmpRowSource::open(int fd, const Header& header)
+{
+    std::shared_ptr<BmpRowSource> source(new BmpRowSource);
+    source->m_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (source->m_fd < 0)
+        return nullptr;
+    source->m_header = header;
+    source->m_blockRows = blockRows(header);
+    if (header.bitsPerPixel == 4 || header.bitsPerPixel == 24)
+        source->m_converted.resize(static_cast<std::size_t>(header.width) *
+                                   (header.bitsPerPixel == 4 ? 1 : 4));
+    return source;
+}
+
+std::shared_ptr<BmpRowSource> BmpRowSource::open(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    QByteArray head(HeadBytes, Qt::Uninitialized);
+    const ssize_t got = ::pread(fd, head.data(), static_cast<size_t>(head.size()), 0);
+    head.resize(std::max<qsizetype>(got, 0));
+    std::shared_ptr<BmpRowSource> source;
+    struct stat info
+    {
+    };
+    const std::optional<Header> header = plainHeader(head);
+    if (header && ::fstat(fd, &info) == 0 && info.st_size >= header->dataEnd())
+        source = open(fd, *header);
+    ::close(fd);
+    return source;
+}
+
+BmpRowSource::~BmpRowSource()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+namespace {
+
+// One row of the file as the picture holds it.
+void convertRow(const uchar* line, uchar* out, const BmpRowSource::Header& header)
+{
+    const int width = header.width;
+    if (header.bitsPerPixel == 4) {
+        // Two pixels a byte, the first in the high half: a byte each, as Qt's reader makes it.
+        for (int x = 0; x < width; ++x)
+            out[x] = (x & 1) ? (line[x >> 1] & 0x0f) : (line[x >> 1] >> 4);
+    } else if (header.bitsPerPixel == 24) {
+        expandBgr(line, reinterpret_cast<QRgb*>(out), width);
+    } else {
+        std::memcpy(out, line, static_cast<std::size_t>(header.stride));
+    }
+}
+
+// Reads length bytes at offset; the reason it could not, or empty. Bytes it could not read
+// are zeros.
+QString readAt(int fd, uchar* to, qint64 length, qint64 offset)
+{
+    while (length > 0) {
+        const ssize_t n = ::pread(fd, to, static_cast<size_t>(length), static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const QString reason = n == 0
+                                       ? QStringLiteral("the file was cut short while it was read")
+                                       : QString::fromLocal8Bit(std::strerror(errno));
+            std::memset(to, 0, static_cast<std::size_t>(length));
+            return reason;
+        }
+        to += n;
+        length -= n;
+        offset += n;
+    }
+    return {};
+}
+
+// The rows of a file on disk, read in parallel: on a large picture the time goes into
+// touching fresh memory, which the processor's cores share out well.
+QString decodeFile(int fd, const BmpRowSource::Header& header, QImage& image)
+{
+    uchar* bits = image.bits();
+    const qsizetype bytesPerLine = image.bytesPerLine();
+    const bool direct = header.bitsPerPixel == 1 || header.bitsPerPixel == 8;
+    const qint64 total = header.stride * header.height;
+    const int threads =
+        total < (qint64(16) << 20)
+            ? 1
+            : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    std::vector<QString> problems(static_cast<std::size_t>(threads));
+    auto work = [&](int part) {
+        const int first = static_cast<int>(qint64(header.height) * part / threads);
+        const int last = static_cast<int>(qint64(header.height) * (part + 1) / threads);
+        const int rowsPerBlock = blockRows(header);
+        std::vector<uchar> block(direct ? 0
+                                        : static_cast<std::size_t>(rowsPerBlock * header.stride));
+        QString& problem = problems[static_cast<std::size_t>(part)];
+        for (int row = first; row < last && problem.isEmpty(); row += rowsPerBlock) {
+            const int rows = std::min(rowsPerBlock, last - row);
+            const qint64 at = header.dataOffset + qint64(row) * header.stride;
+            if (!direct)
+                problem = readAt(fd, block.data(), rows * header.stride, at);
+            for (int i = 0; i < rows && problem.isEmpty(); ++i) {
+                const int fileRow = row + i;
+                const int y = header.topDown ? fileRow : header.height - 1 - fileRow;
+                uchar* out = bits + y * bytesPerLine;
+                if (direct)
+                    problem = readAt(fd, out, header.stride, at + i * header.stride);
+                else
+                    convertRow(block.data() + i * header.stride, out, header);
+            }
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int part = 1; part < threads; ++part)
+        helpers.emplace_back(work, part);
+    work(0);
+    for (std::thread& helper : helpers)
+        helper.join();
+    for (const QString& problem : problems)
+        if (!problem.isEmpty())
+            return problem;
+    return {};
+}
+
+} // namespace
+
+QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header, QImage& image)
+{
+    const QImage::Format format = header.layout == Raster::Layout::Bits  ? QImage::Format_Mono
+                                  : header.layout == Raster::Layout::Rgb ? QImage::Format_RGB32
+                                                                         : QImage::Format_Indexed8;
+    image = largeImage(header.width, header.height, format);
+    if (image.isNull())
+        return QStringLiteral("not enough memory for it");
+    if (header.layout != Raster::Layout::Rgb)
+        image.setColorTable(header.colorTable);
+    if (fd >= 0) {
+        const QString problem = decodeFile(fd, header, image);
+        if (!problem.isEmpty())
+            image = {};
+        return problem;
+    }
+    input.stopKeeping();
+    if (!input.skip(header.dataOffset)) {
+        image = {};
+        return FormatCheck::endedEarly(input);
+    }
+    std::vector<uchar> line(static_cast<std::size_t>(header.stride));
+    const auto stride = static_cast<qsizetype>(header.stride);
+    for (int fileRow = 0; fileRow < header.height; ++fileRow) {
+        const int y = header.topDown ? fileRow : header.height - 1 - fileRow;
+        if (input.read(reinterpret_cast<char*>(line.data()), stride) != stride) {
+            image = {};
+            return FormatCheck::endedEarly(input);
+        }
+        convertRow(line.data(), image.scanLine(y), header);
+    }
+    return {};
+}
+
+bool BmpRowSource::readBlock(int fileRow) const
+{
+    // Rows are asked for from the top, which is the end of a bottom-up file: read the block
+    // that ends at the wanted row there, the block that starts with it otherwise.
+    int first = fileRow;
+    if (!m_header.topDown)
+        first = std::max(0, fileRow - m_blockRows + 1);
+    const int count = std::min(m_blockRows, m_header.height - first);
+    m_block.resize(static_cast<std::size_t>(m_header.stride) * static_cast<std::size_t>(count));
+    m_blockFirst = first;
+    m_blockCount = count;
+    const QString problem = readAt(m_fd, m_block.data(), m_header.stride * count,
+                                   m_header.dataOffset + first * m_header.stride);
+    if (problem.isEmpty())
+        return true;
+    if (m_error.isEmpty())
+        m_error = problem;
+    return false;
+}
+
+const uchar* BmpRowSource::row(int y) const
+{
+    const bool converted = m_header.bitsPerPixel == 4 || m_header.bitsPerPixel == 24;
+    if (converted && y == m_convertedY)
+        return m_converted.data();
+    const int fileRow = m_header.topDown ? y : m_header.height - 1 - y;
+    if (m_blockCount == 0 || fileRow < m_blockFirst || fileRow >= m_blockFirst + m_blockCount)
+        readBlock(fileRow);
+    const uchar* line = m_block.data() + static_cast<std::size_t>(fileRow - m_blockFirst) *
+                                             static_cast<std::size_t>(m_header.stride);
+    if (!converted)
+        return line;
+    m_convertedY = y;
+    convertRow(line, m_converted.data(), m_header);
+    return m_converted.data();
+}
+
+} // namespace kelviq

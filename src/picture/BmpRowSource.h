@@ -1,0 +1,90 @@
+#pragma once
+
+#include "trace/Raster.h"
+
+#include <QList>
+#include <QRgb>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace kelviq {
+
+class PictureStream;
+
+// Rows of an uncompressed bitmap file read straight from the file as they are needed, so that
+// converting a large picture never holds it whole. Takes only the plainest files (1-, 4- and
+// 8-bit palette, 24-bit, no compression), whose pixels are exactly what Qt's reader makes of
+// them; everything else is left to the general loader. The same files are also decoded here
+// into a picture of their own compact form, of any size, from a stream too.
+class BmpRowSource
+{
+public:
+    // What the headers of such a file say.
+    struct Header
+    {
+        int width = 0;
+        int height = 0; // rows, always positive
+        bool topDown = false;
+        int bitsPerPixel = 0;
+        Raster::Layout layout = Raster::Layout::Empty;
+        QList<QRgb> colorTable;
+        qint64 dataOffset = 0;
+        qint64 stride = 0; // bytes of one row in the file
+        qint64 dataEnd() const { return dataOffset + stride * height; }
+    };
+    // The headers and colour table end within this many bytes.
+    static constexpr qsizetype HeadBytes = 14 + 124 + 1024;
+    // The header of a plain file, from its first HeadBytes bytes (fewer when it is shorter);
+    // nothing for any other file.
+    static std::optional<Header> plainHeader(const QByteArray& head);
+
+    // Rows read from the open file fd (duplicated here) whose headers these are; the caller
+    // has made sure the file holds all pixel data.
+    static std::shared_ptr<BmpRowSource> open(int fd, const Header& header);
+    // The same for a file by name; nothing when it is not a whole plain bitmap.
+    static std::shared_ptr<BmpRowSource> open(const QString& path);
+
+    // Reads the whole picture into image: 1 bit, 1 byte or 4 bytes a pixel as Qt's reader
+    // makes it. From fd, a file on disk that holds all pixel data, when it is not -1; else
+    // from input, which is at the start of the file. Returns the reason it could not, or
+    // empty.
+    static QString decode(PictureStream& input, int fd, const Header& header, QImage& image);
+
+    ~BmpRowSource();
+
+    BmpRowSource(const BmpRowSource&) = delete;
+    BmpRowSource& operator=(const BmpRowSource&) = delete;
+
+    int width() const { return m_header.width; }
+    int height() const { return m_header.height; }
+    // Bits (first pixel in the top bit), Indexed (a byte a pixel) or Rgb (QRgb a pixel).
+    Raster::Layout layout() const { return m_header.layout; }
+    // The file's colour table (Bits and Indexed).
+    const QList<QRgb>& colorTable() const { return m_header.colorTable; }
+
+    // Row y from the top, in layout(). Valid until the next call. A row the file no longer
+    // holds reads as zeros and leaves the reason in errorString().
+    const uchar* row(int y) const;
+    QString errorString() const { return m_error; }
+
+private:
+    BmpRowSource() = default;
+    bool readBlock(int fileRow) const;
+
+    int m_fd = -1;
+    Header m_header;
+    int m_blockRows = 1;
+
+    // Rows [m_blockFirst, m_blockFirst + m_blockCount) in file order.
+    mutable std::vector<uchar> m_block;
+    mutable int m_blockFirst = 0;
+    mutable int m_blockCount = 0;
+    // The last row turned into layout() (4-bit and 24-bit files).
+    mutable std::vector<uchar> m_converted;
+    mutable int m_convertedY = -1;
+    mutable QString m_error;
+};
+
+} // namespace kelviq

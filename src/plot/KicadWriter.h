@@ -1,0 +1,32 @@
+#pragma once
+
+#include "plot/ColumnTextCache.h"
+#include "plot/SegmentWriter.h"
+
+#include <string>
+
+namespace kelviq {
+
+// Writes the segments as a KiCad 6 footprint: one line per segment on the front silkscreen,
+// in millimetres, the origin at the centre of the picture's area and Y growing downward.
+// The reference and value texts are hidden, so it places like any other logo footprint.
+class KicadWriter : public SegmentWriter
+{
+public:
+    KicadWriter(QIODevice* device, const QString& name);
+
+    void setLineWidth(double plotUnits) override;
+    void writeRow(int y, const std::vector<Run>& runs) override;
+
+private:
+    void writeHead() override;
+    void writeTail() override;
+
+    std::string m_name;
+    std::string m_tail; // "(layer ...) (width ...))" of the current width
+    ColumnTextCache m_x;
+    double m_centreX = 0.0;
+    double m_centreY = 0.0;
+};
+
+} // namespace kelviq

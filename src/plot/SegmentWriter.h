@@ -1,0 +1,95 @@
+#pragma once
+
+#include "plot/NumberText.h"
+#include "plot/PlotGeometry.h"
+#include "trace/RunFinder.h"
+
+#include <QString>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+class QIODevice;
+
+namespace kelviq {
+
+// Writes traced segments in one file format onto a device. The scan hands over rows of runs
+// from the top row down, in the plot's geometry; each format decides how a segment reads.
+// Output is gathered in a large buffer and handed to the device in big blocks; after the first
+// failed write nothing more is written and errorString() says why.
+class SegmentWriter
+{
+public:
+    explicit SegmentWriter(QIODevice* device);
+    virtual ~SegmentWriter();
+    SegmentWriter(const SegmentWriter&) = delete;
+    SegmentWriter& operator=(const SegmentWriter&) = delete;
+
+    // Writes everything before the first segment. The geometry must outlive the writing.
+    void begin(const PlotGeometry& geometry)
+    {
+        m_geometry = &geometry;
+        writeHead();
+    }
+    // Line thickness in plot units for the segments that follow.
+    virtual void setLineWidth(double plotUnits) = 0;
+    // One segment per run of row y.
+    virtual void writeRow(int y, const std::vector<Run>& runs) = 0;
+    // Writes everything after the last segment.
+    void end() { writeTail(); }
+
+    // Hands everything buffered to the device.
+    bool flush();
+    bool failed() const { return m_failed; }
+    QString errorString() const { return m_error; }
+    qint64 bytesWritten() const { return m_written + static_cast<qint64>(m_used); }
+
+protected:
+    virtual void writeHead() = 0;
+    virtual void writeTail() {}
+    const PlotGeometry& geometry() const { return *m_geometry; }
+
+    // Room for length bytes at the end of the buffer; commit() takes what was put there.
+    char* reserve(std::size_t length)
+    {
+        if (m_used + length <= m_capacity)
+            return m_buffer.get() + m_used;
+        return reserveAfterFlush(length);
+    }
+    void commit(char* end) { m_used = static_cast<std::size_t>(end - m_buffer.get()); }
+    // Copies text to out (room reserved) and returns the end of the copy.
+    static char* put(char* out, std::string_view text)
+    {
+        std::memcpy(out, text.data(), text.size());
+        return out + text.size();
+    }
+    void append(std::string_view text);
+    // Flushes once the buffer holds a block's worth.
+    bool flushIfFull() { return m_used >= BlockSize ? flush() : !m_failed; }
+    // Fails the writer with a reason of its own; nothing more is written.
+    void fail(const QString& reason);
+
+    // v with at most the given number of decimals, trailing zeros and a bare point left off,
+    // never "-0". Returns the end of the text (at most MaxNumberTextLength characters for
+    // values below 10^15).
+    static char* formatDecimal(char* out, double v, int decimals);
+
+    // Large enough that the per-write cost vanishes, small enough to stay out of the memory
+    // budget.
+    static constexpr std::size_t BlockSize = 1 << 20;
+
+private:
+    char* reserveAfterFlush(std::size_t length);
+
+    const PlotGeometry* m_geometry = nullptr;
+    QIODevice* m_device;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity = 0;
+    std::size_t m_used = 0;
+    qint64 m_written = 0;
+    bool m_failed = false;
+    QString m_error;
+};
+
+} // namespace kelviq

@@ -1,0 +1,105 @@
+#include "plot/SvgWriter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kelviq {
+
+namespace {
+
+constexpr double MillimetresPerMil = 0.0254;
+constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 16;
+// SVG readers refuse larger attributes unless told otherwise; a longer path goes on in a new
+// path element of the same thickness.
+constexpr qint64 MostPathBytes = 8'000'000;
+
+std::string text(double v)
+{
+    char buffer[MaxNumberTextLength];
+    return std::string(buffer, formatNumber(buffer, v));
+}
+
+} // namespace
+
+SvgWriter::SvgWriter(QIODevice* device) : SegmentWriter(device)
+{
+    setLineWidth(1000.0);
+}
+
+void SvgWriter::setLineWidth(double plotUnits)
+{
+    if (plotUnits == m_width && !m_widthText.empty())
+        return;
+    m_width = plotUnits;
+    m_widthText = text(plotUnits / 100.0);
+    closePath();
+}
+
+void SvgWriter::writeHead()
+{
+    const PlotGeometry& plot = geometry();
+    m_x.reset(plot.columns(),
+              [&plot](char* out, int column) { return formatNumber(out, plot.x(column) / 100.0); });
+    // Mils, Y flipped; a negative scale mirrors the area, so take its corners in order.
+    const double margin = std::abs(m_width) / 200.0;
+    const double left = std::min(plot.areaLeft(), plot.areaRight()) / 100.0 - margin;
+    const double right = std::max(plot.areaLeft(), plot.areaRight()) / 100.0 + margin;
+    const double top = -std::max(plot.areaTop(), plot.areaBottom()) / 100.0 - margin;
+    const double bottom = -std::min(plot.areaTop(), plot.areaBottom()) / 100.0 + margin;
+    append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" +
+           text((right - left) * MillimetresPerMil) + "mm\" height=\"" +
+           text((bottom - top) * MillimetresPerMil) + "mm\" viewBox=\"" + text(left) + ' ' +
+           text(top) + ' ' + text(right - left) + ' ' + text(bottom - top) + "\">\n");
+}
+
+void SvgWriter::writeTail()
+{
+    closePath();
+    append("</svg>\n");
+}
+
+void SvgWriter::closePath()
+{
+    if (!m_pathOpen)
+        return;
+    append("\"/>\n");
+    m_pathOpen = false;
+}
+
+void SvgWriter::writeRow(int y, const std::vector<Run>& runs)
+{
+    if (runs.empty())
+        return;
+    if (m_pathBytes > MostPathBytes)
+        closePath();
+    if (!m_pathOpen) {
+        append("<path fill=\"none\" stroke=\"#000000\" stroke-linecap=\"round\" stroke-width=\"" +
+               m_widthText + "\" d=\"");
+        m_pathOpen = true;
+        m_pathBytes = 0;
+    }
+    char yBuffer[MaxNumberTextLength + 1] = {' '};
+    const std::string_view rowY(
+        yBuffer,
+        static_cast<std::size_t>(formatNumber(yBuffer + 1, -geometry().y(y) / 100.0) - yBuffer));
+    const qint64 before = bytesWritten();
+    const PlotGeometry& plot = geometry();
+    for (const Run& run : runs) {
+        char* out = reserve(MostPerSegment);
+        *out++ = 'M';
+        out = m_x.write(out, run.begin);
+        out = put(out, rowY);
+        *out++ = ' ';
+        *out++ = 'L';
+        out = m_x.write(out, plot.endColumn(run));
+        out = put(out, rowY);
+        *out++ = '\n';
+        commit(out);
+        if (!flushIfFull())
+            return;
+    }
+    m_pathBytes += bytesWritten() - before;
+}
+
+} // namespace kelviq

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "plot/ColumnTextCache.h"
+#include "plot/SegmentWriter.h"
+
+#include <string>
+
+namespace kelviq {
+
+// Writes the segments as an SVG drawing: a path of round-capped strokes per line thickness,
+// black on a transparent background, in mils with Y flipped so the drawing looks like the
+// picture, sized in millimetres. The view box holds the picture's area and the half line
+// width that strokes reach beyond it.
+class SvgWriter : public SegmentWriter
+{
+public:
+    explicit SvgWriter(QIODevice* device);
+
+    void setLineWidth(double plotUnits) override;
+    void writeRow(int y, const std::vector<Run>& runs) override;
+
+private:
+    void writeHead() override;
+    void writeTail() override;
+    void closePath();
+
+    double m_width = 1000.0; // plot units
+    std::string m_widthText;
+    bool m_pathOpen = false;
+    qint64 m_pathBytes = 0;
+    ColumnTextCache m_x;
+};
+
+} // namespace kelviq

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "plot/PlotFormat.h"
+
+#include <QString>
+
+namespace kelviq {
+
+class ConversionFrontEnd;
+class PlatformServices;
+class PlotOutput;
+
+// How a run ended.
+enum class RunOutcome
+{
+    Written,     // out.plt replaced with the new plot (or, for a dry run, only counted)
+    NoPicture,   // no file chosen: the user was told, nothing touched
+    BadSetting,  // scale or thickness unusable: the user was told, nothing touched
+    OpenFailed,  // out.plt could not be created: the user was told, no scan
+    WriteFailed, // writing or saving failed: the user was told, old out.plt kept
+    Abandoned,   // the program is ending: old out.plt kept, nothing told
+};
+
+struct RunResult
+{
+    RunOutcome outcome = RunOutcome::NoPicture;
+    qint64 segments = 0;
+    qint64 bytes = 0;
+    QString outputPath; // absolute, or "standard output"
+    QString error;      // what the user was told, for failures
+};
+
+// The "3 - Make out.plt" action: scans the picture row by row from the top and writes one
+// line segment per horizontal run of the target colour into the plot file.
+class ConversionRun
+{
+public:
+    ConversionRun(ConversionFrontEnd& frontEnd, PlatformServices& platform);
+
+    // The plot file's name as PlotOutput takes it; relative names are taken from the current
+    // directory at the time of the run.
+    void setOutputPath(const QString& path) { m_outputPath = path; }
+    // An output the caller opened already (the converter does so before it reads the
+    // picture); the run writes there and commits or cancels it.
+    void setOutput(PlotOutput* output) { m_output = output; }
+    // The file format written (IPF unless told otherwise) and, for formats that name their
+    // design (a KiCad footprint), its name.
+    void setFormat(PlotFormat format) { m_format = format; }
+    void setDesignName(const QString& name) { m_designName = name; }
+
+    RunResult Command1_Click();
+
+    // Why the settings cannot be used, told before any picture or file is touched; empty
+    // when they can.
+    static QString settingsProblem(const QString& scaleText, const QString& thicknessText);
+    // What the user is told when an output cannot be opened.
+    static QString cannotCreateText(const PlotOutput& output);
+
+    // Message texts, exact.
+    static QString noPictureText();
+    static QString messageTitle();
+
+private:
+    RunResult fail(RunResult result, const QString& message);
+
+    ConversionFrontEnd& m_frontEnd;
+    PlatformServices& m_platform;
+    QString m_outputPath = QStringLiteral("out.plt");
+    PlotOutput* m_output = nullptr;
+    PlotFormat m_format = PlotFormat::Ipf;
+    QString m_designName;
+};
+
+} // namespace kelviq

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "trace/ColorValue.h"
+#include "trace/Raster.h"
+#include "trace/TraceSettings.h"
+
+#include <array>
+#include <vector>
+
+namespace kelviq {
+
+// A maximal horizontal run of selected pixels: columns begin .. end-1 of one row.
+struct Run
+{
+    int begin;
+    int end;
+    friend bool operator==(const Run&, const Run&) = default;
+};
+
+// Finds the runs of selected pixels in the rows of a raster, reading each row in its own
+// layout. Selection is per pixel (colour, tolerance, inversion); speck removal, which needs
+// neighbouring rows, is the Tracer's.
+class RunFinder
+{
+public:
+    RunFinder(const Raster& raster, const TraceSettings& settings);
+    RunFinder(const Raster& raster, ColorValue target);
+
+    // Whether a pixel of this colour is selected.
+    bool selects(ColorValue color) const;
+
+    // Replaces runs with the runs of row y, left to right.
+    void findRuns(int y, std::vector<Run>& runs) const;
+    // The same through one point() per pixel: slow, kept as the reference the fast paths
+    // are checked against.
+    void findRunsByPoint(int y, std::vector<Run>& runs) const;
+
+private:
+    void findBitRuns(const uchar* line, std::vector<Run>& runs) const;
+
+    const Raster& m_raster;
+    TraceSettings m_settings;
+    std::array<bool, 256> m_matches{};
+    // The one palette index that is selected, or -1 when there are none or several.
+    int m_onlyIndex = -1;
+};
+
+} // namespace kelviq

@@ -1,0 +1,465 @@
+// The picture loader on crafted files of every format: whole files give Qt's pixels (plain
+// bitmaps also when read row by row), damaged, cut or boastful ones are refused with their
+// reason, and pictures come from streams too.
+#include "picture/PictureLoader.h"
+#include "support/RasterPixels.h"
+#include "support/RunConverter.h"
+#include "support/TestFiles.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <random>
+#include <unistd.h>
+
+using namespace kelviq;
+using testfiles::pixels;
+using testfiles::runConverter;
+
+namespace {
+
+void put32(QByteArray& data, int at, quint32 value)
+{
+    qToLittleEndian(value, data.data() + at);
+}
+
+// A bitmap file header and 40-byte info header, with no colour table and no pixels.
+QByteArray bmpHeader(qint32 width, qint32 height, int bits, int compression = 0)
+{
+    QByteArray data(54, '\0');
+    data[0] = 'B';
+    data[1] = 'M';
+    put32(data, 2, 54);
+    put32(data, 10, 54);
+    put32(data, 14, 40);
+    put32(data, 18, static_cast<quint32>(width));
+    put32(data, 22, static_cast<quint32>(height));
+    qToLittleEndian<quint16>(1, data.data() + 26);
+    qToLittleEndian<quint16>(static_cast<quint16>(bits), data.data() + 28);
+    put32(data, 30, static_cast<quint32>(compression));
+    return data;
+}
+
+// An 8-bit run-length file of 4 × 2 pixels; the caller gives the compressed data.
+QByteArray rleFile(const QByteArray& pixels)
+{
+    QByteArray data = bmpHeader(4, 2, 8, 1);
+    put32(data, 46, 2); // two colours
+    data += QByteArray("\x00\x00\x00\x00\xff\xff\xff\x00", 8);
+    put32(data, 10, static_cast<quint32>(data.size()));
+    data += pixels;
+    put32(data, 2, static_cast<quint32>(data.size()));
+    return data;
+}
+
+quint32 crc32(const QByteArray& data)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char c : data) {
+        crc ^= static_cast<uchar>(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray pngChunk(const QByteArray& type, const QByteArray& fields, bool goodCrc = true)
+{
+    QByteArray length(4, '\0');
+    qToBigEndian(quint32(fields.size()), length.data());
+    QByteArray crc(4, '\0');
+    qToBigEndian(crc32(type + fields) ^ (goodCrc ? 0u : 1u), crc.data());
+    return length + type + fields + crc;
+}
+
+// A PNG whose valid header claims the size, with the colour type given and no pixels.
+QByteArray pngHeader(quint32 width, quint32 height, char colorType = 6)
+{
+    QByteArray fields(13, '\0');
+    qToBigEndian(width, fields.data());
+    qToBigEndian(height, fields.data() + 4);
+    fields[8] = 8;
+    fields[9] = colorType;
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", fields);
+}
+
+// A chunk put in before the picture data of a PNG file.
+QByteArray withChunk(const QByteArray& png, const QByteArray& chunk)
+{
+    return png.left(33) + chunk + png.mid(33);
+}
+
+// Whole files of every format the loader takes: the picture fuzzer's seeds, by name.
+QList<QPair<QString, QByteArray>> wholeFiles()
+{
+    QList<QPair<QString, QByteArray>> files;
+    const QDir seeds(QStringLiteral(KELVIQ_SOURCE_DIR "/fuzz/seeds/fuzz_picture"));
+    for (const QString& name : seeds.entryList(QDir::Files, QDir::Name))
+        files.append({name, testfiles::readFile(seeds.filePath(name))});
+    return files;
+}
+
+QByteArray seed(const char* name)
+{
+    return testfiles::readFile(QStringLiteral(KELVIQ_SOURCE_DIR "/fuzz/seeds/fuzz_picture/") +
+                               QLatin1String(name));
+}
+
+QByteArray pngOf(const QImage& image)
+{
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return data;
+}
+
+// What Qt's reader makes of the bytes, as traced.
+std::vector<ColorValue> qtPixels(const QByteArray& data)
+{
+    QByteArray copy = data;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(false);
+    return pixels(Raster::fromImage(reader.read()));
+}
+
+// Random pixels of a plain bitmap of 1, 4, 8 or 24 bits a pixel.
+QImage randomBitmap(std::mt19937& random, int bits, int width, int height)
+{
+    QImage image(width, height,
+                 bits == 1    ? QImage::Format_Mono
+                 : bits == 24 ? QImage::Format_RGB32
+                              : QImage::Format_Indexed8);
+    QList<QRgb> table;
+    for (int i = 0; bits < 24 && i < (1 << bits); ++i)
+        table.append(qRgb(i, (i * 7) & 255, 255 - i));
+    image.setColorTable(table);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y,
+                           bits == 24 ? qRgb(random() % 3, random() % 2 * 255, 7)
+                                      : static_cast<uint>(random() % table.size()));
+    return image;
+}
+
+} // namespace
+
+class TestPictureLoader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void wholeFilesGiveQtsPixels_data();
+    void wholeFilesGiveQtsPixels();
+    void plainBitmapsOfEveryKindAndWidth_data();
+    void plainBitmapsOfEveryKindAndWidth();
+    void largeOneBitPicture();
+    void refusedWithTheReason_data();
+    void refusedWithTheReason();
+    void damageIsRefusedInEveryFormat_data();
+    void damageIsRefusedInEveryFormat();
+    void streams_data();
+    void streams();
+    void unreadableFileSaysWhy_data();
+    void unreadableFileSaysWhy();
+};
+
+void TestPictureLoader::wholeFilesGiveQtsPixels_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QList<QRgb>>("pixels"); // rows from the top; empty: those of Qt's reader
+    for (const auto& [name, data] : wholeFiles())
+        QTest::newRow(qPrintable(name)) << data << QList<QRgb>{};
+    // Harmless notes are no damage.
+    const QByteArray png = seed("seed.png");
+    QTest::newRow("PNG with an incorrect colour profile")
+        << withChunk(png, pngChunk("iCCP", QByteArray("icc\0\0", 5) + QByteArray(40, 'x')))
+        << QList<QRgb>{};
+    QTest::newRow("JPEG with bytes after its end")
+        << seed("seed.jpg") + QByteArray(100, '\0') << QList<QRgb>{};
+
+    // Colours as shown over white: the pink of half red, white for see-through, black for
+    // indices beyond the palette.
+    QImage seeThrough(3, 1, QImage::Format_Indexed8);
+    seeThrough.setColorTable({qRgba(0, 0, 0, 0), qRgb(0, 0, 0), qRgba(255, 0, 0, 128)});
+    for (int x = 0; x < 3; ++x)
+        seeThrough.setPixel(x, 0, static_cast<uint>(x));
+    const QList<QRgb> shown = {qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(255, 127, 127)};
+    QTest::newRow("see-through PNG")
+        << pngOf(seeThrough.convertToFormat(QImage::Format_ARGB32)) << shown;
+    QTest::newRow("see-through palette PNG") << pngOf(seeThrough) << shown;
+    QByteArray shortPalette = bmpHeader(2, 1, 8) + QByteArray("\x09\x09\x09\0\0\xc8\0\0", 8);
+    put32(shortPalette, 2, 62);
+    put32(shortPalette, 10, 58);
+    put32(shortPalette, 46, 1);
+    QTest::newRow("index beyond the palette")
+        << shortPalette << QList<QRgb>{qRgb(9, 9, 9), qRgb(0, 0, 0)};
+    // A run-length bitmap whose last row ends without the end marker (rows from the bottom).
+    const QRgb w = qRgb(255, 255, 255);
+    QTest::newRow("last row ends without end marker")
+        << rleFile(QByteArray("\x04\x01\x00\x00\x04\x01\x00\x00", 8))
+        << QList<QRgb>{w, w, w, w, w, w, w, w};
+}
+
+// The pixels are those of Qt's reader, so plots made before stay byte for byte the same;
+// streamed and decoded loads agree.
+void TestPictureLoader::wholeFilesGiveQtsPixels()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QList<QRgb>, pixels);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture"));
+    QVERIFY(testfiles::writeFile(path, data));
+    const LoadResult streamed = PictureLoader::load(path, LoadMode::Stream);
+    const LoadResult decoded = PictureLoader::load(path, LoadMode::Decode);
+    QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+    QVERIFY2(streamed.ok(), qPrintable(streamed.error));
+    const std::vector<ColorValue> got = testfiles::pixels(decoded.raster);
+    QVERIFY(!got.empty());
+    QVERIFY(testfiles::pixels(streamed.raster) == got);
+    if (pixels.isEmpty()) {
+        QVERIFY(got == qtPixels(data));
+    } else {
+        QList<QRgb> shown;
+        for (const ColorValue value : got)
+            shown << rgbFromColorValue(value);
+        QCOMPARE(shown, pixels);
+    }
+}
+
+void TestPictureLoader::plainBitmapsOfEveryKindAndWidth_data()
+{
+    QTest::addColumn<int>("bits");
+    for (const int bits : {1, 4, 8, 24})
+        QTest::addRow("%d bits", bits) << bits;
+}
+
+// Read row by row from the file (converting) and decoded whole (the window): every row padding
+// (widths 1 to 70) and blocks of many rows. (Top-down files: tst_picturecorpus.)
+void TestPictureLoader::plainBitmapsOfEveryKindAndWidth()
+{
+    QFETCH(int, bits);
+    QTemporaryDir dir;
+    std::mt19937 random(7);
+    for (int width = 1; width <= 70; ++width) {
+        const int height = width == 70 ? 3000 : 1 + static_cast<int>(random() % 5);
+        const QString path = dir.filePath(QStringLiteral("p%1.bmp").arg(width));
+        QVERIFY(randomBitmap(random, bits, width, height).save(path, "BMP"));
+        QCOMPARE(qFromLittleEndian<quint16>(testfiles::readFile(path).constData() + 28), bits);
+        const Raster qt = Raster::fromImage(QImageReader(path).read());
+        for (const LoadMode mode : {LoadMode::Stream, LoadMode::Decode}) {
+            const Raster raster = PictureLoader::load(path, mode).raster;
+            QCOMPARE(raster.layout(), qt.layout());
+            QVERIFY2(pixels(raster) == pixels(qt), qPrintable(path));
+        }
+    }
+}
+
+// Beyond what Qt's reader takes (16384 pixels a side): read by the loader itself, either way.
+void TestPictureLoader::largeOneBitPicture()
+{
+    const int side = 16385;
+    const qint64 stride = (side + 31) / 32 * 4;
+    QByteArray data = bmpHeader(side, side, 1) + QByteArray("\0\0\0\0\xff\xff\xff\0", 8);
+    put32(data, 2, static_cast<quint32>(62 + stride * side));
+    put32(data, 10, 62);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("large.bmp")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == 62);
+    // Black everywhere but 8 white pixels at the top left, in the file's last row.
+    QVERIFY(file.resize(62 + stride * side) && file.seek(62 + stride * (side - 1)));
+    QVERIFY(file.write("\xff", 1) == 1);
+    file.close();
+    for (const LoadMode mode : {LoadMode::Stream, LoadMode::Decode}) {
+        const LoadResult loaded = PictureLoader::load(file.fileName(), mode);
+        QVERIFY2(loaded.ok(), qPrintable(loaded.error));
+        QCOMPARE(loaded.raster.width(), side);
+        QCOMPARE(loaded.raster.height(), side);
+        QCOMPARE(loaded.raster.point(7, 0), 0xffffff);
+        QCOMPARE(loaded.raster.point(8, 0), 0);
+        QCOMPARE(loaded.raster.point(side - 1, side - 1), 0);
+    }
+}
+
+void TestPictureLoader::refusedWithTheReason_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("reason");
+    const QString truncated = "the file is truncated";
+    const QString huge = "the picture is 100000 × 100000 pixels, more than the 2147 million";
+
+    // Sizes beyond reach are refused before anything is taken for them.
+    QTest::newRow("BMP 100000 × 100000") << bmpHeader(100000, 100000, 24) << huge;
+    QTest::newRow("BMP top-down 100000 × 100000") << bmpHeader(100000, -100000, 32) << huge;
+    QTest::newRow("BMP widest row")
+        << bmpHeader(2147483647, 1, 1) << "the picture is 2147483647 × 1 pixels";
+    QTest::newRow("PNG 100000 × 100000") << pngHeader(100000, 100000) << huge;
+    QTest::newRow("PGM 60000 × 60000")
+        << QByteArray("P5\n60000 60000\n255\n")
+        << "the picture is 60000 × 60000 pixels, more than the 2147 million";
+    QByteArray icon = seed("seed.ico");
+    icon = icon.left(22) + pngHeader(100000, 100000);
+    put32(icon, 14, static_cast<quint32>(icon.size() - 22));
+    QTest::newRow("icon of 16 × 16 holding a PNG of 100000 × 100000") << icon << huge;
+    // Files far too small for what they claim are refused once their data runs out.
+    QByteArray jpeg = seed("seed.jpg");
+    const qsizetype frame = jpeg.indexOf("\xff\xc0");
+    qToBigEndian<quint16>(40000, jpeg.data() + frame + 5);
+    qToBigEndian<quint16>(40000, jpeg.data() + frame + 7);
+    // (on disk: too small to hold it; in memory: damaged where its data ends)
+    QTest::newRow("JPEG of 40000 × 40000 in a few bytes") << jpeg << "the file is ";
+    // (progressive files also hold every coefficient of the picture while they are read)
+    QByteArray interlacedJpeg = seed("seed-progressive.jpg");
+    const qsizetype progressiveFrame = interlacedJpeg.indexOf("\xff\xc2");
+    qToBigEndian<quint16>(20000, interlacedJpeg.data() + progressiveFrame + 5);
+    qToBigEndian<quint16>(20000, interlacedJpeg.data() + progressiveFrame + 7);
+    QTest::newRow("progressive JPEG of 20000 × 20000 in a few bytes")
+        << interlacedJpeg << "the file is ";
+    QTest::newRow("PNG of 30000 × 30000 grey with alpha, little data")
+        << pngHeader(30000, 30000, 4) + pngChunk("IDAT", QByteArray("\x78\x9c\x63\x00", 4))
+        << truncated;
+
+    // Bitmap structure faults beyond those of the BMP Suite.
+    QByteArray offsetBeyond = seed("seed-palette.bmp");
+    put32(offsetBeyond, 10, static_cast<quint32>(offsetBeyond.size() + 100));
+    QTest::newRow("BMP pixels start past the end") << offsetBeyond << truncated;
+    QTest::newRow("unknown compression")
+        << bmpHeader(10, 10, 8, 77) << "the file is damaged: its header names an unknown";
+
+    QTest::newRow("empty") << QByteArray() << "the file is empty";
+    QTest::newRow("text") << QByteArray("hello, world\n") << "not a picture format this program";
+    QByteArray zeroed = seed("seed.jpg");
+    zeroed.replace(zeroed.indexOf("\xff\xda") + 150, 8, QByteArray(8, '\0'));
+    QTest::newRow("JPEG with zeroed picture data")
+        << zeroed << "the file is damaged: its picture data ends before the last row";
+    const QByteArray png = seed("seed.png");
+    QTest::newRow("PNG with a damaged chunk")
+        << withChunk(png, pngChunk("tEXt", "Comment\0hello", false))
+        << "the file is damaged: the PNG decoder reports \"tEXt: CRC error\"";
+    QTest::newRow("XBM with a garbled byte")
+        << QByteArray("#define a_width 8\n#define a_height 2\nstatic char a_bits[] = {\n"
+                      "0x01, 0xg2 };\n")
+        << "the file is damaged: its pixels are not written as bytes";
+}
+
+void TestPictureLoader::refusedWithTheReason()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, reason);
+    // In memory, and from a file on disk, whose size the loader knows before reading it.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.bmp"));
+    QVERIFY(testfiles::writeFile(path, data));
+    for (const LoadResult& loaded :
+         {PictureLoader::loadFromData(data, path), PictureLoader::load(path, LoadMode::Decode)}) {
+        QVERIFY(loaded.raster.isNull());
+        QVERIFY2(loaded.error.startsWith("Cannot read the picture " + path + ": " + reason),
+                 qPrintable(loaded.error));
+    }
+}
+
+void TestPictureLoader::damageIsRefusedInEveryFormat_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    for (const auto& [name, data] : wholeFiles())
+        QTest::newRow(qPrintable(name)) << data;
+}
+
+// Cut at many points, zeroed in blocks where the format can tell, or claiming more rows than
+// it holds: each file is refused, or gives exactly the whole file's picture.
+void TestPictureLoader::damageIsRefusedInEveryFormat()
+{
+    QFETCH(QByteArray, data);
+    const std::vector<ColorValue> whole = pixels(PictureLoader::loadFromData(data, "p").raster);
+    QVERIFY(!whole.empty());
+    QList<QPair<QString, QByteArray>> damaged;
+    for (int i = 0; i < 60; ++i) {
+        const qsizetype cut = data.size() * i / 60 + (i % 3);
+        if (cut < data.size())
+            damaged.append({QStringLiteral("cut at %1").arg(cut), data.left(cut)});
+    }
+    // Zeroed bytes are always found where checksums tell: in PNG files. (JPEG coded data has
+    // none: zeros there are found only where the decoding breaks, as in refusedWithTheReason.)
+    const qsizetype checkedFrom = data.startsWith("\x89PNG") ? 8 : data.size();
+    for (qsizetype at = checkedFrom; at + 8 < data.size(); at += data.size() / 20) {
+        QByteArray zeroed = data;
+        zeroed.replace(at, 8, QByteArray(8, '\0'));
+        if (zeroed != data)
+            damaged.append({QStringLiteral("zeroed at %1").arg(at), zeroed});
+    }
+    for (const auto& [what, bytes] : damaged) {
+        const LoadResult loaded = PictureLoader::loadFromData(bytes, "p");
+        if (loaded.ok())
+            QVERIFY2(pixels(loaded.raster) == whole, qPrintable(what));
+        else
+            QVERIFY2(loaded.error.startsWith("Cannot read the picture p: "), qPrintable(what));
+    }
+}
+
+void TestPictureLoader::streams_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("data");
+    QTest::newRow("-, JPEG") << "-" << seed("seed.jpg");
+    QTest::newRow("-, PNG") << "-" << seed("seed.png");
+    QTest::newRow("/dev/stdin, bitmap") << "/dev/stdin" << seed("seed-palette.bmp");
+    // Decoders' notes ("libpng warning: ...") never reach standard error.
+    QTest::newRow("-, PNG with an incorrect colour profile")
+        << "-"
+        << withChunk(seed("seed.png"),
+                     pngChunk("iCCP", QByteArray("icc\0\0", 5) + QByteArray(40, 'x')));
+}
+
+// Standard input from a pipe, as "-" or by a name (as /dev/stdin, FIFOs and the shell's <(...)
+// give), is read once from its start and gives the plot of the file itself.
+void TestPictureLoader::streams()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, data);
+    QTemporaryDir dir;
+    QVERIFY(testfiles::writeFile(dir.filePath("picture"), data));
+    const QStringList pick = {"--pick", "1,1", "--output"};
+    QCOMPARE(runConverter(dir.path(), pick + QStringList{"file.plt", "picture"}).exitCode, 0);
+    const auto piped = runConverter(dir.path(), pick + QStringList{"piped.plt", name}, {}, data);
+    QVERIFY2(piped.exitCode == 0 && piped.err.isEmpty(), piped.err.constData());
+    const QByteArray plot = testfiles::readFile(dir.filePath("file.plt"));
+    QVERIFY(plot.size() > testfiles::PlotHeader.size());
+    QCOMPARE(testfiles::readFile(dir.filePath("piped.plt")), plot);
+}
+
+void TestPictureLoader::unreadableFileSaysWhy_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+    auto row = [](const char* name, const QString& file, const QString& reason) {
+        QTest::newRow(name) << file << reason;
+    };
+    row("folder", ".", "it is a folder, not a file");
+    row("loop of links", "loop", "its name leads into a loop of symbolic links");
+    row("no permission", "locked.bmp", "Permission denied");
+    row("endless zeros", "/dev/zero", "not a picture format this program can read");
+}
+
+void TestPictureLoader::unreadableFileSaysWhy()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    if (name == QLatin1String("locked.bmp") && geteuid() == 0)
+        QSKIP("permissions do not bind root");
+    QTemporaryDir dir;
+    QVERIFY(QFile::link(dir.filePath("loop"), dir.filePath("loop")));
+    QVERIFY(testfiles::writeFile(dir.filePath("locked.bmp"), "BM"));
+    QFile::setPermissions(dir.filePath("locked.bmp"), QFile::WriteOwner);
+    const QString path = name.startsWith('/') ? name : dir.filePath(name);
+    QCOMPARE(PictureLoader::load(path, LoadMode::Stream).error,
+             "Cannot read the picture " + path + ": " + reason);
+}
+
+QTEST_GUILESS_MAIN(TestPictureLoader)
+#include "tst_pictureloader.moc"

@@ -1,0 +1,163 @@
+// Numbers as the plot file holds them, and the texts typed for settings and plot sizes as they
+// are read.
+#include "plot/NumberText.h"
+#include "run/PlotSize.h"
+
+#include <QTest>
+#include <limits>
+
+using namespace kelviq;
+
+class TestNumberText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void format_data();
+    void format();
+    void parse_data();
+    void parse();
+    void lengths_data();
+    void lengths();
+    void scaleForASize_data();
+    void scaleForASize();
+};
+
+void TestNumberText::format_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    auto row = [](const char* name, double value, const QString& text) {
+        QTest::newRow(name) << value << text;
+    };
+    row("whole", 1000, "1000");
+    row("negative zero", -0.0, "0");
+    row("half", 250.5, "250.5");
+    row("scale 0.1, column 3 rounds to 15 digits", (3 * 0.1) * 100, "30");
+    row("negative fraction", -0.25, "-0.25");
+    row("fifteen digits", 123456789012345.0, "123456789012345");
+    row("10^15 takes the exponent", 1e15, "1e+15");
+    row("beyond fifteen digits", 1234567890123456.0, "1.23456789012346e+15");
+    row("third", 100.0 / 3.0, "33.3333333333333");
+    row("scale 0.0000001, column 5", (5 * 0.0000001) * 100, "0.00005");
+    row("tiny, negative", -1.5e-7, "-0.00000015");
+    row("tiny, rounded to 15 digits", 1.0 / 3.0 * 1e-20, "0.00000000000000000000333333333333333");
+    row("smallest double", std::numeric_limits<double>::denorm_min(),
+        "0." + QString(323, '0') + "494065645841247");
+}
+
+void TestNumberText::format()
+{
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    QCOMPARE(QString::fromStdString(numberText(value)), text);
+}
+
+void TestNumberText::parse_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("writtenLikeANumber"); // too large rather than not a number
+    auto taken = [](const char* name, const QString& text, double value) {
+        QTest::newRow(name) << text << true << value << true;
+    };
+    auto refused = [](const char* name, const QString& text, bool writtenLikeANumber = false) {
+        QTest::newRow(name) << text << false << 0.0 << writtenLikeANumber;
+    };
+    taken("whole", "2", 2.0);
+    taken("blanks around", "  10\t ", 10.0);
+    taken("plus sign", "+3", 3.0);
+    taken("minus sign", "-0.5", -0.5);
+    taken("trailing point", "4.", 4.0);
+    taken("too small to hold reads as zero", "0." + QString(400, '0') + "1", 0.0);
+    taken("many digits", "0.1000000000000000055511151231257827", 0.1);
+    refused("too large", "1" + QString(400, '0'), true);
+    refused("empty", "");
+    refused("trailing letters", "10mil");
+    refused("comma decimal", "2,5");
+    refused("exponent", "1e3");
+    refused("lone point", ".");
+    refused("sign only", "-");
+    refused("two signs", "--2");
+    refused("inner blank", "1 0");
+    refused("arabic-indic digit", QString::fromUtf8("\u0663"));
+    refused("non-breaking blank", QString::fromUtf8("\u00a02"));
+}
+
+void TestNumberText::parse()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, accepted);
+    QFETCH(double, value);
+    QFETCH(bool, writtenLikeANumber);
+    const std::optional<double> parsed = parseNumber(text);
+    QCOMPARE(parsed.has_value(), accepted);
+    if (accepted)
+        QCOMPARE(*parsed, value);
+    QCOMPARE(isNumberText(text), writtenLikeANumber);
+}
+
+void TestNumberText::lengths_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("mils"); // 0: refused
+    QTest::addColumn<QString>("reason");
+    auto row = [](const char* name, const QString& text, double mils, const QString& reason) {
+        QTest::newRow(name) << text << mils << reason;
+    };
+    row("millimetres", "25mm", 25 / 0.0254, "");
+    row("mils, blanks and case", " 800 MIL ", 800, "");
+    row("inches", "1in", 1000, "");
+    row("long unit names", "0.5 inches", 500, "");
+    row("no unit", "25", 0, "no unit");
+    row("unknown unit", "25cm", 0, "unknown unit \"cm\"");
+    row("comma", "2,5mm", 0, "not a number");
+    row("unit only", "mm", 0, "not a number");
+    row("zero", "0mm", 0, "more than zero");
+    row("negative", "-3in", 0, "more than zero");
+}
+
+void TestNumberText::lengths()
+{
+    QFETCH(QString, text);
+    QFETCH(double, mils);
+    QFETCH(QString, reason);
+    QString why;
+    const std::optional<double> parsed = PlotSize::parseLength(text, &why);
+    if (mils == 0.0) {
+        QVERIFY(!parsed);
+        QVERIFY2(why.contains(reason) && why.contains('"' + text + '"'), qPrintable(why));
+        return;
+    }
+    QVERIFY2(parsed, qPrintable(why));
+    QCOMPARE(*parsed, mils);
+}
+
+void TestNumberText::scaleForASize_data()
+{
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<int>("pixels");
+    QTest::addColumn<QString>("scale");
+    // 984.2519685039370... mils over 500 pixels, cut to 15 significant digits.
+    QTest::newRow("25 mm over 500 pixels") << "25mm" << 500 << "1.96850393700787";
+    QTest::newRow("800 mil over 400") << "800mil" << 400 << "2";
+    QTest::newRow("1 in over 3") << "1in" << 3 << "333.333333333333";
+    QTest::newRow("no pixels") << "1in" << 0 << "";
+}
+
+void TestNumberText::scaleForASize()
+{
+    QFETCH(QString, length);
+    QFETCH(int, pixels);
+    QFETCH(QString, scale);
+    const std::optional<double> mils = PlotSize::parseLength(length);
+    QVERIFY(mils);
+    const std::optional<double> found = PlotSize::scaleFor(*mils, pixels);
+    QCOMPARE(found ? PlotSize::scaleText(*found) : QString(), scale);
+    if (found) // the written scale gives the size asked for, to 15 digits
+        QCOMPARE(PlotSize::scaleText(*found).toDouble() * pixels, *mils);
+}
+
+QTEST_GUILESS_MAIN(TestNumberText)
+#include "tst_numbertext.moc"
