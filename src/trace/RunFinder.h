@@ -2,20 +2,13 @@
 
 #include "trace/ColorValue.h"
 #include "trace/Raster.h"
+#include "trace/Run.h"
 #include "trace/TraceSettings.h"
 
 #include <array>
 #include <vector>
 
 namespace kelviq {
-
-// A maximal horizontal run of selected pixels: columns begin .. end-1 of one row.
-struct Run
-{
-    int begin;
-    int end;
-    friend bool operator==(const Run&, const Run&) = default;
-};
 
 // Finds the runs of selected pixels in the rows of a raster, reading each row in its own
 // layout. Selection is per pixel (colour, tolerance, inversion); speck removal, which needs
