@@ -1,0 +1,315 @@
+#!/usr/bin/env python3
+"""The web page in headless Chromium against kelviq-convert: every file the page makes equals
+the converter's byte for byte, in all four formats and with the tracing and size settings, for
+PNG, BMP and GIF pictures of every kind (palette, grey, alpha, transparent, interlaced); the
+page's own controls (choose, click to pick, make, export) give the same files; a file that is
+not a picture is refused and the last picture stays; the page is small and loads fast.
+
+    web_test.py --build BUILD --site build-web/site
+"""
+import argparse
+import base64
+import os
+import random
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from browser import Page  # noqa: E402
+
+EXTENSIONS = {"ipf": ".plt", "gerber": ".gbr", "kicad": ".kicad_mod", "svg": ".svg"}
+
+
+class Results:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, name, ok, detail=""):
+        if ok:
+            self.passed += 1
+        else:
+            self.failed += 1
+            print("FAIL  %s%s" % (name, ": " + detail if detail else ""), flush=True)
+
+
+def png(path, width, height, rows, color_type):
+    """A PNG of 8-bit samples written directly, so that every byte is known."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    raw = b"".join(b"\0" + bytes(row) for row in rows)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n"
+                + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, color_type, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def make_pictures(build, work, rng):
+    """Pictures of every kind the browser and the converter both read losslessly."""
+    bench = os.path.join(build, "bench", "kelviq-bench-pictures")
+    made = []
+
+    def bench_picture(name, kind, size, bits):
+        path = os.path.join(work, name)
+        subprocess.run([bench, kind, size, bits, path], check=True, stdout=subprocess.DEVNULL)
+        made.append(path)
+        return path
+
+    def magick(name, *args, kind=""):
+        path = os.path.join(work, name)
+        subprocess.run(["convert", *args, kind + path], check=True)
+        made.append(path)
+        return path
+
+    w, h = rng.randint(150, 260), rng.randint(90, 200)
+    logo = bench_picture("logo24.bmp", "logo", "%dx%d" % (w, h), "24")
+    bench_picture("logo8.bmp", "logo", "%dx%d" % (h, w), "8")
+    bench_picture("logo1.bmp", "logo", str(rng.randint(100, 200)), "1")
+    noise = bench_picture("noise.bmp", "noise", str(rng.randint(60, 90)), "24")
+    bench_picture("stripes.bmp", "stripes", "64", "24")
+    magick("logo.png", logo)
+    magick("logo-palette.png", logo, "-colors", "7", "-type", "Palette")
+    magick("logo-grey.png", logo, "-colorspace", "Gray", "-type", "Grayscale")
+    magick("logo-interlaced.png", logo, "-interlace", "PNG")
+    magick("logo.gif", logo)
+    magick("logo-transparent.gif", logo, "-transparent", "white")
+    magick("logo-transparent.png", logo, "-transparent", "white", "-type", "PaletteAlpha")
+    magick("noise-alpha.png", noise, "-alpha", "set", "-channel", "A", "-fx",
+           "(i*7+j*13)%256/255", "+channel", kind="PNG32:")
+    grey_alpha = os.path.join(work, "grey-alpha.png")
+    png(grey_alpha, 64, 64, [[v for x in range(64) for v in ((x * 4 + y) % 256, (y * 4) % 256)]
+                             for y in range(64)], 4)
+    made.append(grey_alpha)
+    return made
+
+
+def every_value_and_alpha(page, work, results):
+    """The browser's decoding path gives, for every value and alpha, pixels that show on white
+    exactly as the original pixels do (a canvas may keep them premultiplied)."""
+    path = os.path.join(work, "pairs.png")
+    png(path, 256, 256, [[c for v in range(256) for c in (v, 255 - v, v ^ 0x5A, a)]
+                         for a in range(256)], 6)
+    with open(path, "rb") as f:
+        data = f.read()
+    got = page.driver.execute_async_script("""
+        const [encoded, done] = arguments;
+        const bytes = Uint8Array.from(atob(encoded), (c) => c.charCodeAt(0));
+        createImageBitmap(new Blob([bytes]), {colorSpaceConversion: "none",
+                                             premultiplyAlpha: "none", imageOrientation: "none"})
+          .then((bitmap) => {
+            const canvas = new OffscreenCanvas(256, 256);
+            const context = canvas.getContext("2d", {willReadFrequently: true});
+            context.drawImage(bitmap, 0, 0);
+            const pixels = context.getImageData(0, 0, 256, 256).data;
+            let text = "";
+            for (let i = 0; i < pixels.length; i += 0x8000)
+              text += String.fromCharCode.apply(null, pixels.subarray(i, i + 0x8000));
+            done(btoa(text));
+          });
+    """, base64.b64encode(data).decode())
+    pixels = base64.b64decode(got)
+
+    def shown(value, alpha):
+        def divide(x):
+            return (x + (x >> 8) + 0x80) >> 8
+        return divide(value * alpha) + divide(255 * (255 - alpha))
+
+    wrong = []
+    for a in range(256):
+        for v in range(256):
+            i = (a * 256 + v) * 4
+            for c, original in enumerate((v, 255 - v, v ^ 0x5A)):
+                if pixels[i + 3] != a or shown(pixels[i + c], a) != shown(original, a):
+                    wrong.append((v, a))
+    results.check("every value and alpha decodes to the same colour on white", not wrong,
+                  "%d pairs differ, first %s" % (len(wrong), wrong[:5]))
+
+
+def converter_args(options):
+    args = []
+    if "pick" in options:
+        args += ["--pick", "%d,%d" % tuple(options["pick"])]
+    if "color" in options:
+        args += ["--color", options["color"].lstrip("#")]
+    for key in ("tolerance", "despeckle", "scale", "thickness", "width", "height"):
+        if key in options:
+            args += ["--" + key, str(options[key])]
+    if options.get("invert"):
+        args.append("--invert")
+    return args
+
+
+def convert_natively(convert, work, picture, options):
+    fmt = options.get("format", "ipf")
+    output = os.path.join(work, options.get("name", "out") + EXTENSIONS[fmt])
+    run = subprocess.run([convert, "--quiet", "--format", fmt, "--output", output,
+                          *converter_args(options), picture], capture_output=True)
+    if run.returncode != 0:
+        return None, run.stderr.decode().strip()
+    with open(output, "rb") as f:
+        data = f.read()
+    os.remove(output)
+    return data, ""
+
+
+def exactness(page, convert, work, pictures, rng, results):
+    tracing = [{}, {"tolerance": 40}, {"tolerance": 10, "invert": True},
+               {"despeckle": 5}, {"tolerance": 30, "despeckle": 12}]
+    sizes = [{"scale": "0.1", "thickness": "7.5"}, {"width": "25mm"}, {"height": "1in"},
+             {"scale": "3.3", "thickness": "0"}]
+    for picture in pictures:
+        with open(picture, "rb") as f:
+            data = f.read()
+        name = os.path.splitext(os.path.basename(picture))[0].replace("-", "_")
+        runs = []
+        for fmt in EXTENSIONS:
+            runs += [dict(t, format=fmt) for t in tracing]
+            runs += [dict(s, format=fmt) for s in sizes]
+        runs.append({"pick": [rng.randrange(40), rng.randrange(40)], "tolerance": 5})
+        runs.append({"color": "#%06x" % rng.randrange(1 << 24), "tolerance": 120})
+        for options in runs:
+            options = dict(options, name=name)
+            expected, refusal = convert_natively(convert, work, picture, options)
+            got, error, answer, _ = page.convert(data, options)
+            label = "%s %s" % (os.path.basename(picture), options)
+            if expected is None:
+                results.check(label + " refused alike", got is None and error in refusal,
+                              "converter: %s; page: %s" % (refusal, error or "converted"))
+            else:
+                results.check(label, got == expected,
+                              error or "%d bytes against the converter's %d" % (len(got), len(expected)))
+
+
+def page_controls(page, convert, work, rng, results):
+    """Choosing, clicking, making and exporting through the page's own controls."""
+    driver = page.driver
+    page.open()
+    bench = os.path.join(os.path.dirname(convert), "..", "..", "bench", "kelviq-bench-pictures")
+    bmp = os.path.join(work, "artwork.bmp")
+    w, h = rng.randint(120, 200), rng.randint(80, 140)
+    subprocess.run([bench, "logo", "%dx%d" % (w, h), "24", bmp], check=True,
+                   stdout=subprocess.DEVNULL)
+    picture = os.path.join(work, "artwork.png")
+    subprocess.run(["convert", bmp, picture], check=True)
+    facts = lambda: driver.find_element(By.ID, "status-facts").text  # noqa: E731
+    driver.find_element(By.ID, "picture").send_keys(picture)
+    WebDriverWait(driver, 20).until(lambda d: "%d × %d pixels" % (w, h) in facts()
+                                    and "segments" in facts() and "counting" not in facts())
+    tolerance = driver.find_element(By.ID, "tolerance")
+    tolerance.clear()
+    tolerance.send_keys("20")
+
+    # A click on the pixel at (x, y) of the view, at whatever zoom the picture is shown.
+    x, y = rng.randrange(w), rng.randrange(h)
+    view = driver.find_element(By.ID, "view")
+    zoom = float(driver.find_element(By.ID, "zoom-level").text.rstrip("%")) / 100
+    box = driver.execute_script(
+        "const v = arguments[0], r = v.getBoundingClientRect();"
+        "return [r.width, r.height, v.scrollLeft, v.scrollTop, v.clientLeft, v.clientTop];", view)
+    dx = (x + 0.5) * zoom - box[2] + box[4] - box[0] / 2
+    dy = (y + 0.5) * zoom - box[3] + box[5] - box[1] / 2
+    before = driver.find_element(By.ID, "color").get_attribute("value")
+    ActionChains(driver).move_to_element_with_offset(view, int(round(dx)), int(round(dy))).click().perform()
+    expected, _ = convert_natively(convert, work, picture, {"pick": [x, y], "tolerance": 20})
+    WebDriverWait(driver, 20).until(lambda d: view.get_attribute("aria-busy") is None
+                                    and "counting" not in facts())
+    color = driver.find_element(By.ID, "color").get_attribute("value")
+    driver.find_element(By.ID, "make").click()
+    got = page.downloaded("out.plt")
+    results.check("click at %d,%d (colour %s, was %s), then 3 - Make out.plt" % (x, y, color, before),
+                  got == expected, "%d bytes against the converter's %d" % (len(got), len(expected)))
+
+    # Exports are named after the picture.
+    for fmt, button in (("gerber", "export-gerber"), ("kicad", "export-kicad"), ("svg", "export-svg")):
+        driver.find_element(By.ID, button).click()
+        got = page.downloaded("artwork" + EXTENSIONS[fmt])
+        expected, _ = convert_natively(convert, work, picture,
+                                       {"pick": [x, y], "tolerance": 20, "format": fmt, "name": "artwork"})
+        results.check("export " + fmt, got == expected)
+
+    # Something that is not a picture is refused; the picture stays.
+    notes = os.path.join(work, "notes.txt")
+    with open(notes, "w") as f:
+        f.write("not a picture\n")
+    driver.find_element(By.ID, "picture").send_keys(notes)
+    run = lambda: driver.find_element(By.ID, "status-run").text  # noqa: E731
+    want = "Cannot read the picture notes.txt: not a picture format this program can read"
+    try:
+        WebDriverWait(driver, 20).until(lambda d: want in run())
+        refused = True
+    except Exception:
+        refused = False
+    results.check("a text file is refused with a message", refused, run())
+    results.check("the picture before stays", "%d × %d pixels" % (w, h) in facts(), facts())
+    driver.find_element(By.ID, "make").click()
+    expected, _ = convert_natively(convert, work, picture, {"pick": [x, y], "tolerance": 20})
+    results.check("and still makes its plot", page.downloaded("out.plt") == expected)
+
+    # Bad settings get the converter's words.
+    scale = driver.find_element(By.ID, "scale")
+    scale.clear()
+    scale.send_keys("2,5")
+    driver.find_element(By.ID, "make").click()
+    WebDriverWait(driver, 20).until(lambda d: "is not a number" in run())
+    results.check("a scale with a comma is refused", 'The scale "2,5" is not a number.' in run(), run())
+
+
+def size_and_load(page, site, results):
+    total = sum(os.path.getsize(os.path.join(site, f)) for f in os.listdir(site))
+    results.check("the page's files total under 2 MB (%d bytes)" % total, total < 2_000_000)
+    with open(os.path.join(site, "index.html")) as f:
+        html = f.read()
+    results.check("the page names no outside address", "http" not in html.replace("http-equiv", ""))
+    times = []
+    for _ in range(3):
+        start = time.monotonic()
+        page.open()
+        # Ready for work: the WebAssembly compiled and a worker answering.
+        page.driver.execute_async_script("""
+            const done = arguments[0];
+            window.kelviq.convert(new Uint8Array([66, 77]), {}).catch(() => done());""")
+        times.append(time.monotonic() - start)
+    best = min(times)
+    print("page load until it converts: %.3f s (best of 3)" % best, flush=True)
+    results.check("the page loads and answers in under 1 s (%.3f s)" % best, best < 1.0)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default="build")
+    parser.add_argument("--site", default="build-web/site")
+    parser.add_argument("--seed", type=int, default=None)
+    args = parser.parse_args()
+    seed = args.seed if args.seed is not None else random.randrange(1 << 30)
+    print("web test, seed %d" % seed, flush=True)
+    rng = random.Random(seed)
+    convert = os.path.abspath(os.path.join(args.build, "src", "cli", "kelviq-convert"))
+    site = os.path.abspath(args.site)
+    results = Results()
+    started = time.monotonic()
+    with tempfile.TemporaryDirectory(prefix="kelviq-web-test-") as work:
+        pictures = make_pictures(os.path.abspath(args.build), work, rng)
+        page = Page(site)
+        try:
+            size_and_load(page, site, results)
+            every_value_and_alpha(page, work, results)
+            exactness(page, convert, work, pictures, rng, results)
+            page_controls(page, convert, work, rng, results)
+        finally:
+            page.close()
+    print("%.0f s" % (time.monotonic() - started))
+    print("%d passed, %d failed" % (results.passed, results.failed))
+    return 1 if results.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
