@@ -199,3 +199,23 @@ for name in logo-4000-24 stripes-4000-24 logo-12000-24; do
     QT_QPA_PLATFORM=offscreen "$views" "$work/$name.bmp" >"$work/views" 2>/dev/null
     awk -v n="$name" '{ printf "| %s | %.3f | %.4f | %.3f | %.3f |\n", n, $2, $3, $4, $5 }' "$work/views"
 done
+
+echo
+echo "The web page (make web) in headless Chromium: window.kelviq.convert on a PNG of the logo"
+echo "(the browser decodes it, WebAssembly traces and writes IPF; the same bytes as the converter's),"
+echo "against kelviq-convert on the same PNG (the whole process). Medians of 5. Target: 3 ×."
+echo
+make -C "$root" --no-print-directory deps \
+    EXTRA_PACKAGES="emscripten chromium chromium-driver python3-selenium imagemagick" >&2
+make -C "$root" --no-print-directory web >/dev/null
+echo "| picture | PNG MB | convert s | page s | page ÷ convert |"
+echo "|---|---:|---:|---:|---:|"
+for name in logo-4000-24 logo-2000x1000-24; do
+    convert "$work/$name.bmp" "$work/$name.png"
+    measure 5 "$convert" --quiet --output "$work/native.plt" "$work/$name.png"
+    page=$(/usr/bin/python3 "$root/web/test/web_bench.py" --site "$root/build-web/site" \
+        --expected "$work/native.plt" "$work/$name.png")
+    awk -v n="$name" -v b="$(stat -c %s "$work/$name.png")" -v c="$wall" -v p="$page" \
+        'BEGIN { printf "| %s | %.1f | %.3f | %.3f | %.2f |\n", n, b/1e6, c, p, p/c }'
+    rm -f "$work/native.plt" "$work/$name.png"
+done
