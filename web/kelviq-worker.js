@@ -69,48 +69,76 @@ async function openPicture(blob, name, onProgress) {
     throw pictureFailure(name, size + ", more than the 2147 million pixels this program can trace");
   }
   const tooLarge = () => pictureFailure(name, size + ", too large for this machine's memory");
-  if (!call("kv_open", width, height)) {
-    bitmap.close();
-    throw tooLarge();
-  }
-  let context;
   try {
-    const canvas = new OffscreenCanvas(width, height);
-    context = canvas.getContext("2d", { willReadFrequently: true, alpha: true });
-    if (!context) throw new Error();
-    context.drawImage(bitmap, 0, 0);
+    if (!call("kv_open", width, height)) throw tooLarge();
+    // Blocks of about 4 MB: progress moves and memory stays small.
+    const block = Math.max(1, Math.min(height, Math.floor((1 << 20) / width)));
+    const scratch = call("kv_scratch", block * width * 4);
+    let read = canvasRows(bitmap);
+    let exact = false;
+    let shown = performance.now();
+    for (let y = 0; y < height; y += block) {
+      const rows = Math.min(block, height - y);
+      if (!read(y, rows, scratch)) throw tooLarge();
+      // A 2D canvas keeps pixels premultiplied by their alpha, which loses a little of the
+      // colour of partly transparent ones; WebGL hands them over as the file has them.
+      if (call("kv_put_rows", y, rows) && !exact) {
+        exact = true;
+        const rowsAsTheyAre = textureRows(bitmap);
+        if (rowsAsTheyAre) {
+          read = rowsAsTheyAre;
+          y = -block;
+          continue;
+        }
+      }
+      if (performance.now() - shown > 100) {
+        shown = performance.now();
+        onProgress((y + rows) / height);
+      }
+    }
   } catch (e) {
     call("kv_close");
-    throw tooLarge();
+    throw e instanceof Refusal ? e : tooLarge();
   } finally {
     bitmap.close();
   }
-  // Blocks of about 4 MB: progress moves and memory stays small.
-  const block = Math.max(1, Math.min(height, Math.floor((1 << 20) / width)));
-  const scratch = call("kv_scratch", block * width * 4);
-  if (!scratch) {
-    call("kv_close");
-    throw tooLarge();
-  }
-  let shown = performance.now();
-  for (let y = 0; y < height; y += block) {
-    const rows = Math.min(block, height - y);
-    let data;
-    try {
-      data = context.getImageData(0, y, width, rows, { colorSpace: "srgb" }).data;
-    } catch (e) {
-      call("kv_close");
-      throw tooLarge();
-    }
-    module.HEAPU8.set(data, call("kv_scratch", 0));
-    call("kv_put_rows", y, rows);
-    if (performance.now() - shown > 100) {
-      shown = performance.now();
-      onProgress((y + rows) / height);
-    }
-  }
-  context.canvas.width = context.canvas.height = 0;
   return { width, height };
+}
+
+// Reads rows of the picture through a 2D canvas into the module's memory at p.
+function canvasRows(bitmap) {
+  const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
+  const context = canvas.getContext("2d", { willReadFrequently: true });
+  if (!context) return () => false;
+  context.drawImage(bitmap, 0, 0);
+  return (y, rows, p) => {
+    module.HEAPU8.set(context.getImageData(0, y, bitmap.width, rows, { colorSpace: "srgb" }).data, p);
+    return true;
+  };
+}
+
+// The same through a WebGL texture, which keeps colour and alpha apart; null where WebGL is
+// missing or the picture is larger than its textures.
+function textureRows(bitmap) {
+  try {
+    const gl = new OffscreenCanvas(1, 1).getContext("webgl2", { premultipliedAlpha: false, antialias: false });
+    const largest = gl && gl.getParameter(gl.MAX_TEXTURE_SIZE);
+    if (!gl || bitmap.width > largest || bitmap.height > largest) return null;
+    gl.bindTexture(gl.TEXTURE_2D, gl.createTexture());
+    gl.pixelStorei(gl.UNPACK_PREMULTIPLY_ALPHA_WEBGL, false);
+    gl.pixelStorei(gl.UNPACK_COLORSPACE_CONVERSION_WEBGL, gl.NONE);
+    gl.pixelStorei(gl.UNPACK_FLIP_Y_WEBGL, false);
+    gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA8, bitmap.width, bitmap.height, 0, gl.RGBA, gl.UNSIGNED_BYTE, bitmap);
+    gl.bindFramebuffer(gl.FRAMEBUFFER, gl.createFramebuffer());
+    gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D, gl.getParameter(gl.TEXTURE_BINDING_2D), 0);
+    if (gl.getError() !== gl.NO_ERROR || gl.checkFramebufferStatus(gl.FRAMEBUFFER) !== gl.FRAMEBUFFER_COMPLETE) return null;
+    return (y, rows, p) => {
+      gl.readPixels(0, y, bitmap.width, rows, gl.RGBA, gl.UNSIGNED_BYTE, new Uint8Array(module.HEAPU8.buffer, p, bitmap.width * rows * 4));
+      return gl.getError() === gl.NO_ERROR;
+    };
+  } catch (e) {
+    return null;
+  }
 }
 
 function viewBitmap(pointer, width, height) {

@@ -195,11 +195,18 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* kv_scratch(int bytes)
     return scratch.data();
 }
 
-// Rows y … y + rows − 1 from the scratch, shown over white.
-EMSCRIPTEN_KEEPALIVE void kv_put_rows(int y, int rows)
+// Rows y … y + rows − 1 from the scratch, shown over white. Tells whether any pixel was partly
+// transparent: a 2D canvas cannot hand such pixels over exactly, so the page reads them again
+// another way.
+EMSCRIPTEN_KEEPALIVE int kv_put_rows(int y, int rows)
 {
-    OverWhite::flattenRgba(scratch.data(), picture->pixelRow(y),
-                           static_cast<std::size_t>(picture->width()) * static_cast<std::size_t>(rows));
+    const std::size_t count =
+        static_cast<std::size_t>(picture->width()) * static_cast<std::size_t>(rows);
+    bool partlyTransparent = false;
+    for (std::size_t i = 3; i < count * 4; i += 4)
+        partlyTransparent |= static_cast<unsigned>(scratch[i] - 1) < 254u;
+    OverWhite::flattenRgba(scratch.data(), picture->pixelRow(y), count);
+    return partlyTransparent;
 }
 
 // The colour at column x, row y as 0x00BBGGRR, or −1 outside the picture.

@@ -36,6 +36,7 @@ class Page:
         for flag in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
                      "--no-first-run", "--disable-background-networking",
                      "--disable-component-update", "--disable-sync", "--disable-dev-shm-usage",
+                     "--enable-unsafe-swiftshader",
                      "--user-data-dir=" + self.profile.name,
                      "--window-size=%d,%d" % (width, height)):
             options.add_argument(flag)
