@@ -201,7 +201,7 @@ def page_controls(page, convert, work, rng, results):
     facts = lambda: driver.find_element(By.ID, "status-facts").text  # noqa: E731
     driver.find_element(By.ID, "picture").send_keys(picture)
     WebDriverWait(driver, 20).until(lambda d: "%d × %d pixels" % (w, h) in facts()
-                                    and "segments" in facts() and "counting" not in facts())
+                                    and "segment" in facts() and "counting" not in facts())
     tolerance = driver.find_element(By.ID, "tolerance")
     tolerance.clear()
     tolerance.send_keys("20")
