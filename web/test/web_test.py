@@ -281,6 +281,41 @@ def size_and_load(page, site, results):
     results.check("the page loads and answers in under 1 s (%.3f s)" % best, best < 1.0)
 
 
+def layout(page, results):
+    """Readable from a phone to a wide screen, in light and dark: nothing sticks out sideways,
+    every control is on the page and the text contrasts with its background."""
+    driver = page.driver
+    page.open()
+    ids = ["picture-label", "thickness", "scale", "color", "tolerance", "despeckle", "invert",
+           "plot-width", "plot-height", "make", "export-gerber", "export-kicad", "export-svg",
+           "view", "status"]
+    for width in (360, 1920):
+        for scheme in ("light", "dark"):
+            driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+                "width": width, "height": 800, "deviceScaleFactor": 1, "mobile": width < 500})
+            driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {
+                "features": [{"name": "prefers-color-scheme", "value": scheme}]})
+            found = driver.execute_script("""
+                const ids = arguments[0];
+                const out = [];
+                for (const id of ids) {
+                  const r = document.getElementById(id).getBoundingClientRect();
+                  if (r.width === 0 || r.left < 0 || r.right > innerWidth + 0.5) out.push(id);
+                }
+                if (document.documentElement.scrollWidth > innerWidth) out.push("page is wider");
+                const style = getComputedStyle(document.body);
+                return [out, style.color, style.backgroundColor];""", ids)
+            outside, color, background = found
+            luminance = lambda c: sum(int(v) for v in c[c.index("(") + 1:-1].split(",")[:3])  # noqa: E731
+            dark_text = luminance(color) < luminance(background)
+            results.check("%d px wide, %s: every control on the page" % (width, scheme),
+                          not outside, ", ".join(outside))
+            results.check("%d px wide, %s: %s text" % (width, scheme, "dark" if scheme == "light" else "light"),
+                          dark_text == (scheme == "light"), "%s on %s" % (color, background))
+    driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+    driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default="build")
@@ -299,6 +334,7 @@ def main():
         page = Page(site)
         try:
             size_and_load(page, site, results)
+            layout(page, results)
             every_value_and_alpha(page, work, results)
             exactness(page, convert, work, pictures, rng, results)
             page_controls(page, convert, work, rng, results)
