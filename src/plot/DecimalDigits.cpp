@@ -1,8 +1,13 @@
 #include "plot/DecimalDigits.h"
 
+#include <algorithm>
 #include <charconv>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <system_error>
 #include <version>
 
 #if defined(__cpp_lib_to_chars)
@@ -83,6 +88,48 @@ char* DecimalDigits::general(char* out, char* last, double v, int precision)
 char* DecimalDigits::fixed(char* out, char* last, double v, int decimals)
 {
     return fixedByToChars(out, last, v, decimals);
+}
+
+std::from_chars_result DecimalDigits::fixedValueByStrtod(const char* first, const char* last,
+                                                         double& value)
+{
+    // The digits and at most one period, as from_chars takes them: strtod would read more.
+    const char* end = first;
+    bool point = false;
+    while (end != last && ((*end >= '0' && *end <= '9') || (*end == '.' && !point))) {
+        point = point || *end == '.';
+        ++end;
+    }
+    const bool noDigit = std::none_of(first, end, [](char c) { return c >= '0' && c <= '9'; });
+    if (noDigit)
+        return {first, std::errc::invalid_argument};
+    // strtod follows the locale's decimal point; a period is put in its place.
+    std::string text(first, end);
+    const std::lconv* numeric = std::localeconv();
+    if (numeric && numeric->decimal_point && numeric->decimal_point[0] &&
+        numeric->decimal_point[0] != '.')
+        std::replace(text.begin(), text.end(), '.', numeric->decimal_point[0]);
+    const double read = std::strtod(text.c_str(), nullptr);
+    const bool nonZero = std::any_of(first, end, [](char c) { return c >= '1' && c <= '9'; });
+    if (std::isinf(read) || (read == 0.0 && nonZero))
+        return {end, std::errc::result_out_of_range};
+    value = read;
+    return {end, std::errc()};
+}
+
+std::from_chars_result DecimalDigits::fixedValueByFromChars(const char* first, const char* last,
+                                                            double& value)
+{
+#if KELVIQ_FLOAT_TO_CHARS
+    return std::from_chars(first, last, value, std::chars_format::fixed);
+#else
+    return fixedValueByStrtod(first, last, value);
+#endif
+}
+
+std::from_chars_result DecimalDigits::fixedValue(const char* first, const char* last, double& value)
+{
+    return fixedValueByFromChars(first, last, value);
 }
 
 } // namespace kelviq

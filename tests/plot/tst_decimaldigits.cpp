@@ -1,5 +1,6 @@
-// The two ways of writing decimal text, std::to_chars and the C library's printf (which the
-// WebAssembly build uses), give the same bytes for every kind of value the writers meet.
+// The two ways of writing and reading decimal text, std::to_chars/from_chars and the C library's
+// printf/strtod (which the WebAssembly build uses), agree on every kind of value the writers
+// and the settings meet.
 #include "plot/DecimalDigits.h"
 
 #include <QTest>
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 #include <string_view>
 
 using namespace kelviq;
@@ -90,6 +92,8 @@ private slots:
     void bothWaysAgree();
     void knownTexts_data();
     void knownTexts();
+    void bothWaysRead_data();
+    void bothWaysRead();
 };
 
 void TestDecimalDigits::bothWaysAgree_data()
@@ -165,6 +169,66 @@ void TestDecimalDigits::knownTexts()
                           : std::array{&DecimalDigits::general, &DecimalDigits::generalByPrintf}) {
         char* end = write(out, out + sizeof out, value, precision);
         QCOMPARE(QLatin1StringView(out, end - out), text);
+    }
+}
+
+void TestDecimalDigits::bothWaysRead_data()
+{
+    // Digits before and after the period, leading zeros after it, how many texts.
+    QTest::addColumn<int>("maxWhole");
+    QTest::addColumn<int>("maxFraction");
+    QTest::addColumn<int>("maxZeros");
+    QTest::addColumn<int>("count");
+    QTest::newRow("settings as typed") << 6 << 6 << 0 << 200'000;
+    QTest::newRow("many digits, halfway cases") << 20 << 20 << 0 << 200'000;
+    QTest::newRow("too large and near it") << 330 << 2 << 0 << 2'000;
+    QTest::newRow("tiny, subnormal, too small") << 1 << 20 << 330 << 20'000;
+}
+
+void TestDecimalDigits::bothWaysRead()
+{
+    if (!DecimalDigits::hasToChars())
+        QSKIP("this C++ library has no floating-point std::from_chars");
+    QFETCH(int, maxWhole);
+    QFETCH(int, maxFraction);
+    QFETCH(int, maxZeros);
+    QFETCH(int, count);
+    std::mt19937_64 random(static_cast<unsigned>(maxWhole * 1000 + maxZeros));
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text.clear();
+        const auto digits = [&](int most) {
+            const int n = static_cast<int>(random() % static_cast<unsigned>(most + 1));
+            for (int d = 0; d < n; ++d)
+                text.push_back(static_cast<char>('0' + random() % 10));
+        };
+        digits(maxWhole);
+        if (random() % 4 != 0) {
+            text.push_back('.');
+            text.append(static_cast<std::size_t>(random() % static_cast<unsigned>(maxZeros + 1)),
+                        '0');
+            digits(maxFraction);
+            if (random() % 3 == 0)
+                text.push_back('5'); // often exactly halfway between two doubles' texts
+        }
+        if (random() % 16 == 0)
+            text.append(".7"); // a second period ends the number
+        double a = -1;
+        double b = -1;
+        const char* first = text.data();
+        const char* last = text.data() + text.size();
+        const auto ra = DecimalDigits::fixedValueByFromChars(first, last, a);
+        const auto rb = DecimalDigits::fixedValueByStrtod(first, last, b);
+        if (ra.ec != rb.ec || ra.ptr != rb.ptr ||
+            (ra.ec == std::errc() && std::memcmp(&a, &b, sizeof a) != 0))
+            QFAIL(qPrintable(QStringLiteral("\"%1\": from_chars %2 (%3, %4), strtod %5 (%6, %7)")
+                                 .arg(QString::fromStdString(text))
+                                 .arg(a, 0, 'g', 17)
+                                 .arg(int(ra.ec))
+                                 .arg(ra.ptr - first)
+                                 .arg(b, 0, 'g', 17)
+                                 .arg(int(rb.ec))
+                                 .arg(rb.ptr - first)));
     }
 }
 
