@@ -6,8 +6,8 @@
 #include "picture/BmpFile.h"
 #include "picture/FormatCheck.h"
 #include "picture/PictureLoader.h"
+#include "plot/IpfWriter.h"
 #include "plot/NumberText.h"
-#include "plot/PlotWriter.h"
 #include "trace/Raster.h"
 #include "trace/RunFinder.h"
 

@@ -1,8 +1,8 @@
 #include "plot/PlotFormat.h"
 
 #include "plot/GerberWriter.h"
+#include "plot/IpfWriter.h"
 #include "plot/KicadWriter.h"
-#include "plot/PlotWriter.h"
 #include "plot/SvgWriter.h"
 
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "plot/PlotWriter.h"
+#include "plot/IpfWriter.h"
 
 #include <cstring>
 
