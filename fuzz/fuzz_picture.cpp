@@ -83,7 +83,7 @@ void checkStreaming(const QByteArray& data, const LoadResult& decoded)
 
 void checkPlot(const QByteArray& plot, qint64 runs)
 {
-    const QByteArray header = QByteArray::fromStdString(PlotWriter::headerText());
+    const QByteArray header = QByteArray::fromStdString(IpfWriter::headerText());
     if (!plot.startsWith(header))
         fail("plot does not start with the header");
     const QList<QByteArray> lines = plot.mid(header.size()).split('\n');
@@ -138,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QByteArray plot;
     QBuffer device(&plot);
     device.open(QIODevice::WriteOnly);
-    PlotWriter writer(&device);
+    IpfWriter writer(&device);
     writer.setLineWidth(1000);
     writer.WriteHeader();
     std::vector<Run> runs;

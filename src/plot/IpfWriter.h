@@ -11,10 +11,10 @@ namespace kelviq {
 
 // Writes the Allegro IPF plot file: a fixed 19-line header, then one three-line record per
 // line segment ("259", the width line, the two points). ASCII, CR LF line ends.
-class PlotWriter : public SegmentWriter
+class IpfWriter : public SegmentWriter
 {
 public:
-    explicit PlotWriter(QIODevice* device);
+    explicit IpfWriter(QIODevice* device);
 
     // The header every plot file starts with, CR LF line ends included.
     static const std::string& headerText();

@@ -75,7 +75,7 @@ std::unique_ptr<SegmentWriter> createWriter(PlotFormat format, QIODevice* device
     case PlotFormat::Ipf:
         break;
     }
-    return std::make_unique<PlotWriter>(device);
+    return std::make_unique<IpfWriter>(device);
 }
 
 } // namespace kelviq::plotformat
