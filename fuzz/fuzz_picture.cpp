@@ -77,7 +77,7 @@ void checkStreaming(const QByteArray& data, const LoadResult& decoded)
         for (int x = 0; x < raster.width(); ++x)
             if (streamed.raster.point(x, y) != raster.point(x, y))
                 fail("streaming gives other pixels");
-    if (!streamed.raster.readError().isEmpty())
+    if (!streamed.raster.readError().empty())
         fail("streaming failed on a whole file");
 }
 

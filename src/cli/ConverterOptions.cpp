@@ -19,7 +19,7 @@ std::optional<ColorValue> parseColor(QString text)
     if (!hex.match(text).hasMatch())
         return std::nullopt;
     const uint rgb = text.toUInt(nullptr, 16);
-    return colorValueFromRgb(0xff000000u | rgb);
+    return colorValueFromWord(rgb);
 }
 
 std::optional<QPoint> parsePick(const QString& text)

@@ -4,6 +4,7 @@
 #include "picture/BmpRowSource.h"
 #include "picture/FormatCheck.h"
 #include "picture/GifCheck.h"
+#include "picture/ImageRows.h"
 #include "picture/JpegCheck.h"
 #include "picture/PictureStream.h"
 #include "picture/PngCheck.h"
@@ -185,7 +186,7 @@ LoadResult Loader::run()
 
 LoadResult Loader::fromImage(QImage image) const
 {
-    Raster raster = Raster::fromImage(std::move(image));
+    Raster raster = rasterFromImage(std::move(image));
     if (raster.isNull())
         return fail(QStringLiteral("not enough memory to convert it"));
     return {std::move(raster), {}, {}};
@@ -249,7 +250,7 @@ LoadResult Loader::plainBmp(const BmpRowSource::Header& header)
     if (regularFile() && !onDisk)
         return fail(FormatCheck::truncated());
     if (streamed) {
-        Raster raster = Raster::fromRows(BmpRowSource::open(m_fd, header));
+        Raster raster(BmpRowSource::open(m_fd, header));
         if (raster.isNull())
             return fail(QString::fromLocal8Bit(std::strerror(errno)));
         return {std::move(raster), {}, {}};

@@ -170,7 +170,7 @@ RunResult ConversionRun::Command1_Click()
     tracer.setRowReadHandler([&](int y) {
         // Stops early once the output or the picture's file has failed: the rest would be
         // discarded.
-        if (writer.failed() || !picture.readError().isEmpty())
+        if (writer.failed() || !picture.readError().empty())
             return false;
         if ((y & 63) == 31) {
             m_frontEnd.setBusyPictureVisible(0, false);
@@ -213,7 +213,8 @@ RunResult ConversionRun::Command1_Click()
     result.bytes = writer.bytesWritten();
 
     // A picture read from its file while converting can fail half way (the file shrank).
-    if (const QString readError = picture.readError(); !readError.isEmpty()) {
+    if (const QString readError = QString::fromStdString(picture.readError());
+        !readError.isEmpty()) {
         output.cancel();
         restoreControls();
         result.outcome = RunOutcome::WriteFailed;

@@ -29,7 +29,7 @@ public:
     void findRunsByPoint(int y, std::vector<Run>& runs) const;
 
 private:
-    void findBitRuns(const uchar* line, std::vector<Run>& runs) const;
+    void findBitRuns(const unsigned char* line, std::vector<Run>& runs) const;
 
     const Raster& m_raster;
     TraceSettings m_settings;

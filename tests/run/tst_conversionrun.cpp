@@ -1,6 +1,7 @@
 // The "3 - Make out.plt" run: the plot it writes, what it shows while it runs, and what it
 // refuses or gives up on without losing the previous plot.
-#include "picture/BmpRowSource.h"
+#include "picture/PictureLoader.h"
+#include "picture/RgbColor.h"
 #include "run/ConversionRun.h"
 #include "support/FakeFrontEnd.h"
 #include "support/LiteralPlot.h"
@@ -103,7 +104,7 @@ void TestConversionRun::writesTheLiteralPlot()
         frontEnd.image = randomPicture(random, format, width, height);
         if (fromFile) {
             QVERIFY(frontEnd.image.save(ws.path("picture.bmp"), "BMP"));
-            frontEnd.raster = Raster::fromRows(BmpRowSource::open(ws.path("picture.bmp")));
+            frontEnd.raster = PictureLoader::load(ws.path("picture.bmp"), LoadMode::Stream).raster;
             QVERIFY(!frontEnd.raster.isNull());
         }
         const QRgb target = frontEnd.image.convertToFormat(QImage::Format_RGB32).pixel(0, 0);
@@ -276,7 +277,7 @@ void TestConversionRun::pictureFileCutShortStopsTheScanAtOnce()
     QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
     FakeFrontEnd frontEnd;
     frontEnd.file = ws.path("p.bmp");
-    frontEnd.raster = Raster::fromRows(BmpRowSource::open(frontEnd.file));
+    frontEnd.raster = PictureLoader::load(frontEnd.file, LoadMode::Stream).raster;
     QVERIFY(!frontEnd.raster.isNull());
     RecordingPlatform platform;
     platform.setOnProcessEvents([&](int call) {
