@@ -132,7 +132,7 @@ QString PictureJob::summary(int width, int height, const QString& scale, qint64 
             .arg(height)
             .arg(sized, output);
     }
-    const double pixelMils = std::abs(*parseNumber(scale));
+    const double pixelMils = std::abs(*parseNumber(scale.toStdString()));
     const double widthMils = width * pixelMils;
     const double heightMils = height * pixelMils;
     return QStringLiteral("dry run: %1 segments, %2 bytes from %3 (%4 x %5 pixels%11, %6 x %7 "

@@ -24,7 +24,7 @@ inline char* copyText(char* out, const char* text, std::size_t length)
 }
 } // namespace
 
-IpfWriter::IpfWriter(QIODevice* device) : SegmentWriter(device)
+IpfWriter::IpfWriter(ByteSink& sink) : SegmentWriter(sink)
 {
     setLineWidth(1000.0);
 }
@@ -63,46 +63,17 @@ void IpfWriter::setLineWidth(double plotUnits)
     m_widthLineLength = static_cast<std::size_t>(out + 4 - m_widthLine.data());
 }
 
-bool IpfWriter::WriteHeader()
-{
-    append(headerText());
-    return !failed();
-}
-
 void IpfWriter::writeHead()
 {
     const PlotGeometry& plot = geometry();
     m_columnText.reset(plot.columns(), [&plot](char* out, int column) {
         return formatNumber(out, plot.x(column));
     });
-    WriteHeader();
+    append(headerText());
 }
 
 // The records are formed in place in the buffer: the widest of them is the plot file's
 // whole work when a picture has many short runs.
-bool IpfWriter::StartSegment(double x, double y)
-{
-    char* out = reserve(MostPerRecord);
-    out = copyText(out, m_widthLine.data(), m_widthLineLength);
-    out = formatNumber(out, x);
-    *out++ = ' ';
-    commit(writeY(out, y));
-    return !failed();
-}
-
-bool IpfWriter::EndSegment(double x, double y)
-{
-    char* out = reserve(MostPerRecord);
-    *out++ = ' ';
-    out = formatNumber(out, x);
-    *out++ = ' ';
-    out = writeY(out, y);
-    *out++ = '\r';
-    *out++ = '\n';
-    commit(out);
-    return flushIfFull();
-}
-
 void IpfWriter::writeRow(int y, const std::vector<Run>& runs)
 {
     if (runs.empty())

@@ -62,20 +62,20 @@ QString extension(PlotFormat format)
     return QStringLiteral(".plt");
 }
 
-std::unique_ptr<SegmentWriter> createWriter(PlotFormat format, QIODevice* device,
-                                            const QString& designName)
+std::unique_ptr<SegmentWriter> createWriter(PlotFormat format, ByteSink& sink,
+                                            const std::string& designName)
 {
     switch (format) {
     case PlotFormat::Gerber:
-        return std::make_unique<GerberWriter>(device);
+        return std::make_unique<GerberWriter>(sink);
     case PlotFormat::Kicad:
-        return std::make_unique<KicadWriter>(device, designName);
+        return std::make_unique<KicadWriter>(sink, designName);
     case PlotFormat::Svg:
-        return std::make_unique<SvgWriter>(device);
+        return std::make_unique<SvgWriter>(sink);
     case PlotFormat::Ipf:
         break;
     }
-    return std::make_unique<IpfWriter>(device);
+    return std::make_unique<IpfWriter>(sink);
 }
 
 } // namespace kelviq::plotformat

@@ -1,12 +1,13 @@
 #pragma once
 
-#include <QIODevice>
 #include <QString>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace kelviq {
 
+class ByteSink;
 class SegmentWriter;
 
 // The file formats the traced segments can be written in.
@@ -28,10 +29,10 @@ PlotFormat fromFileName(const QString& fileName);
 // The usual extension, with its dot (".plt", ".gbr", ".kicad_mod", ".svg").
 QString extension(PlotFormat format);
 
-// A writer of the format onto device. designName names the design inside the file where the
-// format has such a name (the KiCad footprint).
-std::unique_ptr<SegmentWriter> createWriter(PlotFormat format, QIODevice* device,
-                                            const QString& designName);
+// A writer of the format into sink. designName (UTF-8) names the design inside the file where
+// the format has such a name (the KiCad footprint).
+std::unique_ptr<SegmentWriter> createWriter(PlotFormat format, ByteSink& sink,
+                                            const std::string& designName);
 
 } // namespace plotformat
 

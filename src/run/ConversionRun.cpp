@@ -1,5 +1,6 @@
 #include "run/ConversionRun.h"
 
+#include "output/DeviceSink.h"
 #include "output/DisplayName.h"
 #include "output/PlotOutput.h"
 #include "platform/PlatformServices.h"
@@ -27,7 +28,7 @@ QString quoted(const QString& text)
 
 std::optional<double> lineWidth(const QString& thicknessText)
 {
-    const std::optional<double> mils = parseNumber(thicknessText);
+    const std::optional<double> mils = parseNumber(thicknessText.toStdString());
     if (!mils)
         return std::nullopt;
     const double width = *mils * 100.0;
@@ -39,7 +40,7 @@ std::optional<double> lineWidth(const QString& thicknessText)
 // A setting that is written like a number but cannot be held is too large, not "not a number".
 QString badSettingText(const QString& setting, const QString& text, const QString& hint)
 {
-    if (isNumberText(text))
+    if (isNumberText(text.toStdString()))
         return setting + quoted(text) + QStringLiteral(" is too large.");
     return setting + quoted(text) + QStringLiteral(" is not a number.") + CR + hint;
 }
@@ -82,7 +83,7 @@ RunResult ConversionRun::fail(RunResult result, const QString& message)
 
 QString ConversionRun::settingsProblem(const QString& scaleText, const QString& thicknessText)
 {
-    if (!parseNumber(scaleText)) {
+    if (!parseNumber(scaleText.toStdString())) {
         return badSettingText(QStringLiteral("The scale "), scaleText,
                               QStringLiteral("Type the size of one pixel in mils, "
                                              "for example 2 or 0.5."));
@@ -115,7 +116,7 @@ RunResult ConversionRun::Command1_Click()
     const QString thicknessText = m_frontEnd.thicknessText();
     if (const QString problem = settingsProblem(scaleText, thicknessText); !problem.isEmpty())
         return fail(result, problem);
-    const double pixelMils = *parseNumber(scaleText);
+    const double pixelMils = *parseNumber(scaleText.toStdString());
     const double width = *lineWidth(thicknessText);
     const Raster picture = m_frontEnd.picture();
     const int columns = picture.width();
@@ -132,7 +133,8 @@ RunResult ConversionRun::Command1_Click()
                                 QStringLiteral(" lines need a thickness of 0 or more."));
     }
     if (m_format == PlotFormat::Gerber) {
-        if (const QString problem = GerberWriter::limitProblem(geometry); !problem.isEmpty()) {
+        if (const QString problem = QString::fromStdString(GerberWriter::limitProblem(geometry));
+            !problem.isEmpty()) {
             return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
                                     QStringLiteral(" is too large for a Gerber file: ") + problem +
                                     QLatin1Char('.'));
@@ -158,8 +160,9 @@ RunResult ConversionRun::Command1_Click()
         return fail(result, cannotCreateText(output));
     }
 
+    DeviceSink sink(output.device());
     const std::unique_ptr<SegmentWriter> writerOwner =
-        plotformat::createWriter(m_format, output.device(), m_designName);
+        plotformat::createWriter(m_format, sink, m_designName.toStdString());
     SegmentWriter& writer = *writerOwner;
     writer.setLineWidth(width);
     writer.begin(geometry);
@@ -223,7 +226,8 @@ RunResult ConversionRun::Command1_Click()
                                 readError + keptText(output));
     }
     if (writer.failed() || !output.commit()) {
-        const QString reason = writer.failed() ? writer.errorString() : output.errorString();
+        const QString reason =
+            writer.failed() ? QString::fromStdString(writer.errorString()) : output.errorString();
         output.cancel();
         restoreControls();
         result.outcome = RunOutcome::WriteFailed;

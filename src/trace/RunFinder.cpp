@@ -128,24 +128,6 @@ bool RunFinder::selects(ColorValue color) const
     return within != m_settings.invert;
 }
 
-void RunFinder::findRunsByPoint(int y, std::vector<Run>& runs) const
-{
-    runs.clear();
-    const int width = m_raster.width();
-    int begin = -1;
-    for (int x = 0; x < width; ++x) {
-        const bool match = selects(m_raster.point(x, y));
-        if (match && begin < 0)
-            begin = x;
-        else if (!match && begin >= 0) {
-            runs.push_back({begin, x});
-            begin = -1;
-        }
-    }
-    if (begin >= 0)
-        runs.push_back({begin, width});
-}
-
 void RunFinder::findRuns(int y, std::vector<Run>& runs) const
 {
     runs.clear();

@@ -24,9 +24,6 @@ public:
 
     // Replaces runs with the runs of row y, left to right.
     void findRuns(int y, std::vector<Run>& runs) const;
-    // The same through one point() per pixel: slow, kept as the reference the fast paths
-    // are checked against.
-    void findRunsByPoint(int y, std::vector<Run>& runs) const;
 
 private:
     void findBitRuns(const unsigned char* line, std::vector<Run>& runs) const;

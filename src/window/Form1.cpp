@@ -482,8 +482,9 @@ void Form1::setPlotSize()
     const Raster& raster = m_picture1->picture();
     if (raster.isNull())
         return;
-    const std::optional<QString> scale = PlotSizeQuestion::ask(
-        m_platform, QSize(raster.width(), raster.height()), parseNumber(m_text1->text()));
+    const std::optional<QString> scale =
+        PlotSizeQuestion::ask(m_platform, QSize(raster.width(), raster.height()),
+                              parseNumber(m_text1->text().toStdString()));
     if (scale)
         m_text1->setNumberText(*scale);
 }
@@ -517,8 +518,8 @@ void Form1::retrace()
 
 void Form1::settingsChanged()
 {
-    const std::optional<double> scale = parseNumber(m_text1->text());
-    const std::optional<double> thickness = parseNumber(m_text2->text());
+    const std::optional<double> scale = parseNumber(m_text1->text().toStdString());
+    const std::optional<double> thickness = parseNumber(m_text2->text().toStdString());
     m_picture1->setPlotLook(scale.value_or(0.0), thickness.value_or(0.0));
     showStatus();
 }
