@@ -96,7 +96,7 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     run.setOutput(&output);
     const bool toStandardOutput = m_outputName == PlotOutput::standardOutputName();
     run.setFormat(m_settings.format.value_or(
-        toStandardOutput ? PlotFormat::Ipf : plotformat::fromFileName(m_outputName)));
+        toStandardOutput ? PlotFormat::Ipf : plotformat::fromFileName(m_outputName.toStdString())));
     // A footprint is named after its file, or after the picture when it has none.
     run.setDesignName(
         QFileInfo(toStandardOutput || m_picture == QLatin1String("-") ? m_picture : m_outputName)

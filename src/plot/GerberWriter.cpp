@@ -64,7 +64,8 @@ std::string GerberWriter::limitProblem(const PlotGeometry& geometry)
                   std::abs(geometry.y(0)), std::abs(geometry.y(geometry.rows() - 1))});
     if (microInches(farthest) <= MostMicroInches)
         return {};
-    return "the plot reaches " + sixDigits(std::round(farthest / 1e5)) +
+    return "too large for a Gerber file: the plot reaches " +
+           sixDigits(std::round(farthest / 1e5)) +
            " inches from its origin, but Gerber coordinates reach only 999 inches";
 }
 

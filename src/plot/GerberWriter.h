@@ -17,7 +17,7 @@ public:
     explicit GerberWriter(ByteSink& sink);
 
     // Why a plot of this geometry cannot be written as Gerber (coordinates beyond 999 inches),
-    // or empty.
+    // or empty: the format table's limit.
     static std::string limitProblem(const PlotGeometry& geometry);
 
     void setLineWidth(double plotUnits) override;

@@ -4,7 +4,6 @@
 #include "output/DisplayName.h"
 #include "output/PlotOutput.h"
 #include "platform/PlatformServices.h"
-#include "plot/GerberWriter.h"
 #include "plot/NumberText.h"
 #include "plot/PlotGeometry.h"
 #include "plot/SegmentWriter.h"
@@ -127,18 +126,17 @@ RunResult ConversionRun::Command1_Click()
                                 QStringLiteral(" is too large for this picture: its plot "
                                                "coordinates would not be numbers."));
     }
-    if (m_format != PlotFormat::Ipf && width < 0) {
+    const PlotFormatInfo& format = plotformat::info(m_format);
+    if (!format.negativeThickness && width < 0) {
         return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
-                                QStringLiteral(" is negative: ") + plotformat::name(m_format) +
+                                QStringLiteral(" is negative: ") + QString::fromUtf8(format.name) +
                                 QStringLiteral(" lines need a thickness of 0 or more."));
     }
-    if (m_format == PlotFormat::Gerber) {
-        if (const QString problem = QString::fromStdString(GerberWriter::limitProblem(geometry));
-            !problem.isEmpty()) {
-            return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
-                                    QStringLiteral(" is too large for a Gerber file: ") + problem +
-                                    QLatin1Char('.'));
-        }
+    if (const std::string problem = format.limitProblem ? format.limitProblem(geometry) : "";
+        !problem.empty()) {
+        return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
+                                QStringLiteral(" is ") + QString::fromStdString(problem) +
+                                QLatin1Char('.'));
     }
 
     const TraceSettings settings = m_frontEnd.traceSettings();
@@ -162,7 +160,7 @@ RunResult ConversionRun::Command1_Click()
 
     DeviceSink sink(output.device());
     const std::unique_ptr<SegmentWriter> writerOwner =
-        plotformat::createWriter(m_format, sink, m_designName.toStdString());
+        format.createWriter(sink, m_designName.toStdString());
     SegmentWriter& writer = *writerOwner;
     writer.setLineWidth(width);
     writer.begin(geometry);

@@ -257,7 +257,8 @@ void TestPlotFormats::outsideReadersDrawThem()
         for (int x = y; x < 40; x += 3)
             image.setPixel(x, y, qRgb(0, 0, 0));
     frontEnd.image = image;
-    const QString file = m_dir.filePath(QStringLiteral("drawn") + plotformat::extension(format));
+    const QString file =
+        m_dir.filePath(QStringLiteral("drawn") + QString::fromUtf8(plotformat::extension(format)));
     const QString png = m_dir.filePath(QStringLiteral("drawn.png"));
     QVERIFY(!convert(frontEnd, format, file).isEmpty());
     for (QString& argument : arguments)
