@@ -101,10 +101,10 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     run.setDesignName(
         QFileInfo(toStandardOutput || m_picture == QLatin1String("-") ? m_picture : m_outputName)
             .completeBaseName());
-    const RunResult result = run.Command1_Click();
+    const RunResult result = run.run();
     frontEnd.endProgressLine();
     if (result.outcome != RunOutcome::Written)
-        return {false, platform.lines().join(QLatin1Char('\n')), {}, false};
+        return failed(result.message);
 
     JobReport report;
     report.converted = true;

@@ -75,8 +75,7 @@ QString ConversionRun::messageTitle()
 
 RunResult ConversionRun::fail(RunResult result, const QString& message)
 {
-    result.error = message;
-    m_platform.showMessage(message, messageTitle(), MessageIcon::Critical);
+    result.message = message;
     return result;
 }
 
@@ -100,14 +99,11 @@ QString ConversionRun::cannotCreateText(const PlotOutput& output)
            QLatin1Char(':') + CR + output.errorString();
 }
 
-RunResult ConversionRun::Command1_Click()
+RunResult ConversionRun::run()
 {
     RunResult result;
-    if (m_frontEnd.fileName().isEmpty()) {
-        result.outcome = RunOutcome::NoPicture;
-        m_platform.showMessage(noPictureText(), messageTitle(), MessageIcon::Critical);
-        return result;
-    }
+    if (m_frontEnd.fileName().isEmpty())
+        return fail(result, noPictureText());
 
     // Settings are checked before anything is touched, so a typo never costs the old plot.
     result.outcome = RunOutcome::BadSetting;
@@ -234,7 +230,6 @@ RunResult ConversionRun::Command1_Click()
                                 keptText(output));
     }
 
-    m_platform.beep();
     restoreControls();
     result.outcome = RunOutcome::Written;
     return result;

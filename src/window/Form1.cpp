@@ -391,7 +391,17 @@ void Form1::about_Click()
 void Form1::Command1_Click()
 {
     ConversionRun run(*this, m_platform);
-    m_lastRun = run.Command1_Click();
+    finishRun(run.run());
+}
+
+void Form1::finishRun(const RunResult& result)
+{
+    m_lastRun = result;
+    if (result.outcome == RunOutcome::Written)
+        m_platform.beep();
+    else if (!result.message.isEmpty())
+        m_platform.showMessage(result.message, ConversionRun::messageTitle(),
+                               MessageIcon::Critical);
     m_status->showRun(m_lastRun);
 }
 
@@ -501,8 +511,7 @@ void Form1::exportPlot(PlotFormat format)
     run.setFormat(format);
     run.setOutputPath(path);
     run.setDesignName(QFileInfo(path).completeBaseName());
-    m_lastRun = run.Command1_Click();
-    m_status->showRun(m_lastRun);
+    finishRun(run.run());
 }
 
 void Form1::retrace()

@@ -152,7 +152,7 @@ QString StatusLine::runText(const RunResult& result)
     case RunOutcome::WriteFailed:
         break;
     }
-    QString line = result.error;
+    QString line = result.message;
     line.replace(QLatin1Char('\r'), QLatin1Char(' '));
     return line.simplified();
 }

@@ -29,7 +29,7 @@ QByteArray convert(FakeFrontEnd& frontEnd, PlotFormat format, const QString& pat
     run.setOutputPath(path);
     run.setFormat(format);
     run.setDesignName(QStringLiteral("logo"));
-    const RunResult result = run.Command1_Click();
+    const RunResult result = run.run();
     return result.outcome == RunOutcome::Written ? testfiles::readFile(path) : QByteArray();
 }
 
