@@ -37,12 +37,12 @@ constexpr qint64 MaxPixels = qint64(1) << 22;
 // Only the size: the loader's own checks on everything else are what is fuzzed.
 bool claimsTooMuch(const QByteArray& data)
 {
-    if (BmpFile::looksLikeBmp(data)) {
+    const FormatCheck::Format format = FormatCheck::sniff(data);
+    if (format == FormatCheck::Format::Bmp) {
         const BmpFile bmp = BmpFile::inspect(data);
         if (qint64(bmp.width()) * bmp.height() > MaxPixels)
             return true;
     }
-    const FormatCheck::Format format = FormatCheck::sniff(data);
     if (format == FormatCheck::Format::Jpeg || format == FormatCheck::Format::Ico) {
         QByteArray copy = data;
         QBuffer buffer(&copy);

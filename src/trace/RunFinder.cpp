@@ -93,11 +93,6 @@ template <typename Selected>
 
 } // namespace
 
-RunFinder::RunFinder(const Raster& raster, ColorValue target)
-    : RunFinder(raster, TraceSettings{target, 0, false, 0})
-{
-}
-
 RunFinder::RunFinder(const Raster& raster, const TraceSettings& settings)
     : m_raster(raster), m_settings(settings)
 {

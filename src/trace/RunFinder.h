@@ -17,7 +17,6 @@ class RunFinder
 {
 public:
     RunFinder(const Raster& raster, const TraceSettings& settings);
-    RunFinder(const Raster& raster, ColorValue target);
 
     // Whether a pixel of this colour is selected.
     bool selects(ColorValue color) const;
