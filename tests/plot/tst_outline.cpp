@@ -1,9 +1,12 @@
-// Filled outlines: the contours the tracer builds from runs, against hand-made pictures and,
-// filled again at the pixel centres, against many random ones.
+// Filled outlines: the contours the tracer builds from runs and the hole-free polygons made
+// from them, against hand-made pictures and, filled again at the pixel centres, against many
+// random ones.
+#include "plot/HoleJoiner.h"
 #include "plot/OutlineTracer.h"
 
 #include <QTest>
 #include <algorithm>
+#include <map>
 #include <random>
 
 using namespace kelviq;
@@ -164,6 +167,57 @@ void checkContourLines(const Picture& p, const std::vector<Contour>& contours)
         QVERIFY(degree[i] % 2 == 0 && (!straight[i] || degree[i] == 2));
 }
 
+// A hole-free polygon: on the grid, never turning back, touching itself only along bridges
+// (a segment walked both ways), whose ends are its only corners passed twice or where it goes
+// straight on; no crossing.
+void checkPolygonLines(const Contour& c)
+{
+    const std::size_t n = c.size();
+    QVERIFY(n >= 4);
+    std::map<std::pair<int, int>, int> passes;
+    for (const Corner& v : c)
+        ++passes[{v.x, v.y}];
+    std::map<std::pair<int, int>, bool> bridgeEnds;
+    auto edge = [&](std::size_t i) { return std::pair{c[i], c[(i + 1) % n]}; };
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = i + 1; j < n; ++j)
+            if (edge(i).first == edge(j).second && edge(i).second == edge(j).first) {
+                bridgeEnds[{edge(i).first.x, edge(i).first.y}] = true;
+                bridgeEnds[{edge(i).second.x, edge(i).second.y}] = true;
+            }
+    auto between = [](int v, int a, int b) { return v > std::min(a, b) && v < std::max(a, b); };
+    auto within = [](int v, int a, int b) { return v >= std::min(a, b) && v <= std::max(a, b); };
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto [a, b] = edge(i);
+        const Corner next = c[(i + 2) % n];
+        QVERIFY((a.x == b.x) != (a.y == b.y));
+        const bool straightOn = (a.x == b.x) == (b.x == next.x);
+        if (straightOn) {
+            QVERIFY((b.x - a.x) * (next.x - b.x) + (b.y - a.y) * (next.y - b.y) > 0);
+            QVERIFY(bridgeEnds.count({b.x, b.y}));
+        }
+        if (passes[{b.x, b.y}] > 1)
+            QVERIFY(bridgeEnds.count({b.x, b.y}));
+        for (std::size_t j = i + 1; j < n; ++j) {
+            const auto [p, q] = edge(j);
+            const bool reversed = a == q && b == p;
+            if ((a.y == b.y) == (p.y == q.y)) { // parallel: no overlap unless reversed
+                const bool sameLine = a.y == b.y ? a.y == p.y : a.x == p.x;
+                const int lo = a.y == b.y ? std::max(std::min(a.x, b.x), std::min(p.x, q.x))
+                                          : std::max(std::min(a.y, b.y), std::min(p.y, q.y));
+                const int hi = a.y == b.y ? std::min(std::max(a.x, b.x), std::max(p.x, q.x))
+                                          : std::min(std::max(a.y, b.y), std::max(p.y, q.y));
+                QVERIFY(!sameLine || hi <= lo || reversed);
+                continue;
+            }
+            const auto [h0, h1] = a.y == b.y ? edge(i) : edge(j);
+            const auto [v0, v1] = a.y == b.y ? edge(j) : edge(i);
+            if (within(v0.x, h0.x, h1.x) && within(h0.y, v0.y, v1.y))
+                QVERIFY(!between(v0.x, h0.x, h1.x) && !between(h0.y, v0.y, v1.y));
+        }
+    }
+}
+
 } // namespace
 
 class TestOutline : public QObject
@@ -174,6 +228,8 @@ private slots:
     void contours_data();
     void contours();
     void rowsLeftOutAndTouchingRuns();
+    void joined_data();
+    void joined();
     void randomPictures_data();
     void randomPictures();
 };
@@ -238,6 +294,39 @@ void TestOutline::rowsLeftOutAndTouchingRuns()
     QCOMPARE(text(contoursOf(shape)), QString("0,5 0,6 3,6 3,5"));
 }
 
+void TestOutline::joined_data()
+{
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("polygons"); // of the first shape, joined by " / "
+    auto row = [](const char* name, const QStringList& rows, const QString& polygons) {
+        QTest::newRow(name) << rows << polygons;
+    };
+    row("no hole", {"##"}, "0,0 0,1 2,1 2,0");
+    row("hole: bridge from its top-left corner to the left", {"###", "#.#", "###"},
+        "0,0 0,1 1,1 2,1 2,2 1,2 1,1 0,1 0,3 3,3 3,0");
+    row("holes on one line hang on each other", {"#######", "#.#.#.#", "#######"},
+        "0,0 0,1 1,1 2,1 3,1 4,1 5,1 6,1 6,2 5,2 5,1 4,1 4,2 3,2 3,1 2,1 2,2 1,2 1,1 0,1 "
+        "0,3 7,3 7,0");
+    row("hole under a hole", {"###", "#.#", "###", "#.#", "###"},
+        "0,0 0,1 1,1 2,1 2,2 1,2 1,1 0,1 0,3 1,3 2,3 2,4 1,4 1,3 0,3 0,5 3,5 3,0");
+    row("bridge ends on the side of another hole", {"#####", "#.###", "#.#.#", "#####"},
+        "0,0 0,1 1,1 2,1 2,2 3,2 4,2 4,3 3,3 3,2 2,2 2,3 1,3 1,1 0,1 0,4 5,4 5,0");
+    row("ring closed at a corner is cut along the corner's line", {"###", "#.#", "##."},
+        "0,0 0,2 1,2 1,1 2,1 2,2 3,2 3,0 / 0,2 0,3 2,3 2,2");
+    row("hole passing a corner twice: cut along the corner's line, no hole is left",
+        {"#####", "#.###", "##.##", "#####"},
+        "0,0 0,2 1,2 1,1 2,1 2,2 5,2 5,0 / 0,2 0,4 5,4 5,2 3,2 3,3 2,3 2,2");
+}
+
+void TestOutline::joined()
+{
+    QFETCH(QStringList, rows);
+    QFETCH(QString, polygons);
+    std::vector<Contour> got;
+    HoleJoiner().join(trace(picture(rows)).front(), got);
+    QCOMPARE(text(got), polygons);
+}
+
 void TestOutline::randomPictures_data()
 {
     QTest::addColumn<int>("pictures");
@@ -255,7 +344,8 @@ void TestOutline::randomPictures_data()
 
 // Every picture: the contours fill exactly the traced pixels, each shape is one group of
 // pixels joined by edges and each hole one group of untraced pixels joined by edges or
-// corners; shapes come out at the line below their last row, in order.
+// corners; shapes come out at the line below their last row, in order. The hole-free polygons
+// of each shape fill exactly its pixels, each once.
 void TestOutline::randomPictures()
 {
     QFETCH(int, pictures);
@@ -263,6 +353,7 @@ void TestOutline::randomPictures()
     QFETCH(int, maxHeight);
     QFETCH(int, percentTraced);
     std::mt19937 random(static_cast<unsigned>(pictures * 7919 + maxWidth * 31 + percentTraced));
+    HoleJoiner joiner;
     for (int n = 0; n < pictures; ++n) {
         Picture p;
         p.width = 1 + static_cast<int>(random() % static_cast<unsigned>(maxWidth));
@@ -326,6 +417,24 @@ void TestOutline::randomPictures()
                     QCOMPARE(gap[static_cast<std::size_t>(i)] != 0,
                              inside && !p.traced[static_cast<std::size_t>(i)]);
                 }
+            }
+            // Hole-free polygons: each fills its part once, together exactly the shape.
+            std::vector<Contour> polygons;
+            joiner.join(shape, polygons);
+            QVERIFY(!polygons.empty());
+            for (const Contour& polygon : polygons) {
+                checkPolygonLines(polygon);
+                if (QTest::currentTestFailed())
+                    QFAIL(qPrintable("polygon " + text({polygon}) + " of " + text(contours)));
+            }
+            for (int i = 0; i < int(owner.size()); ++i) {
+                int sum = 0;
+                for (const Contour& polygon : polygons) {
+                    const int w = winding(polygon, i % p.width, i / p.width);
+                    QVERIFY(w == 0 || w == 1);
+                    sum += w;
+                }
+                QCOMPARE(sum, owner[static_cast<std::size_t>(i)] == int(k) ? 1 : 0);
             }
         }
         for (std::size_t i = 0; i < owner.size(); ++i)
