@@ -4,16 +4,17 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 #include <cstdlib>
 
 namespace kelviq {
 
 namespace {
 
-bool isBefore(const Corner& a, const Corner& b)
-{
+// Topmost first, then leftmost.
+constexpr auto isBefore = [](const Corner& a, const Corner& b) {
     return a.y != b.y ? a.y < b.y : a.x < b.x;
-}
+};
 
 } // namespace
 
@@ -31,11 +32,13 @@ bool HoleJoiner::findTouchLines(const Shape& shape)
 {
     m_touchLines.clear();
     auto scan = [this](const Contour& contour) {
-        m_sorted.assign(contour.begin(), contour.end());
-        std::sort(m_sorted.begin(), m_sorted.end(), isBefore);
+        m_sorted.clear();
+        for (const Corner& c : contour)
+            m_sorted.push_back(std::uint64_t(std::uint32_t(c.y)) << 32 | std::uint32_t(c.x));
+        std::sort(m_sorted.begin(), m_sorted.end());
         for (std::size_t i = 1; i < m_sorted.size(); ++i)
             if (m_sorted[i] == m_sorted[i - 1])
-                m_touchLines.push_back(m_sorted[i].y);
+                m_touchLines.push_back(static_cast<int>(m_sorted[i] >> 32));
     };
     scan(shape.outline);
     for (const Contour& hole : shape.holes)

@@ -5,6 +5,7 @@
 #include "trace/Run.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <vector>
 
@@ -58,7 +59,7 @@ private:
     void cutAndBridge(const Shape& shape, std::vector<Contour>& polygons);
     void bridge(const Shape& shape, std::vector<Contour>& polygons);
 
-    std::vector<Corner> m_sorted;
+    std::vector<std::uint64_t> m_sorted; // corners as y << 32 | x
     std::vector<int> m_touchLines;
     std::vector<std::vector<int>> m_rowEdges;
     std::vector<Run> m_runs;

@@ -9,10 +9,10 @@ namespace kelviq {
 
 namespace {
 
-bool isBefore(const Corner& a, const Corner& b)
-{
+// Topmost first, then leftmost.
+constexpr auto isBefore = [](const Corner& a, const Corner& b) {
     return a.y != b.y ? a.y < b.y : a.x < b.x;
-}
+};
 
 // A path that grew beyond this many corners gives its memory back when it is done, so that
 // one long contour does not hold it for the rest of the picture.
@@ -32,12 +32,14 @@ constexpr int NoEvent = INT_MIN;
 
 void OutlineTracer::addRow(int y, const std::vector<Run>& runs)
 {
-    assert(!m_started || y > m_row);
+    if (m_started && y <= m_row)
+        y = m_row + 1; // out of order: taken as the next row, so the contours stay whole
     // Rows left out are empty: whatever is open above ends at the first of them.
     if (m_started && y > m_row + 1 && !m_edges.empty()) {
         m_below.clear();
         scanLine(m_row + 1);
     }
+    // Run boundaries strictly left to right: touching or overlapping runs become one.
     m_below.clear();
     for (const Run& run : runs) {
         if (run.end <= run.begin)
@@ -95,9 +97,11 @@ void OutlineTracer::scanLine(int y)
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < above || j < below) {
-        const int xa = i < above ? m_edges[i].x : INT_MAX;
-        const int xb = j < below ? m_below[j] : INT_MAX;
-        if (xa == xb && i % 2 == j % 2) {
+        const bool inAbove = i < above;
+        const bool inBelow = j < below;
+        const int xa = inAbove ? m_edges[i].x : 0;
+        const int xb = inBelow ? m_below[j] : 0;
+        if (inAbove && inBelow && xa == xb && i % 2 == j % 2) {
             placeEnd(m_edges[i].path, m_edges[i].end, static_cast<int>(j));
             if (j % 2 == 0)
                 lastBelowBegin = static_cast<int>(j);
@@ -106,7 +110,7 @@ void OutlineTracer::scanLine(int y)
             continue;
         }
         int event;
-        if (xa < xb || (xa == xb && i % 2 == 1))
+        if (!inBelow || (inAbove && (xa < xb || (xa == xb && i % 2 == 1))))
             event = static_cast<int>(i++);
         else
             event = -1 - static_cast<int>(j++);
@@ -117,13 +121,17 @@ void OutlineTracer::scanLine(int y)
         joinEnds(y, pending, event, lastBelowBegin);
         pending = NoEvent;
     }
-    assert(pending == NoEvent);
+    assert(pending == NoEvent); // both rows' edges pair up: every piece has two ends
 
-    std::sort(m_completed.begin(), m_completed.end(), [](const Shape& a, const Shape& b) {
-        return isBefore(a.outline.front(), b.outline.front());
+    // Sorted by first corner through an index: shapes are costly to move around.
+    m_order.clear();
+    for (std::size_t k = 0; k < m_completed.size(); ++k)
+        m_order.push_back(k);
+    std::sort(m_order.begin(), m_order.end(), [this](std::size_t a, std::size_t b) {
+        return isBefore(m_completed[a].outline.front(), m_completed[b].outline.front());
     });
-    for (Shape& shape : m_completed)
-        m_ready.push_back(std::move(shape));
+    for (std::size_t k : m_order)
+        m_ready.push_back(std::move(m_completed[k]));
     m_completed.clear();
     std::swap(m_edges, m_nextEdges);
     m_row = y;
@@ -216,17 +224,21 @@ void OutlineTracer::merge(int host, int hostEnd, int guest, int guestEnd)
 void OutlineTracer::close(int path, bool outline, int holder)
 {
     Path& p = m_paths[static_cast<std::size_t>(path)];
-    m_corners.assign(p.head.rbegin(), p.head.rend());
-    m_corners.insert(m_corners.end(), p.tail.begin(), p.tail.end());
+    Contour contour;
+    contour.reserve(size(p));
     // The closing edge, from the last corner to the first, is the bottom of the contour: it
     // runs rightwards under an outline and leftwards over the pixels under a hole.
-    if ((m_corners.back().x < m_corners.front().x) != outline)
-        std::reverse(m_corners.begin(), m_corners.end());
-    const auto first = std::min_element(m_corners.begin(), m_corners.end(), isBefore);
-    Contour contour;
-    contour.reserve(m_corners.size());
-    contour.insert(contour.end(), first, m_corners.end());
-    contour.insert(contour.end(), m_corners.begin(), first);
+    const Corner front = p.head.empty() ? p.tail.front() : p.head.back();
+    const Corner back = p.tail.empty() ? p.head.front() : p.tail.back();
+    if ((back.x < front.x) == outline) {
+        contour.insert(contour.end(), p.head.rbegin(), p.head.rend());
+        contour.insert(contour.end(), p.tail.begin(), p.tail.end());
+    } else {
+        contour.insert(contour.end(), p.tail.rbegin(), p.tail.rend());
+        contour.insert(contour.end(), p.head.begin(), p.head.end());
+    }
+    std::rotate(contour.begin(), std::min_element(contour.begin(), contour.end(), isBefore),
+                contour.end());
 
     if (outline) {
         Shape shape{std::move(contour), std::move(p.holes)};

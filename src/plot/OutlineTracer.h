@@ -38,8 +38,8 @@ namespace kelviq {
 class OutlineTracer
 {
 public:
-    // Row y's runs, left to right, not overlapping (runs that touch are taken as one). Rows
-    // come in increasing order; rows not given have no runs.
+    // Row y's runs, left to right (runs that touch or overlap are taken as one). Rows come in
+    // increasing order; rows not given have no runs.
     void addRow(int y, const std::vector<Run>& runs);
     // No more rows: completes every shape.
     void finish();
@@ -84,8 +84,8 @@ private:
     int m_row = 0;                 // the last row added
     int m_lineY = 0;               // the grid line being walked: the row being added
     bool m_started = false;
-    std::vector<Corner> m_corners;  // scratch for closing a contour
     std::vector<Shape> m_completed; // shapes completed on the current line
+    std::vector<std::size_t> m_order;
     std::deque<Shape> m_ready;
 };
 

@@ -285,13 +285,15 @@ void TestOutline::rowsLeftOutAndTouchingRuns()
     Shape shape;
     tracer.addRow(2, {Run{0, 2}});
     QVERIFY(!tracer.takeShape(shape));
-    tracer.addRow(5, {Run{0, 1}, Run{1, 3}, Run{4, 4}}); // rows 3 and 4 have no runs
+    // Rows 3 and 4 have no runs; touching, overlapping and empty runs.
+    tracer.addRow(5, {Run{0, 1}, Run{1, 3}, Run{2, 3}, Run{4, 4}});
     QVERIFY(tracer.takeShape(shape));
     QCOMPARE(text(contoursOf(shape)), QString("0,2 0,3 2,3 2,2"));
     QVERIFY(!tracer.takeShape(shape));
+    tracer.addRow(5, {Run{2, 3}}); // out of order: the next row
     tracer.finish();
     QVERIFY(tracer.takeShape(shape));
-    QCOMPARE(text(contoursOf(shape)), QString("0,5 0,6 3,6 3,5"));
+    QCOMPARE(text(contoursOf(shape)), QString("0,5 0,6 2,6 2,7 3,7 3,5"));
 }
 
 void TestOutline::joined_data()
