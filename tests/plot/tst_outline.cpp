@@ -6,7 +6,6 @@
 
 #include <QTest>
 #include <algorithm>
-#include <map>
 #include <random>
 
 using namespace kelviq;
@@ -132,90 +131,58 @@ std::vector<char> group(const Picture& p, int x, int y, bool corners, Member mem
     return in;
 }
 
-// Contours on the grid, turning at every corner, none crossing or touching another's edge:
-// every unit step of the grid is used once at most, and where a contour goes straight on
-// nothing else comes. Two contours (or one twice) may pass a corner point, turning.
-void checkContourLines(const Picture& p, const std::vector<Contour>& contours)
+// Lines on the grid that never cross. Contours turn at every corner and use each unit of the
+// grid once; two may pass one point, both turning there. A hole-free polygon (`bridged`) may
+// walk a unit both ways, a bridge; only a bridge's ends may be passed twice or be corners on a
+// straight stretch. Nothing else comes near a point inside an edge.
+void checkLines(const Picture& p, const std::vector<Contour>& lines, bool bridged)
 {
     const int w = p.width + 1;
-    std::vector<int> steps(static_cast<std::size_t>(2 * w * (p.height + 1)), 0);
-    std::vector<int> degree(static_cast<std::size_t>(w * (p.height + 1)), 0);
-    std::vector<char> straight(degree.size(), 0);
-    for (const Contour& c : contours) {
-        QVERIFY(c.size() >= 4 && c.size() % 2 == 0);
+    const std::size_t points = static_cast<std::size_t>(w * (p.height + 1));
+    std::vector<int> uses(2 * points, 0), sense(2 * points, 0), passes(points, 0),
+        inside(points, 0);
+    std::vector<char> straightCorner(points, 0);
+    auto at = [w](Corner c) { return static_cast<std::size_t>(c.y * w + c.x); };
+    auto step = [&at](Corner s, Corner t) {
+        return 2 * at(Corner{std::min(s.x, t.x), std::min(s.y, t.y)}) + (s.x == t.x);
+    };
+    for (const Contour& c : lines) {
+        QVERIFY(c.size() >= 4);
         for (std::size_t i = 0; i < c.size(); ++i) {
             const Corner a = c[i];
             const Corner b = c[(i + 1) % c.size()];
             const Corner n = c[(i + 2) % c.size()];
             QVERIFY(b.x >= 0 && b.y >= 0 && b.x <= p.width && b.y <= p.height);
             QVERIFY((a.x == b.x) != (a.y == b.y));
-            QVERIFY((a.x == b.x) != (b.x == n.x)); // turns at b
             const int dx = (b.x > a.x) - (b.x < a.x);
             const int dy = (b.y > a.y) - (b.y < a.y);
+            if ((a.x == b.x) == (b.x == n.x)) { // no turn at b: on, never back
+                QVERIFY(bridged && dx * (n.x - b.x) + dy * (n.y - b.y) > 0);
+                straightCorner[at(b)] = 1;
+            }
+            ++passes[at(b)];
             for (Corner s = a; !(s == b); s = Corner{s.x + dx, s.y + dy}) {
                 const Corner t{s.x + dx, s.y + dy};
-                const int step = 2 * (std::min(s.y, t.y) * w + std::min(s.x, t.x)) + (dy != 0);
-                QVERIFY(++steps[static_cast<std::size_t>(step)] == 1);
-                ++degree[static_cast<std::size_t>(s.y * w + s.x)];
-                ++degree[static_cast<std::size_t>(t.y * w + t.x)];
+                ++uses[step(s, t)];
+                sense[step(s, t)] += dx + dy;
                 if (!(t == b))
-                    straight[static_cast<std::size_t>(t.y * w + t.x)] = 1;
+                    ++inside[at(t)];
             }
         }
     }
-    for (std::size_t i = 0; i < degree.size(); ++i)
-        QVERIFY(degree[i] % 2 == 0 && (!straight[i] || degree[i] == 2));
-}
-
-// A hole-free polygon: on the grid, never turning back, touching itself only along bridges
-// (a segment walked both ways), whose ends are its only corners passed twice or where it goes
-// straight on; no crossing.
-void checkPolygonLines(const Contour& c)
-{
-    const std::size_t n = c.size();
-    QVERIFY(n >= 4);
-    std::map<std::pair<int, int>, int> passes;
-    for (const Corner& v : c)
-        ++passes[{v.x, v.y}];
-    std::map<std::pair<int, int>, bool> bridgeEnds;
-    auto edge = [&](std::size_t i) { return std::pair{c[i], c[(i + 1) % n]}; };
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = i + 1; j < n; ++j)
-            if (edge(i).first == edge(j).second && edge(i).second == edge(j).first) {
-                bridgeEnds[{edge(i).first.x, edge(i).first.y}] = true;
-                bridgeEnds[{edge(i).second.x, edge(i).second.y}] = true;
-            }
-    auto between = [](int v, int a, int b) { return v > std::min(a, b) && v < std::max(a, b); };
-    auto within = [](int v, int a, int b) { return v >= std::min(a, b) && v <= std::max(a, b); };
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto [a, b] = edge(i);
-        const Corner next = c[(i + 2) % n];
-        QVERIFY((a.x == b.x) != (a.y == b.y));
-        const bool straightOn = (a.x == b.x) == (b.x == next.x);
-        if (straightOn) {
-            QVERIFY((b.x - a.x) * (next.x - b.x) + (b.y - a.y) * (next.y - b.y) > 0);
-            QVERIFY(bridgeEnds.count({b.x, b.y}));
+    for (std::size_t i = 0; i < uses.size(); ++i)
+        QVERIFY(uses[i] <= 1 || (bridged && uses[i] == 2 && sense[i] == 0));
+    for (int y = 0; y <= p.height; ++y)
+        for (int x = 0; x <= p.width; ++x) {
+            bool bridgeEnd = false;
+            for (Corner n :
+                 {Corner{x - 1, y}, Corner{x + 1, y}, Corner{x, y - 1}, Corner{x, y + 1}})
+                if (n.x >= 0 && n.y >= 0 && n.x <= p.width && n.y <= p.height)
+                    bridgeEnd = bridgeEnd || uses[step(Corner{x, y}, n)] == 2;
+            const std::size_t i = at(Corner{x, y});
+            QVERIFY(inside[i] == 0 || (passes[i] == 0 && (inside[i] == 1 || bridgeEnd)));
+            QVERIFY(!bridged || bridgeEnd || (passes[i] <= 1 && !straightCorner[i]));
         }
-        if (passes[{b.x, b.y}] > 1)
-            QVERIFY(bridgeEnds.count({b.x, b.y}));
-        for (std::size_t j = i + 1; j < n; ++j) {
-            const auto [p, q] = edge(j);
-            const bool reversed = a == q && b == p;
-            if ((a.y == b.y) == (p.y == q.y)) { // parallel: no overlap unless reversed
-                const bool sameLine = a.y == b.y ? a.y == p.y : a.x == p.x;
-                const int lo = a.y == b.y ? std::max(std::min(a.x, b.x), std::min(p.x, q.x))
-                                          : std::max(std::min(a.y, b.y), std::min(p.y, q.y));
-                const int hi = a.y == b.y ? std::min(std::max(a.x, b.x), std::max(p.x, q.x))
-                                          : std::min(std::max(a.y, b.y), std::max(p.y, q.y));
-                QVERIFY(!sameLine || hi <= lo || reversed);
-                continue;
-            }
-            const auto [h0, h1] = a.y == b.y ? edge(i) : edge(j);
-            const auto [v0, v1] = a.y == b.y ? edge(j) : edge(i);
-            if (within(v0.x, h0.x, h1.x) && within(h0.y, v0.y, v1.y))
-                QVERIFY(!between(v0.x, h0.x, h1.x) && !between(h0.y, v0.y, v1.y));
-        }
-    }
 }
 
 } // namespace
@@ -372,21 +339,15 @@ void TestOutline::randomPictures()
             const std::vector<Contour> contours = contoursOf(shape);
             all.insert(all.end(), contours.begin(), contours.end());
             // Starts, order and the moment each shape came out.
-            int bottom = 0;
-            for (const Corner& c : shape.outline)
-                bottom = std::max(bottom, c.y);
-            QCOMPARE(handedOut[k], bottom);
+            auto before = [](Corner a, Corner b) { return a.y < b.y || (a.y == b.y && a.x < b.x); };
+            QCOMPARE(handedOut[k], std::max_element(shape.outline.begin(), shape.outline.end(),
+                                                    [](Corner a, Corner b) { return a.y < b.y; })
+                                       ->y);
             QCOMPARE(shape.outline[1].x, shape.outline[0].x);
-            for (const Contour& c : contours) {
-                QVERIFY(std::all_of(c.begin(), c.end(), [&](const Corner& v) {
-                    return v.y > c[0].y || (v.y == c[0].y && v.x >= c[0].x);
-                }));
-            }
-            if (k > 0) {
-                const Corner a = shapes[k - 1].outline[0];
-                const Corner b = shape.outline[0];
-                QVERIFY(handedOut[k - 1] < handedOut[k] || a.y < b.y || (a.y == b.y && a.x < b.x));
-            }
+            for (const Contour& c : contours)
+                QVERIFY(std::min_element(c.begin(), c.end(), before) == c.begin());
+            QVERIFY(k == 0 || handedOut[k - 1] < handedOut[k] ||
+                    before(shapes[k - 1].outline[0], shape.outline[0]));
             // The shape's pixels: one whole group joined by edges.
             int first = -1;
             for (int i = 0; i < int(owner.size()); ++i) {
@@ -408,10 +369,7 @@ void TestOutline::randomPictures()
             for (std::size_t h = 0; h < shape.holes.size(); ++h) {
                 const Contour& hole = shape.holes[h];
                 QCOMPARE(hole[1].y, hole[0].y);
-                if (h > 0) {
-                    const Corner a = shape.holes[h - 1][0];
-                    QVERIFY(a.y < hole[0].y || (a.y == hole[0].y && a.x < hole[0].x));
-                }
+                QVERIFY(h == 0 || before(shape.holes[h - 1][0], hole[0]));
                 const std::vector<char> gap = group(p, hole[0].x, hole[0].y, true,
                                                     [&p](int x, int y) { return !p.at(x, y); });
                 for (int i = 0; i < int(owner.size()); ++i) {
@@ -423,9 +381,8 @@ void TestOutline::randomPictures()
             // Hole-free polygons: each fills its part once, together exactly the shape.
             std::vector<Contour> polygons;
             joiner.join(shape, polygons);
-            QVERIFY(!polygons.empty());
             for (const Contour& polygon : polygons) {
-                checkPolygonLines(polygon);
+                checkLines(p, {polygon}, true);
                 if (QTest::currentTestFailed())
                     QFAIL(qPrintable("polygon " + text({polygon}) + " of " + text(contours)));
             }
@@ -441,7 +398,7 @@ void TestOutline::randomPictures()
         }
         for (std::size_t i = 0; i < owner.size(); ++i)
             QCOMPARE(owner[i] >= 0, p.traced[i] != 0);
-        checkContourLines(p, all);
+        checkLines(p, all, false);
         if (QTest::currentTestFailed())
             QFAIL(qPrintable("contours " + text(all)));
     }
