@@ -158,7 +158,17 @@ void Form1::about_Click()
 void Form1::Command1_Click()
 {
     ConversionRun run(*this, m_platform);
-    m_lastRun = run.Command1_Click();
+    finishRun(run.run());
+}
+
+void Form1::finishRun(const RunResult& result)
+{
+    m_lastRun = result;
+    if (result.outcome == RunOutcome::Written)
+        m_platform.beep();
+    else if (!result.message.isEmpty())
+        m_platform.showMessage(result.message, ConversionRun::messageTitle(),
+                               MessageIcon::Critical);
     m_status->showRun(m_lastRun);
 }
 
@@ -250,8 +260,9 @@ void Form1::setPlotSize()
     const Raster& raster = m_ui.Picture1->picture();
     if (raster.isNull())
         return;
-    const std::optional<QString> scale = PlotSizeQuestion::ask(
-        m_platform, QSize(raster.width(), raster.height()), parseNumber(m_ui.Text1->text()));
+    const std::optional<QString> scale =
+        PlotSizeQuestion::ask(m_platform, QSize(raster.width(), raster.height()),
+                              parseNumber(m_ui.Text1->text().toStdString()));
     if (scale)
         m_ui.Text1->setNumberText(*scale);
 }
@@ -268,8 +279,7 @@ void Form1::exportPlot(PlotFormat format)
     run.setFormat(format);
     run.setOutputPath(path);
     run.setDesignName(QFileInfo(path).completeBaseName());
-    m_lastRun = run.Command1_Click();
-    m_status->showRun(m_lastRun);
+    finishRun(run.run());
 }
 
 void Form1::retrace()
@@ -285,8 +295,8 @@ void Form1::retrace()
 
 void Form1::settingsChanged()
 {
-    const std::optional<double> scale = parseNumber(m_ui.Text1->text());
-    const std::optional<double> thickness = parseNumber(m_ui.Text2->text());
+    const std::optional<double> scale = parseNumber(m_ui.Text1->text().toStdString());
+    const std::optional<double> thickness = parseNumber(m_ui.Text2->text().toStdString());
     m_ui.Picture1->setPlotLook(scale.value_or(0.0), thickness.value_or(0.0));
     showStatus();
 }
