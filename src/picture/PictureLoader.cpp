@@ -4,6 +4,7 @@
 #include "picture/BmpRowSource.h"
 #include "picture/FormatCheck.h"
 #include "picture/GifCheck.h"
+#include "picture/ImageRows.h"
 #include "picture/JpegCheck.h"
 #include "picture/PictureStream.h"
 #include "picture/PngCheck.h"
@@ -112,7 +113,7 @@ public:
     LoadResult run();
 
 private:
-    LoadResult fail(const QString& reason) const { return {{}, failure(m_name, reason), {}}; }
+    LoadResult fail(const QString& reason) const { return {{}, failure(m_name, reason)}; }
     LoadResult fromImage(QImage image) const;
     LoadResult bmp();
     LoadResult plainBmp(const BmpRowSource::Header& header);
@@ -185,10 +186,10 @@ LoadResult Loader::run()
 
 LoadResult Loader::fromImage(QImage image) const
 {
-    Raster raster = Raster::fromImage(std::move(image));
+    Raster raster = rasterFromImage(std::move(image));
     if (raster.isNull())
         return fail(QStringLiteral("not enough memory to convert it"));
-    return {std::move(raster), {}, {}};
+    return {std::move(raster), {}};
 }
 
 QString Loader::readProblem(const QString& problem) const
@@ -249,10 +250,10 @@ LoadResult Loader::plainBmp(const BmpRowSource::Header& header)
     if (regularFile() && !onDisk)
         return fail(FormatCheck::truncated());
     if (streamed) {
-        Raster raster = Raster::fromRows(BmpRowSource::open(m_fd, header));
+        Raster raster(BmpRowSource::open(m_fd, header));
         if (raster.isNull())
             return fail(QString::fromLocal8Bit(std::strerror(errno)));
-        return {std::move(raster), {}, {}};
+        return {std::move(raster), {}};
     }
     QImage image;
     const QString problem = BmpRowSource::decode(m_input, onDisk ? m_fd : -1, header, image);
@@ -407,7 +408,7 @@ LoadResult PictureLoader::load(const QString& path, LoadMode mode, const Reserve
                        ? STDIN_FILENO
                        : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return {{}, failure(path, openProblem(path, errno)), {}};
+        return {{}, failure(path, openProblem(path, errno))};
     struct Closer
     {
         int fd;
@@ -423,13 +424,11 @@ LoadResult PictureLoader::load(const QString& path, LoadMode mode, const Reserve
     {
     };
     if (::fstat(fd, &info) != 0)
-        return {{}, failure(path, QString::fromLocal8Bit(std::strerror(errno))), {}};
+        return {{}, failure(path, QString::fromLocal8Bit(std::strerror(errno)))};
     if (S_ISDIR(info.st_mode))
-        return {{}, failure(path, QStringLiteral("it is a folder, not a file")), {}};
+        return {{}, failure(path, QStringLiteral("it is a folder, not a file"))};
     PictureStream input(fd);
-    LoadResult result = Loader(input, path, mode, fd, &info, reserve).run();
-    result.identity = FileIdentity::of(info);
-    return result;
+    return Loader(input, path, mode, fd, &info, reserve).run();
 }
 
 LoadResult PictureLoader::loadFromData(const QByteArray& data, const QString& name, LoadMode mode)

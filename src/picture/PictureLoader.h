@@ -1,6 +1,5 @@
 #pragma once
 
-#include "output/FileIdentity.h"
 #include "trace/Raster.h"
 
 #include <QByteArray>
@@ -22,8 +21,7 @@ enum class LoadMode
 struct LoadResult
 {
     Raster raster;
-    QString error;         // names the file and the reason; empty on success
-    FileIdentity identity; // of the file read, so that nothing is written over it
+    QString error; // names the file and the reason; empty on success
     bool ok() const { return error.isEmpty(); }
 };
 

@@ -3,31 +3,25 @@
 #include "run/ConversionFrontEnd.h"
 #include "run/ConversionRun.h"
 #include "trace/ColorValue.h"
+#include "window/Form1Ui.h"
 
 #include <QMainWindow>
 #include <optional>
 
-class QGroupBox;
-class QLabel;
-class QPushButton;
-
 namespace kelviq {
 
-class ColorSwatch;
 class ExportMenu;
-class NumberBox;
-class PictureArea;
 class PlatformServices;
 class StatusLine;
 class TraceAnalysis;
-class TraceOptions;
 class ViewMenu;
 
 // The program's window: the picture area, the four numbered steps along the bottom edge with
 // the tracing options beside the settings, the About, View and Export menus and the status line
-// below. Every handler runs on the user-interface
-// thread; a conversion run lets events in once per row, so the other handlers may run in the
-// middle of one. What the views and the status line show is traced in the background.
+// below. Form1Ui builds the controls at their places; Form1 gives them their behaviour. Every
+// handler runs on the user-interface thread; a conversion run lets events in once per row, so
+// the other handlers may run in the middle of one. What the views and the status line show is
+// traced in the background.
 class Form1 : public QMainWindow, private ConversionFrontEnd
 {
     Q_OBJECT
@@ -82,8 +76,6 @@ private:
     void setMakeButtonVisible(bool visible) override;
     void setBusyPictureVisible(int index, bool visible) override;
 
-    void createControls();
-    void useFittingFonts();
     void pickColor(Qt::MouseButtons button, int x, int y);
 
     void openPicture(const QString& path);
@@ -94,6 +86,8 @@ private:
     void setPlotSize();
     // Writes the plot's segments in another format, to a file the user names.
     void exportPlot(PlotFormat format);
+    // Tells how a run ended: a beep for a plot written, else the run's message.
+    void finishRun(const RunResult& result);
     // The picture or the picked colour changed: trace again. The scale or the thickness
     // changed: only the plot's look and the status.
     void retrace();
@@ -107,17 +101,8 @@ private:
     QString m_lastFolder;
     RunResult m_lastRun;
 
-    QWidget* m_surface = nullptr;
-    PictureArea* m_picture1 = nullptr;
-    QPushButton* m_command1 = nullptr;
-    QPushButton* m_command2 = nullptr;
-    QPushButton* m_command3 = nullptr;
-    QGroupBox* m_frame1 = nullptr;
-    NumberBox* m_text1 = nullptr;
-    NumberBox* m_text2 = nullptr;
-    ColorSwatch* m_shape1 = nullptr;
-    QLabel* m_image1[2] = {nullptr, nullptr};
-    TraceOptions* m_options = nullptr;
+    // The controls, at their places.
+    Form1Ui m_ui;
 
     ViewMenu* m_viewMenu = nullptr;
     ExportMenu* m_exportMenu = nullptr;

@@ -85,7 +85,7 @@ QString StatusLine::factsText(const StatusFacts& facts)
         parts.append(QStringLiteral("%1 × %2 pixels")
                          .arg(facts.picture.width())
                          .arg(facts.picture.height()));
-        const std::optional<double> scale = parseNumber(facts.scaleText);
+        const std::optional<double> scale = parseNumber(facts.scaleText.toStdString());
         if (!scale) {
             parts.append(QStringLiteral("scale ") + quoted(facts.scaleText) +
                          QStringLiteral(" is not a number"));
@@ -110,12 +110,13 @@ QString StatusLine::factsText(const StatusFacts& facts)
 
 QString StatusLine::adviceText(const QString& scaleText, const QString& thicknessText)
 {
-    const std::optional<double> thickness = parseNumber(thicknessText);
+    const std::optional<double> thickness = parseNumber(thicknessText.toStdString());
     if (!thickness)
         return QStringLiteral("thickness ") + quoted(thicknessText) +
                QStringLiteral(" is not a number");
     QStringList parts;
-    if (const std::optional<double> scale = parseNumber(scaleText); scale && *scale > 0.0) {
+    if (const std::optional<double> scale = parseNumber(scaleText.toStdString());
+        scale && *scale > 0.0) {
         const double difference = *thickness - *scale;
         if (difference < 0.0) {
             parts.append(QStringLiteral("Gaps of %1 mils between rows: lines thinner than "
@@ -151,7 +152,7 @@ QString StatusLine::runText(const RunResult& result)
     case RunOutcome::WriteFailed:
         break;
     }
-    QString line = result.error;
+    QString line = result.message;
     line.replace(QLatin1Char('\r'), QLatin1Char(' '));
     return line.simplified();
 }
