@@ -1,7 +1,8 @@
 #include "plot/GerberWriter.h"
 
+#include "plot/DecimalDigits.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace kelviq {
@@ -24,8 +25,7 @@ constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 32;
 std::string sixDigits(double whole)
 {
     char digits[MaxNumberTextLength];
-    char* const end =
-        std::to_chars(digits, digits + sizeof digits, whole, std::chars_format::fixed, 0).ptr;
+    char* const end = DecimalDigits::fixed(digits, digits + sizeof digits, whole, 0);
     const auto count = static_cast<int>(end - digits);
     if (count <= 6)
         return std::string(digits, end);

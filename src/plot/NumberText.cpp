@@ -1,5 +1,7 @@
 #include "plot/NumberText.h"
 
+#include "plot/DecimalDigits.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -120,8 +122,7 @@ char* formatNumber(char* out, double v)
             return writeWhole(out, static_cast<std::uint64_t>(whole));
         }
     }
-    char* const end =
-        std::to_chars(out, out + MaxNumberTextLength, v, std::chars_format::general, 15).ptr;
+    char* const end = DecimalDigits::general(out, out + MaxNumberTextLength, v, 15);
     // Small fractions come out as "5e-05", which not every plot reader takes: below 10^15
     // the digits are written out in full.
     if (v > -1e-4 && v < 1e-4)
@@ -151,7 +152,7 @@ std::optional<double> parseNumber(std::string_view text)
 
     double value = 0.0;
     const auto [ptr, ec] =
-        std::from_chars(ascii.data(), ascii.data() + ascii.size(), value, std::chars_format::fixed);
+        DecimalDigits::fixedValue(ascii.data(), ascii.data() + ascii.size(), value);
     if (ptr != ascii.data() + ascii.size())
         return std::nullopt;
     if (ec == std::errc::result_out_of_range) {
