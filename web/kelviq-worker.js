@@ -47,10 +47,34 @@ function pictureFailure(name, reason) {
 
 const MaxPixels = 2 ** 31 - 1;
 
-// Decodes the picture file into the module, block by block of rows, flattening transparency
-// over white as the converter does. onProgress(fraction) follows the rows.
+// The picture's kind from its first bytes, as the converter tells it, for the browser's
+// decoder; null for anything else.
+function sniff(head) {
+  const at = (offset, text) => [...text].every((c, i) => head[offset + i] === c.charCodeAt(0));
+  if (head[0] === 0x89 && at(1, "PNG")) return "image/png";
+  if (at(0, "GIF8")) return "image/gif";
+  if (at(0, "BM")) return "image/bmp";
+  if (head[0] === 0xff && head[1] === 0xd8 && head[2] === 0xff) return "image/jpeg";
+  if (at(0, "RIFF") && at(8, "WEBP")) return "image/webp";
+  if (head[0] === 0 && head[1] === 0 && (head[2] === 1 || head[2] === 2) && head[3] === 0) return "image/x-icon";
+  if (at(4, "ftypavif")) return "image/avif";
+  return null;
+}
+
+// Decodes the picture file into the module's memory, flattening transparency over white as
+// the converter does. onProgress(fraction) follows the rows where they come a block at a time.
 async function openPicture(blob, name, onProgress) {
   if (blob.size === 0) throw pictureFailure(name, "the file is empty");
+  const type = sniff(new Uint8Array(await blob.slice(0, 16).arrayBuffer()));
+  const notAPicture = () => pictureFailure(name, "not a picture format this program can read");
+  if (!type) throw notAPicture();
+  try {
+    const decoded = await decodedFrame(blob, type, name);
+    if (decoded) return decoded;
+  } catch (e) {
+    if (e instanceof Refusal) throw e;
+    throw notAPicture();
+  }
   let bitmap;
   try {
     bitmap = await createImageBitmap(blob, {
@@ -59,30 +83,82 @@ async function openPicture(blob, name, onProgress) {
       imageOrientation: "none",
     });
   } catch (e) {
-    throw pictureFailure(name, "not a picture format this program can read");
+    throw notAPicture();
   }
+  try {
+    return canvasPicture(bitmap, name, onProgress);
+  } finally {
+    bitmap.close();
+  }
+}
+
+function sizeRefusal(name, width, height) {
+  const size = "the picture is " + width + " × " + height + " pixels";
+  if (width * height > MaxPixels)
+    return pictureFailure(name, size + ", more than the 2147 million pixels this program can trace");
+  return pictureFailure(name, size + ", too large for this machine's memory");
+}
+
+// Room for the picture in the module's memory: where its pixel words go.
+function openRoom(name, width, height) {
+  if (width * height > MaxPixels) throw sizeRefusal(name, width, height);
+  const pixels = call("kv_open", width, height) >>> 0;
+  if (!pixels) throw sizeRefusal(name, width, height);
+  return pixels;
+}
+
+// WebCodecs' ImageDecoder, where the browser has it: the first picture of the file as a frame
+// that is copied straight into the module's memory as BGRA, the tracer's own order, with the
+// colours as the file has them (no colour profile, alpha not premultiplied). Null where the
+// browser lacks it or cannot decode this kind.
+async function decodedFrame(blob, type, name) {
+  if (typeof ImageDecoder === "undefined" || !(await ImageDecoder.isTypeSupported(type))) return null;
+  const decoder = new ImageDecoder({
+    data: await blob.arrayBuffer(),
+    type,
+    colorSpaceConversion: "none",
+    premultiplyAlpha: "none",
+    preferAnimation: false,
+  });
+  let image = null;
+  try {
+    image = (await decoder.decode({ frameIndex: 0 })).image;
+    const width = image.displayWidth;
+    const height = image.displayHeight;
+    const pixels = openRoom(name, width, height);
+    try {
+      const into = new Uint8Array(module.HEAPU8.buffer, pixels, width * height * 4);
+      await image.copyTo(into, { format: "BGRA", colorSpace: "srgb" });
+    } catch (e) {
+      call("kv_close");
+      return null; // a frame this browser cannot hand over as BGRA: the canvas then
+    }
+    call("kv_put_bgra");
+    return { width, height };
+  } finally {
+    if (image) image.close();
+    decoder.close();
+  }
+}
+
+// The picture through a 2D canvas, block by block of rows: progress moves and the browser's
+// own copies stay small.
+function canvasPicture(bitmap, name, onProgress) {
   const width = bitmap.width;
   const height = bitmap.height;
-  const size = "the picture is " + width + " × " + height + " pixels";
-  if (width * height > MaxPixels) {
-    bitmap.close();
-    throw pictureFailure(name, size + ", more than the 2147 million pixels this program can trace");
-  }
-  const tooLarge = () => pictureFailure(name, size + ", too large for this machine's memory");
+  const pixels = openRoom(name, width, height);
   try {
-    if (!call("kv_open", width, height)) throw tooLarge();
-    // Blocks of about 4 MB: progress moves and memory stays small.
+    // Blocks of about 4 MB.
     const block = Math.max(1, Math.min(height, Math.floor((1 << 20) / width)));
-    const scratch = call("kv_scratch", block * width * 4);
     let read = canvasRows(bitmap);
     let exact = false;
     let shown = performance.now();
     for (let y = 0; y < height; y += block) {
       const rows = Math.min(block, height - y);
-      if (!read(y, rows, scratch)) throw tooLarge();
+      if (!read(y, rows, pixels + y * width * 4)) throw sizeRefusal(name, width, height);
       // A 2D canvas keeps pixels premultiplied by their alpha, which loses a little of the
       // colour of partly transparent ones; WebGL hands them over as the file has them.
-      if (call("kv_put_rows", y, rows) && !exact) {
+      if (call("kv_put_rgba_rows", y, rows) && !exact) {
         exact = true;
         const rowsAsTheyAre = textureRows(bitmap);
         if (rowsAsTheyAre) {
@@ -98,9 +174,7 @@ async function openPicture(blob, name, onProgress) {
     }
   } catch (e) {
     call("kv_close");
-    throw e instanceof Refusal ? e : tooLarge();
-  } finally {
-    bitmap.close();
+    throw e instanceof Refusal ? e : sizeRefusal(name, width, height);
   }
   return { width, height };
 }
@@ -142,12 +216,18 @@ function textureRows(bitmap) {
 }
 
 function viewBitmap(pointer, width, height) {
-  const pixels = new Uint8ClampedArray(module.HEAPU8.buffer, pointer, width * height * 4);
+  const pixels = new Uint8ClampedArray(module.HEAPU8.buffer, pointer >>> 0, width * height * 4);
   return createImageBitmap(new ImageData(pixels.slice(), width, height));
 }
 
+// "#rrggbb" as the core's colour value, 0x00BBGGRR.
+function colorValue(text) {
+  const rgb = parseInt(String(text).replace("#", ""), 16);
+  return ((rgb & 0xff) << 16) | (rgb & 0xff00) | ((rgb >> 16) & 0xff);
+}
+
 function traceSettings(s) {
-  return [parseInt(String(s.color).slice(1), 16), s.tolerance | 0, s.invert ? 1 : 0, s.despeckle | 0];
+  return [colorValue(s.color), Number(s.tolerance) | 0, s.invert ? 1 : 0, Number(s.despeckle) | 0];
 }
 
 // Bad whole numbers get the converter's words.
@@ -162,8 +242,8 @@ function checkCounts(s) {
 const Formats = { ipf: 0, gerber: 1, kicad: 2, svg: 3 };
 
 // The scale for a plot width or height ("25mm"), as the converter works it out.
-function scaleForLength(length, byWidth) {
-  const ok = withText([length], (p) => call("kv_scale_for", p, byWidth ? 1 : 0));
+function scaleForLength(length, byWidth, name) {
+  const ok = withText([length, name], (p, n) => call("kv_scale_for", p, byWidth ? 1 : 0, n));
   if (!ok) throw new Refusal(lastMessage());
   return lastMessage();
 }
@@ -174,14 +254,15 @@ function writePlot(s) {
   if (!(s.format in Formats))
     throw new Refusal('--format wants ipf, gerber, kicad or svg, not "' + s.format + '"');
   let scale = s.scale;
-  if (s.width !== undefined && s.width !== "") scale = scaleForLength(s.width, true);
-  else if (s.height !== undefined && s.height !== "") scale = scaleForLength(s.height, false);
+  if (s.width !== undefined && s.width !== "") scale = scaleForLength(s.width, true, s.pictureName);
+  else if (s.height !== undefined && s.height !== "") scale = scaleForLength(s.height, false, s.pictureName);
   const [color, tolerance, invert, despeckle] = traceSettings(s);
   const segments = withText([scale, s.thickness, s.name || "out"], (sp, tp, np) =>
     call("kv_write", Formats[s.format], sp, tp, np, color, tolerance, invert, despeckle)
   );
   if (segments < 0) throw new Refusal(lastMessage());
-  const bytes = module.HEAPU8.slice(call("kv_output"), call("kv_output") + call("kv_output_size"));
+  const start = call("kv_output") >>> 0;
+  const bytes = module.HEAPU8.slice(start, start + (call("kv_output_size") >>> 0));
   call("kv_output_release");
   return { bytes, segments, scale };
 }
@@ -208,7 +289,7 @@ const handlers = {
     const traced = await viewBitmap(call("kv_traced_view", color), width, height);
     call("kv_view_release");
     const count = call("kv_run_count");
-    const runs = new Int32Array(module.HEAP32.buffer, call("kv_runs"), count * 3).slice();
+    const runs = new Int32Array(module.HEAP32.buffer, call("kv_runs") >>> 0, count * 3).slice();
     reply({ segments, traced, runs }, [traced, runs.buffer]);
   },
   async point(message, reply) {
@@ -216,30 +297,38 @@ const handlers = {
     reply({ color: value < 0 ? null : colorText(value) });
   },
   async scaleFor(message, reply) {
-    reply({ scale: scaleForLength(message.length, message.byWidth) });
+    reply({ scale: scaleForLength(message.length, message.byWidth, message.name) });
   },
   async write(message, reply) {
     const result = writePlot(message.settings);
     reply(result, [result.bytes.buffer]);
   },
-  // window.kelviq.convert: a picture file's bytes to a plot file in one go.
+  // window.kelviq.convert: a picture file's bytes to a plot file in one go, with the
+  // converter's checks in its order: usage, then the settings, then the picture.
   async convert(message, reply) {
     const o = message.options;
     const name = o.name || "out";
+    const settings = Object.assign({ format: "ipf", color: "#000000", tolerance: "0", invert: false, despeckle: "0", scale: "2", thickness: "10" }, o);
+    if (!(settings.format in Formats))
+      throw new Refusal('--format wants ipf, gerber, kicad or svg, not "' + settings.format + '"');
+    if (!o.pick && !/^#?[0-9a-fA-F]{6}$/.test(settings.color))
+      throw new Refusal('--color wants six hex digits RRGGBB, not "' + settings.color + '"');
+    if (o.pick && o.color !== undefined) throw new Refusal("--color and --pick cannot be used together");
+    if ([o.scale, o.width, o.height].filter((v) => v !== undefined).length > 1)
+      throw new Refusal("give only one of --scale, --width and --height");
+    for (const by of ["width", "height"]) {
+      if (o[by] === undefined) continue;
+      if (!withText([o[by]], (p) => call("kv_check_length", p, by === "width" ? 1 : 0))) throw new Refusal(lastMessage());
+    }
+    checkCounts(settings);
     await openPicture(new Blob([message.bytes]), name, () => {});
-    const settings = Object.assign({ format: "ipf", color: "#000000", tolerance: 0, invert: false, despeckle: 0, scale: "2", thickness: "10" }, o);
     if (o.pick) {
       const value = call("kv_point", o.pick[0], o.pick[1]);
       if (value < 0)
         throw new Refusal("--pick " + o.pick[0] + "," + o.pick[1] + " lies outside the picture " + name + " (" + call("kv_width") + " × " + call("kv_height") + " pixels)");
       settings.color = colorText(value);
-    } else if (!/^#?[0-9a-fA-F]{6}$/.test(settings.color)) {
-      throw new Refusal('--color wants six hex digits RRGGBB, not "' + settings.color + '"');
-    } else if (settings.color[0] !== "#") {
-      settings.color = "#" + settings.color;
     }
-    if ([o.scale, o.width, o.height].filter((v) => v !== undefined).length > 1)
-      throw new Refusal("give only one of --scale, --width and --height");
+    settings.pictureName = name;
     const width = call("kv_width");
     const height = call("kv_height");
     const result = writePlot(settings);

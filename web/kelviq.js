@@ -431,7 +431,7 @@
     if (!current || text === "") return;
     $(byWidth ? "plot-height" : "plot-width").value = "";
     try {
-      const answer = await current.worker.request("scaleFor", { length: text + "mm", byWidth });
+      const answer = await current.worker.request("scaleFor", { length: text + "mm", byWidth, name: current.name });
       $("scale").value = answer.scale;
       note("");
       draw();

@@ -2,23 +2,22 @@
 // written by the same src/trace and src/plot code as kelviq-convert. Plain C exports over one
 // picture per module instance (the page runs one instance per picture, in a worker).
 #include "plot/ByteSink.h"
-#include "plot/GerberWriter.h"
 #include "plot/NumberText.h"
 #include "plot/PlotFormat.h"
 #include "plot/PlotGeometry.h"
+#include "plot/SegmentWriter.h"
 #include "trace/OverWhite.h"
 #include "trace/PixelRows.h"
 #include "trace/Raster.h"
 #include "trace/Tracer.h"
 
-#include <emscripten/emscripten.h>
-
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <emscripten/emscripten.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +25,9 @@ using namespace kelviq;
 
 namespace {
 
-// The picture as opaque 0xFFRRGGBB words, rows from the top. Taken with malloc, which says
-// when memory runs short (the module stops on a failed new).
+// The picture as pixel words 0xAARRGGBB, rows from the top, as the browser's decoder writes
+// them (BGRA); made opaque over white before tracing. Taken with malloc, which says when
+// memory runs short (the module stops on a failed new).
 class Picture final : public PixelRows
 {
 public:
@@ -55,21 +55,23 @@ private:
 };
 
 std::shared_ptr<Picture> picture;
-std::vector<std::uint8_t> scratch;
 std::vector<std::int32_t> traced; // y, begin, end of every traced run
 std::vector<std::uint8_t> view;
+std::string output;
 std::string message;
 
-struct MemorySink final : ByteSink
+class MemorySink final : public ByteSink
 {
-    std::string bytes;
+public:
     bool write(const char* data, std::size_t length) override
     {
         bytes.append(data, length);
         return true;
     }
+    std::string errorString() const override { return {}; }
+
+    std::string bytes;
 };
-std::string output;
 
 TraceSettings traceSettings(int color, int tolerance, int invert, int despeckle)
 {
@@ -94,44 +96,61 @@ std::string badSetting(const std::string& setting, const std::string& text, cons
     return setting + quoted(text) + " is not a number. " + hint;
 }
 
-// A plot length such as "25mm", "800 mil" or "1in", in mils, as the converter reads it.
-bool parseLength(const std::string& text, double& mils)
+std::optional<double> lineWidth(const std::string& text)
 {
-    std::size_t begin = text.find_first_not_of(" \t");
-    std::size_t end = text.find_last_not_of(" \t");
-    const std::string trimmed = begin == std::string::npos ? "" : text.substr(begin, end - begin + 1);
-    std::size_t split = trimmed.size();
-    while (split > 0 && std::isalpha(static_cast<unsigned char>(trimmed[split - 1])))
+    const std::optional<double> mils = parseNumber(text);
+    if (!mils || !std::isfinite(*mils * 100.0))
+        return std::nullopt;
+    return *mils * 100.0;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// A plot length such as "25mm", "800 mil" or "1in" in mils, read as the converter reads it;
+// nothing, with message saying why, for anything else.
+std::optional<double> parseLength(const std::string& text)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    std::size_t split = end;
+    while (split > begin && isLetter(text[split - 1]))
         --split;
-    std::string unit = trimmed.substr(split);
+    std::string unit = text.substr(split, end - split);
     std::transform(unit.begin(), unit.end(), unit.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    const std::string length = quoted(text);
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    const std::string length = "the length " + quoted(text);
     if (unit.empty()) {
-        message = "the length " + length + " has no unit: add mm, mil or in";
-        return false;
+        message = length + " has no unit: add mm, mil or in";
+        return std::nullopt;
     }
-    double factor = 1.0;
-    if (unit == "mm")
-        factor = 1.0 / 0.0254;
-    else if (unit == "in" || unit == "inch" || unit == "inches")
-        factor = 1000.0;
-    else if (unit != "mil" && unit != "mils") {
-        message = "the length " + length + " has an unknown unit " + quoted(unit) +
-                  ": use mm, mil or in";
-        return false;
+    if (unit != "mm" && unit != "in" && unit != "inch" && unit != "inches" && unit != "mil" &&
+        unit != "mils") {
+        message = length + " has an unknown unit " + quoted(unit) + ": use mm, mil or in";
+        return std::nullopt;
     }
-    const std::optional<double> value = parseNumber(std::string_view(trimmed).substr(0, split));
+    const std::optional<double> value = parseNumber(text.substr(begin, split - begin));
     if (!value) {
-        message = "the length " + length + " is not a number followed by mm, mil or in";
-        return false;
+        message = length + " is not a number followed by mm, mil or in";
+        return std::nullopt;
     }
-    mils = unit == "mm" ? *value / 0.0254 : *value * factor;
+    const double mils = unit == "mm" ? *value / 0.0254 : unit[0] == 'i' ? *value * 1000.0 : *value;
     if (!(mils > 0.0) || !std::isfinite(mils)) {
-        message = "the length " + length + " must be more than zero";
-        return false;
+        message = length + " must be more than zero";
+        return std::nullopt;
     }
-    return true;
+    return mils;
 }
 
 } // namespace
@@ -153,28 +172,29 @@ EMSCRIPTEN_KEEPALIVE const char* kv_message()
     return message.c_str();
 }
 
-// Room for a picture of width × height pixels; false when memory runs short.
-EMSCRIPTEN_KEEPALIVE int kv_open(int width, int height)
+// Room for a picture of width × height pixels, where the page decodes it (BGRA); null when
+// memory runs short.
+EMSCRIPTEN_KEEPALIVE RgbWord* kv_open(int width, int height)
 {
     picture.reset();
     traced.clear();
-    const std::size_t bytes =
-        static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * sizeof(RgbWord);
-    if (width <= 0 || height <= 0 || bytes / sizeof(RgbWord) / static_cast<std::size_t>(width) !=
-                                         static_cast<std::size_t>(height))
-        return 0;
-    auto* pixels = static_cast<RgbWord*>(std::malloc(bytes));
+    if (width <= 0 || height <= 0)
+        return nullptr;
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (count > SIZE_MAX / sizeof(RgbWord) / 2)
+        return nullptr;
+    auto* pixels = static_cast<RgbWord*>(std::malloc(count * sizeof(RgbWord)));
     if (!pixels)
-        return 0;
+        return nullptr;
     picture = std::make_shared<Picture>(width, height, pixels);
-    return 1;
+    return pixels;
 }
 
 EMSCRIPTEN_KEEPALIVE void kv_close()
 {
     picture.reset();
-    std::vector<std::uint8_t>().swap(scratch);
     std::vector<std::int32_t>().swap(traced);
+    std::vector<std::uint8_t>().swap(view);
 }
 
 EMSCRIPTEN_KEEPALIVE int kv_width()
@@ -187,26 +207,24 @@ EMSCRIPTEN_KEEPALIVE int kv_height()
     return picture ? picture->height() : 0;
 }
 
-// Where the page puts decoded RGBA rows: at least bytes long (0 keeps the size).
-EMSCRIPTEN_KEEPALIVE std::uint8_t* kv_scratch(int bytes)
+// Rows y … y + rows − 1, written as red, green, blue, alpha bytes (a 2D canvas's order), put in
+// the tracer's order and shown over white. Tells whether any pixel was not opaque.
+EMSCRIPTEN_KEEPALIVE int kv_put_rgba_rows(int y, int rows)
 {
-    if (static_cast<std::size_t>(bytes) > scratch.size())
-        scratch.resize(static_cast<std::size_t>(bytes));
-    return scratch.data();
-}
-
-// Rows y … y + rows − 1 from the scratch, shown over white. Tells whether any pixel was partly
-// transparent: a 2D canvas cannot hand such pixels over exactly, so the page reads them again
-// another way.
-EMSCRIPTEN_KEEPALIVE int kv_put_rows(int y, int rows)
-{
+    RgbWord* pixels = picture->pixelRow(y);
     const std::size_t count =
         static_cast<std::size_t>(picture->width()) * static_cast<std::size_t>(rows);
-    bool partlyTransparent = false;
-    for (std::size_t i = 3; i < count * 4; i += 4)
-        partlyTransparent |= static_cast<unsigned>(scratch[i] - 1) < 254u;
-    OverWhite::flattenRgba(scratch.data(), picture->pixelRow(y), count);
-    return partlyTransparent;
+    for (std::size_t i = 0; i < count; ++i) {
+        const RgbWord word = pixels[i]; // 0xAABBGGRR
+        pixels[i] = (word & 0xff00ff00u) | (word >> 16 & 0xffu) | (word & 0xffu) << 16;
+    }
+    return OverWhite::flatten(pixels, count);
+}
+
+// The whole picture, decoded as BGRA, shown over white. Tells whether any pixel was not opaque.
+EMSCRIPTEN_KEEPALIVE int kv_put_bgra()
+{
+    return OverWhite::flatten(picture->pixelRow(0), picture->count());
 }
 
 // The colour at column x, row y as 0x00BBGGRR, or −1 outside the picture.
@@ -215,7 +233,7 @@ EMSCRIPTEN_KEEPALIVE int kv_point(int x, int y)
     return picture ? Raster(picture).point(x, y) : NoColor;
 }
 
-// Traces with these settings and keeps the runs; the count of segments, or −1.
+// Traces with these settings and keeps the runs; the count of segments.
 EMSCRIPTEN_KEEPALIVE int kv_trace(int color, int tolerance, int invert, int despeckle)
 {
     traced.clear();
@@ -261,9 +279,9 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* kv_traced_view(int picked)
     kv_picture_view();
     for (std::uint8_t& byte : view)
         byte = static_cast<std::uint8_t>((byte + 255) / 2);
-    const int r = picked & 0xff;
-    const int g = (picked >> 8) & 0xff;
-    const int b = (picked >> 16) & 0xff;
+    const int r = redOf(picked);
+    const int g = greenOf(picked);
+    const int b = blueOf(picked);
     const bool green = std::abs(r - 255) + g + std::abs(b - 255) < r + std::abs(g - 200) + b;
     const std::uint8_t strong[4] = {std::uint8_t(green ? 0 : 255), std::uint8_t(green ? 200 : 0),
                                     std::uint8_t(green ? 0 : 255), 255};
@@ -281,78 +299,89 @@ EMSCRIPTEN_KEEPALIVE void kv_view_release()
     std::vector<std::uint8_t>().swap(view);
 }
 
-// The scale that makes the plot as wide (or high) as length, as the converter works it out
-// and writes it (15 digits); message holds it, or why not. 0 when it cannot be used.
-EMSCRIPTEN_KEEPALIVE int kv_scale_for(const char* length, int byWidth)
+// Whether a plot length ("25mm") can be used; message says why not, in the converter's words.
+EMSCRIPTEN_KEEPALIVE int kv_check_length(const char* length, int byWidth)
 {
-    double mils = 0;
-    if (!parseLength(length, mils)) {
-        message = std::string("The plot ") + (byWidth ? "width" : "height") + ' ' + quoted(length) +
-                  " cannot be used: " + message + '.';
+    if (parseLength(length))
+        return 1;
+    message = std::string("The plot ") + (byWidth ? "width" : "height") + ' ' + quoted(length) +
+              " cannot be used: " + message + '.';
+    return 0;
+}
+
+// The scale that makes the plot as wide (or high) as length, as the converter works it out and
+// writes it (15 digits); message holds it, or why not. 0 when it cannot be used.
+EMSCRIPTEN_KEEPALIVE int kv_scale_for(const char* length, int byWidth, const char* pictureName)
+{
+    if (!kv_check_length(length, byWidth))
         return 0;
-    }
+    const double mils = *parseLength(length);
     const int pixels = byWidth ? picture->width() : picture->height();
     const double scale = mils / pixels;
     if (!std::isfinite(scale) || scale <= 0.0) {
-        message = "the scale would not be a number";
+        message = "Cannot scale the picture " + std::string(pictureName) + " to a plot " +
+                  numberText(mils) + " mils " + (byWidth ? "wide" : "high") +
+                  ": the scale would not be a number";
         return 0;
     }
     message = numberText(scale);
     return 1;
 }
 
-// Writes the plot of the picture: the count of segments, or −1 with message saying why.
+// Writes the plot of the picture as the converter's run does, checking the settings first: the
+// count of segments, or −1 with message saying why.
 EMSCRIPTEN_KEEPALIVE int kv_write(int format, const char* scaleText, const char* thicknessText,
                                   const char* designName, int color, int tolerance, int invert,
                                   int despeckle)
 {
     const std::optional<double> scale = parseNumber(scaleText);
     if (!scale) {
-        message = badSetting("The scale ", scaleText, "Type the size of one pixel in mils, for example 2 or 0.5.");
+        message = badSetting("The scale ", scaleText,
+                             "Type the size of one pixel in mils, for example 2 or 0.5.");
         return -1;
     }
-    std::optional<double> width = parseNumber(thicknessText);
-    if (width)
-        width = *width * 100.0;
-    if (!width || !std::isfinite(*width)) {
-        message = badSetting("The line thickness ", thicknessText, "Type the thickness in mils, for example 10 or 7.5.");
+    const std::optional<double> width = lineWidth(thicknessText);
+    if (!width) {
+        message = badSetting("The line thickness ", thicknessText,
+                             "Type the thickness in mils, for example 10 or 7.5.");
         return -1;
     }
-    const auto plotFormat = static_cast<PlotFormat>(format);
     const PlotGeometry geometry(picture->width(), picture->height(), *scale);
-    if (!std::isfinite(geometry.x(std::max(picture->width() - 1, 0))) || !std::isfinite(geometry.y(0))) {
-        message = "The scale " + quoted(scaleText) + " is too large for this picture: its plot coordinates would not be numbers.";
+    if (!std::isfinite(geometry.x(std::max(picture->width() - 1, 0))) ||
+        !std::isfinite(geometry.y(0))) {
+        message = "The scale " + quoted(scaleText) +
+                  " is too large for this picture: its plot coordinates would not be numbers.";
         return -1;
     }
-    if (plotFormat != PlotFormat::Ipf && *width < 0) {
-        message = "The line thickness " + quoted(thicknessText) + " is negative: " +
-                  std::string(plotformat::name(plotFormat)) + " lines need a thickness of 0 or more.";
+    const PlotFormatInfo& info = plotformat::info(static_cast<PlotFormat>(format));
+    if (!info.negativeThickness && *width < 0) {
+        message = "The line thickness " + quoted(thicknessText) +
+                  " is negative: " + std::string(info.name) +
+                  " lines need a thickness of 0 or more.";
         return -1;
     }
-    if (plotFormat == PlotFormat::Gerber) {
-        if (const std::string problem = GerberWriter::limitProblem(geometry); !problem.empty()) {
-            message = "The scale " + quoted(scaleText) + " is too large for a Gerber file: " + problem + '.';
-            return -1;
-        }
+    if (const std::string problem = info.limitProblem ? info.limitProblem(geometry) : "";
+        !problem.empty()) {
+        message = "The scale " + quoted(scaleText) + " is " + problem + '.';
+        return -1;
     }
-    {
-        MemorySink sink;
-        const std::unique_ptr<SegmentWriter> writer = plotformat::createWriter(plotFormat, sink, designName);
-        writer->setLineWidth(*width);
-        writer->begin(geometry);
-        Tracer tracer(Raster(picture), traceSettings(color, tolerance, invert, despeckle));
-        std::vector<Run> runs;
-        int y = 0;
-        long long segments = 0;
-        while (tracer.nextRow(y, runs)) {
-            writer->writeRow(y, runs);
-            segments += static_cast<long long>(runs.size());
-        }
-        writer->end();
-        writer->flush();
-        output = std::move(sink.bytes);
-        return static_cast<int>(std::min<long long>(segments, 0x7fffffff));
+
+    MemorySink sink;
+    const std::unique_ptr<SegmentWriter> writer = info.createWriter(sink, designName);
+    writer->setLineWidth(*width);
+    writer->begin(geometry);
+    Tracer tracer(Raster(picture), traceSettings(color, tolerance, invert, despeckle));
+    std::vector<Run> runs;
+    int y = 0;
+    long long segments = 0;
+    while (tracer.nextRow(y, runs)) {
+        writer->writeRow(y, runs);
+        segments += static_cast<long long>(runs.size());
     }
+    writer->end();
+    writer->flush();
+    output = std::move(sink.bytes);
+    return static_cast<int>(std::min<long long>(segments, 0x7fffffff));
 }
 
 EMSCRIPTEN_KEEPALIVE const char* kv_output()

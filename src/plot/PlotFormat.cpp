@@ -38,7 +38,9 @@ char lower(char c)
 
 bool sameIgnoringCase(std::string_view a, std::string_view b)
 {
-    return std::ranges::equal(a, b, [](char x, char y) { return lower(x) == lower(y); });
+    // std::equal, not std::ranges::equal: emscripten's C++ library has no ranges algorithms.
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return lower(x) == lower(y); });
 }
 
 } // namespace

@@ -21,29 +21,26 @@ struct ChannelTable
 
 } // namespace
 
-void OverWhite::flattenRgba(const std::uint8_t* rgba, std::uint32_t* argb, std::size_t pixels)
+bool OverWhite::flatten(RgbWord* pixels, std::size_t count)
 {
-    // Opaque pixels only change their byte order; written without branches, the loop runs on
-    // vector instructions. The rare partly transparent pixels are mended afterwards.
-    bool seeThrough = false;
-    for (std::size_t i = 0; i < pixels; ++i) {
-        const std::uint32_t r = rgba[4 * i];
-        const std::uint32_t g = rgba[4 * i + 1];
-        const std::uint32_t b = rgba[4 * i + 2];
-        seeThrough |= rgba[4 * i + 3] != 255;
-        argb[i] = 0xff000000u | r << 16 | g << 8 | b;
-    }
-    if (!seeThrough)
-        return;
+    // Most pictures are opaque: one branch-free pass (vector instructions) tells, and only
+    // pictures with see-through pixels are gone through again.
+    RgbWord all = 0xffffffffu;
+    for (std::size_t i = 0; i < count; ++i)
+        all &= pixels[i];
+    if ((all >> 24) == 0xffu)
+        return false;
     static const ChannelTable table;
-    for (std::size_t i = 0; i < pixels; ++i) {
-        const std::uint32_t alpha = rgba[4 * i + 3];
-        if (alpha == 255)
+    for (std::size_t i = 0; i < count; ++i) {
+        const RgbWord word = pixels[i];
+        const RgbWord alpha = word >> 24;
+        if (alpha == 0xffu)
             continue;
         const std::uint8_t* shown = table.shown.data() + alpha * 256;
-        argb[i] = 0xff000000u | std::uint32_t(shown[rgba[4 * i]]) << 16 |
-                  std::uint32_t(shown[rgba[4 * i + 1]]) << 8 | shown[rgba[4 * i + 2]];
+        pixels[i] = 0xff000000u | RgbWord(shown[(word >> 16) & 0xffu]) << 16 |
+                    RgbWord(shown[(word >> 8) & 0xffu]) << 8 | shown[word & 0xffu];
     }
+    return true;
 }
 
 } // namespace kelviq

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "trace/ColorValue.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -19,9 +21,9 @@ public:
                                          divideBy255(255u * (255u - alpha)));
     }
 
-    // Rows of red, green, blue, alpha bytes (as a canvas holds them) as opaque 0xFFRRGGBB
-    // words, the layout of the tracer's 32-bit rows. rgba and argb may not overlap.
-    static void flattenRgba(const std::uint8_t* rgba, std::uint32_t* argb, std::size_t pixels);
+    // Pixel words 0xAARRGGBB (in memory blue, green, red, alpha: what a BGRA decoder writes)
+    // made opaque in place, each as it shows on white. Tells whether any was not opaque.
+    static bool flatten(RgbWord* pixels, std::size_t count);
 
 private:
     // x / 255 rounded to nearest, exact for the products of two bytes.

@@ -31,15 +31,14 @@ void TestOverWhite::everyValueAndAlpha()
     QFETCH(bool, wholePicture);
     // Column = value, row = alpha; the channels differ so none can stand in for another.
     QImage source(256, 256, QImage::Format_ARGB32);
-    std::vector<std::uint8_t> rgba;
+    std::vector<RgbWord> flat;
     for (int a = 0; a < 256; ++a)
         for (int v = 0; v < 256; ++v) {
             const int r = v;
             const int g = 255 - v;
             const int b = v ^ 0x5a;
             source.setPixel(v, a, qRgba(r, g, b, a));
-            rgba.insert(rgba.end(),
-                        {std::uint8_t(r), std::uint8_t(g), std::uint8_t(b), std::uint8_t(a)});
+            flat.push_back(qRgba(r, g, b, a));
         }
 
     QImage painted(256, 256, QImage::Format_RGB32);
@@ -58,8 +57,7 @@ void TestOverWhite::everyValueAndAlpha()
             }
     }
 
-    std::vector<std::uint32_t> flat(256 * 256);
-    OverWhite::flattenRgba(rgba.data(), flat.data(), flat.size());
+    QVERIFY(OverWhite::flatten(flat.data(), flat.size()));
     for (int a = 0; a < 256; ++a)
         for (int v = 0; v < 256; ++v) {
             const QRgb expected = painted.pixel(v, a);
