@@ -69,7 +69,7 @@ async function openPicture(blob, name, onProgress) {
   const notAPicture = () => pictureFailure(name, "not a picture format this program can read");
   if (!type) throw notAPicture();
   try {
-    const decoded = await decodedFrame(blob, type, name);
+    const decoded = (type === "image/png" && (await pngRows(blob, name))) || (await decodedFrame(blob, type, name));
     if (decoded) return decoded;
   } catch (e) {
     if (e instanceof Refusal) throw e;
@@ -107,6 +107,91 @@ function openRoom(name, width, height) {
   return pixels;
 }
 
+const CrcTable = (() => {
+  const table = new Int32Array(256);
+  for (let n = 0; n < 256; n++) {
+    let c = n;
+    for (let k = 0; k < 8; k++) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
+    table[n] = c;
+  }
+  return table;
+})();
+
+function crc32(bytes, start, end) {
+  let c = -1;
+  for (let i = start; i < end; i++) c = CrcTable[(c ^ bytes[i]) & 0xff] ^ (c >>> 8);
+  return ~c >>> 0;
+}
+
+// A PNG of palette or grey pixels, one bit or one byte each, without interlacing or
+// transparency (most logos): kept as it is, a bit or a byte a pixel with its palette, as the
+// converter keeps it, rather than four bytes a pixel - its data inflated by the browser
+// (DecompressionStream) straight into the module's memory and its rows unfiltered there.
+// Null for every other PNG, and for anything amiss (a checksum, a chunk out of place, data
+// too short or too long), which the browser's decoder then reads as it can.
+async function pngRows(blob, name) {
+  const file = new Uint8Array(await blob.arrayBuffer());
+  const view = new DataView(file.buffer);
+  const idat = [];
+  let header = null;
+  let colors = null;
+  for (let at = 8; ; ) {
+    if (at + 12 > file.length) return null;
+    const length = view.getUint32(at);
+    const kind = String.fromCharCode(...file.subarray(at + 4, at + 8));
+    const end = at + 8 + length;
+    if (length > 0x7fffffff || end + 4 > file.length || crc32(file, at + 4, end) !== view.getUint32(end)) return null;
+    const data = file.subarray(at + 8, end);
+    if (!header && kind !== "IHDR") return null;
+    if (kind === "IHDR") {
+      if (header || length !== 13) return null;
+      header = { width: view.getUint32(at + 8), height: view.getUint32(at + 12), bits: data[8], type: data[9], methods: data[10] | data[11] | data[12] };
+    } else if (kind === "PLTE") {
+      if (colors || length % 3 || length > 768 || idat.length) return null;
+      colors = [];
+      for (let i = 0; i < length; i += 3) colors.push(data[i] | (data[i + 1] << 8) | (data[i + 2] << 16));
+    } else if (kind === "tRNS") {
+      return null;
+    } else if (kind === "IDAT") {
+      idat.push(data);
+    } else if (kind === "IEND") {
+      break;
+    }
+    at = end + 4;
+  }
+  const { width, height, bits, type } = header;
+  if (header.methods || (bits !== 1 && bits !== 8) || (type !== 0 && type !== 3) || !idat.length) return null;
+  if (type === 0) colors = Array.from({ length: 1 << bits }, (_, i) => (bits === 1 ? i * 0xffffff : i * 0x010101));
+  if (!colors || !width || !height) return null;
+  if (width * height > MaxPixels) throw sizeRefusal(name, width, height);
+  const palette = call("kv_alloc", 4 * 256) >>> 0;
+  module.HEAP32.set(colors, palette / 4);
+  const rows = call("kv_open_png", width, height, bits, palette, colors.length) >>> 0;
+  call("kv_free", palette);
+  if (!rows) throw sizeRefusal(name, width, height);
+  const total = height * (1 + Math.ceil((width * bits) / 8));
+  let filled = 0;
+  try {
+    const reader = new Blob(idat).stream().pipeThrough(new DecompressionStream("deflate")).getReader();
+    for (;;) {
+      const { done, value } = await reader.read();
+      if (done) break;
+      if (filled + value.length > total) return failedPng();
+      module.HEAPU8.set(value, rows + filled);
+      filled += value.length;
+    }
+  } catch (e) {
+    return failedPng();
+  }
+  if (filled !== total || !call("kv_unfilter_png", colors.length)) return failedPng();
+  return { width, height };
+}
+
+function failedPng() {
+  call("kv_close");
+  return null;
+}
+
 // WebCodecs' ImageDecoder, where the browser has it: the first picture of the file as a frame
 // that is copied straight into the module's memory as BGRA, the tracer's own order, with the
 // colours as the file has them (no colour profile, alpha not premultiplied). Null where the
@@ -126,14 +211,22 @@ async function decodedFrame(blob, type, name) {
     const width = image.displayWidth;
     const height = image.displayHeight;
     const pixels = openRoom(name, width, height);
+    // Frames come as BGRX (opaque) or BGRA, the tracer's order, copied as they are in a few
+    // milliseconds; a conversion by copyTo would cost many times that.
+    const format = image.format;
+    const swapped = format === "RGBA" || format === "RGBX";
+    if (!swapped && format !== "BGRA" && format !== "BGRX") {
+      call("kv_close");
+      return null; // a frame in another layout: the canvas then
+    }
     try {
-      const into = new Uint8Array(module.HEAPU8.buffer, pixels, width * height * 4);
-      await image.copyTo(into, { format: "BGRA", colorSpace: "srgb" });
+      await image.copyTo(new Uint8Array(module.HEAPU8.buffer, pixels, width * height * 4), { format });
     } catch (e) {
       call("kv_close");
-      return null; // a frame this browser cannot hand over as BGRA: the canvas then
+      return null;
     }
-    call("kv_put_bgra");
+    const opaque = format.endsWith("X");
+    call("kv_put_decoded", swapped ? 1 : 0, opaque ? 1 : 0);
     return { width, height };
   } finally {
     if (image) image.close();

@@ -25,33 +25,38 @@ using namespace kelviq;
 
 namespace {
 
-// The picture as pixel words 0xAARRGGBB, rows from the top, as the browser's decoder writes
-// them (BGRA); made opaque over white before tracing. Taken with malloc, which says when
-// memory runs short (the module stops on a failed new).
+// The picture's rows in one block of memory taken with malloc, which says when memory runs
+// short (the module stops on a failed new): pixel words 0xAARRGGBB as the browser's decoder
+// writes them (BGRA), made opaque over white before tracing; or a PNG's own palette and grey
+// rows, a bit or a byte a pixel, each row after its filter byte.
 class Picture final : public PixelRows
 {
 public:
-    Picture(int width, int height, RgbWord* pixels)
-        : PixelRows(width, height, Layout::Rgb, {}), m_pixels(pixels)
+    Picture(int width, int height, Layout layout, const Palette& palette, unsigned char* memory,
+            std::size_t stride, std::size_t first)
+        : PixelRows(width, height, layout, palette), m_memory(memory), m_stride(stride),
+          m_first(first)
     {
     }
-    ~Picture() override { std::free(m_pixels); }
+    ~Picture() override { std::free(m_memory); }
 
-    const unsigned char* row(int y) const override
+    const unsigned char* row(int y) const override { return rowMemory(y); }
+    unsigned char* rowMemory(int y) const
     {
-        return reinterpret_cast<const unsigned char*>(pixelRow(y));
+        return m_memory + m_first + static_cast<std::size_t>(y) * m_stride;
     }
-    RgbWord* pixelRow(int y) const
-    {
-        return m_pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width());
-    }
+    RgbWord* pixelRow(int y) const { return reinterpret_cast<RgbWord*>(rowMemory(y)); }
     std::size_t count() const
     {
         return static_cast<std::size_t>(width()) * static_cast<std::size_t>(height());
     }
+    unsigned char* memory() const { return m_memory; }
+    std::size_t stride() const { return m_stride; }
 
 private:
-    RgbWord* m_pixels;
+    unsigned char* m_memory;
+    std::size_t m_stride;
+    std::size_t m_first;
 };
 
 std::shared_ptr<Picture> picture;
@@ -183,11 +188,12 @@ EMSCRIPTEN_KEEPALIVE RgbWord* kv_open(int width, int height)
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     if (count > SIZE_MAX / sizeof(RgbWord) / 2)
         return nullptr;
-    auto* pixels = static_cast<RgbWord*>(std::malloc(count * sizeof(RgbWord)));
+    auto* pixels = static_cast<unsigned char*>(std::malloc(count * sizeof(RgbWord)));
     if (!pixels)
         return nullptr;
-    picture = std::make_shared<Picture>(width, height, pixels);
-    return pixels;
+    picture = std::make_shared<Picture>(width, height, PixelRows::Layout::Rgb, PixelRows::Palette{},
+                                        pixels, static_cast<std::size_t>(width) * 4, 0);
+    return reinterpret_cast<RgbWord*>(pixels);
 }
 
 EMSCRIPTEN_KEEPALIVE void kv_close()
@@ -207,6 +213,109 @@ EMSCRIPTEN_KEEPALIVE int kv_height()
     return picture ? picture->height() : 0;
 }
 
+// Room for the inflated data of a PNG of width × height pixels, bits a pixel, without
+// interlacing: height rows, each a filter byte and the row's bytes; null when memory runs
+// short. The rows are read as bits (1) or bytes (8) a pixel, indices into palette (colours
+// count ColorValues at palette; the rest read as black).
+EMSCRIPTEN_KEEPALIVE unsigned char* kv_open_png(int width, int height, int bits,
+                                                const ColorValue* colors, int count)
+{
+    picture.reset();
+    traced.clear();
+    if (width <= 0 || height <= 0 || (bits != 1 && bits != 8) || count < 0 || count > 256)
+        return nullptr;
+    const std::size_t stride = 1 + (static_cast<std::size_t>(width) * bits + 7) / 8;
+    if (stride > SIZE_MAX / 2 / static_cast<std::size_t>(height))
+        return nullptr;
+    auto* memory =
+        static_cast<unsigned char*>(std::malloc(stride * static_cast<std::size_t>(height)));
+    if (!memory)
+        return nullptr;
+    PixelRows::Palette palette{};
+    std::copy_n(colors, count, palette.begin());
+    picture = std::make_shared<Picture>(
+        width, height, bits == 1 ? PixelRows::Layout::Bits : PixelRows::Layout::Indexed, palette,
+        memory, stride, 1);
+    return memory;
+}
+
+namespace {
+
+// The Paeth predictor of the PNG format.
+unsigned char paeth(int left, int up, int upLeft)
+{
+    const int p = left + up - upLeft;
+    const int toLeft = std::abs(p - left);
+    const int toUp = std::abs(p - up);
+    const int toUpLeft = std::abs(p - upLeft);
+    if (toLeft <= toUp && toLeft <= toUpLeft)
+        return static_cast<unsigned char>(left);
+    return static_cast<unsigned char>(toUp <= toUpLeft ? up : upLeft);
+}
+
+} // namespace
+
+// Undoes the PNG's row filters in place (a byte a pixel at most, so the filters' unit is one
+// byte). With colours palette colours, any index at or past it makes the picture unusable
+// here. False for a filter byte that is not one of the five or such an index.
+EMSCRIPTEN_KEEPALIVE int kv_unfilter_png(int colors)
+{
+    const std::size_t length = picture->stride() - 1;
+    const unsigned char* up = nullptr;
+    for (int y = 0; y < picture->height(); ++y) {
+        unsigned char* line = picture->rowMemory(y);
+        const int filter = line[-1];
+        switch (filter) {
+        case 0:
+            break;
+        case 1:
+            for (std::size_t i = 1; i < length; ++i)
+                line[i] = static_cast<unsigned char>(line[i] + line[i - 1]);
+            break;
+        case 2:
+            if (up)
+                for (std::size_t i = 0; i < length; ++i)
+                    line[i] = static_cast<unsigned char>(line[i] + up[i]);
+            break;
+        case 3:
+            line[0] = static_cast<unsigned char>(line[0] + (up ? up[0] / 2 : 0));
+            for (std::size_t i = 1; i < length; ++i)
+                line[i] =
+                    static_cast<unsigned char>(line[i] + ((up ? up[i] : 0) + line[i - 1]) / 2);
+            break;
+        case 4:
+            line[0] = static_cast<unsigned char>(line[0] + (up ? up[0] : 0));
+            for (std::size_t i = 1; i < length; ++i)
+                line[i] = static_cast<unsigned char>(
+                    line[i] + (up ? paeth(line[i - 1], up[i], up[i - 1]) : line[i - 1]));
+            break;
+        default:
+            return 0;
+        }
+        up = line;
+    }
+    if (picture->layout() == PixelRows::Layout::Indexed && colors < 256) {
+        const auto width = static_cast<std::size_t>(picture->width());
+        for (int y = 0; y < picture->height(); ++y) {
+            const unsigned char* line = picture->rowMemory(y);
+            if (*std::max_element(line, line + width) >= colors)
+                return 0;
+        }
+    }
+    if (picture->layout() == PixelRows::Layout::Bits && colors < 2) {
+        const std::size_t bytes = (static_cast<std::size_t>(picture->width()) + 7) / 8;
+        const unsigned char lastBits =
+            static_cast<unsigned char>(0xff00 >> (picture->width() - 8 * (bytes - 1)));
+        for (int y = 0; y < picture->height(); ++y) {
+            const unsigned char* line = picture->rowMemory(y);
+            if (std::any_of(line, line + bytes - 1, [](unsigned char b) { return b != 0; }) ||
+                (line[bytes - 1] & lastBits) != 0)
+                return 0;
+        }
+    }
+    return 1;
+}
+
 // Rows y … y + rows − 1, written as red, green, blue, alpha bytes (a 2D canvas's order), put in
 // the tracer's order and shown over white. Tells whether any pixel was not opaque.
 EMSCRIPTEN_KEEPALIVE int kv_put_rgba_rows(int y, int rows)
@@ -221,10 +330,19 @@ EMSCRIPTEN_KEEPALIVE int kv_put_rgba_rows(int y, int rows)
     return OverWhite::flatten(pixels, count);
 }
 
-// The whole picture, decoded as BGRA, shown over white. Tells whether any pixel was not opaque.
-EMSCRIPTEN_KEEPALIVE int kv_put_bgra()
+// The whole picture as the browser decoded it: BGRA or BGRX (swapped: RGBA or RGBX), shown
+// over white unless opaque, where the fourth byte is undefined.
+EMSCRIPTEN_KEEPALIVE void kv_put_decoded(int swapped, int opaque)
 {
-    return OverWhite::flatten(picture->pixelRow(0), picture->count());
+    RgbWord* pixels = picture->pixelRow(0);
+    const std::size_t count = picture->count();
+    if (swapped)
+        for (std::size_t i = 0; i < count; ++i) {
+            const RgbWord word = pixels[i]; // 0xAABBGGRR
+            pixels[i] = (word & 0xff00ff00u) | (word >> 16 & 0xffu) | (word & 0xffu) << 16;
+        }
+    if (!opaque)
+        OverWhite::flatten(pixels, count);
 }
 
 // The colour at column x, row y as 0x00BBGGRR, or −1 outside the picture.
@@ -261,14 +379,15 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t* kv_picture_view()
 {
     view.resize(picture->count() * 4);
     std::uint8_t* out = view.data();
-    const RgbWord* pixels = picture->pixelRow(0);
-    for (std::size_t i = 0; i < picture->count(); ++i) {
-        const RgbWord argb = pixels[i];
-        *out++ = static_cast<std::uint8_t>(argb >> 16);
-        *out++ = static_cast<std::uint8_t>(argb >> 8);
-        *out++ = static_cast<std::uint8_t>(argb);
-        *out++ = 255;
-    }
+    const Raster raster(picture);
+    for (int y = 0; y < picture->height(); ++y)
+        for (int x = 0; x < picture->width(); ++x) {
+            const ColorValue color = raster.point(x, y);
+            *out++ = static_cast<std::uint8_t>(redOf(color));
+            *out++ = static_cast<std::uint8_t>(greenOf(color));
+            *out++ = static_cast<std::uint8_t>(blueOf(color));
+            *out++ = 255;
+        }
     return view.data();
 }
 

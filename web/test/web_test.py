@@ -85,6 +85,17 @@ def make_pictures(build, work, rng):
     magick("logo-transparent.png", logo, "-transparent", "white", "-type", "PaletteAlpha")
     magick("noise-alpha.png", noise, "-alpha", "set", "-channel", "A", "-fx",
            "(i*7+j*13)%256/255", "+channel", kind="PNG32:")
+    # Many colours, for the tolerance; PNG as RGB, 8-bit and 4-bit palette, 8-bit grey and
+    # 1-bit palette (the page reads palette and grey PNGs of 1 and 8 bits itself).
+    plasma = magick("plasma.png", "-size", "%dx%d" % (rng.randint(60, 140), rng.randint(60, 140)),
+                    "-seed", str(rng.randrange(1 << 16)), "plasma:fractal", kind="PNG24:")
+    magick("plasma-palette.png", plasma, "-colors", "256", kind="PNG8:")
+    magick("plasma-palette4.png", plasma, "-colors", "12", "-define", "png:bit-depth=4",
+           "-define", "png:color-type=3")
+    magick("plasma-grey.png", plasma, "-colorspace", "Gray", "-define", "png:bit-depth=8",
+           "-define", "png:color-type=0")
+    magick("logo-palette1.png", logo, "-colors", "2", "-define", "png:bit-depth=1",
+           "-define", "png:color-type=3")
     grey_alpha = os.path.join(work, "grey-alpha.png")
     png(grey_alpha, 64, 64, [[v for x in range(64) for v in ((x * 4 + y) % 256, (y * 4) % 256)]
                              for y in range(64)], 4)
