@@ -68,12 +68,15 @@ async function openPicture(blob, name, onProgress) {
   const type = sniff(new Uint8Array(await blob.slice(0, 16).arrayBuffer()));
   const notAPicture = () => pictureFailure(name, "not a picture format this program can read");
   if (!type) throw notAPicture();
+  // A file of a known kind that the browser cannot decode is mostly damaged or cut short; the
+  // browser does not say which.
+  const undecodable = () => pictureFailure(name, "the file is damaged or cut short: this browser cannot decode it");
   try {
     const decoded = (type === "image/png" && (await pngRows(blob, name))) || (await decodedFrame(blob, type, name));
     if (decoded) return decoded;
   } catch (e) {
     if (e instanceof Refusal) throw e;
-    throw notAPicture();
+    throw undecodable();
   }
   let bitmap;
   try {
@@ -83,7 +86,7 @@ async function openPicture(blob, name, onProgress) {
       imageOrientation: "none",
     });
   } catch (e) {
-    throw notAPicture();
+    throw undecodable();
   }
   try {
     return canvasPicture(bitmap, name, onProgress);

@@ -258,6 +258,17 @@ def page_controls(page, convert, work, rng, results):
     except Exception:
         refused = False
     results.check("a text file is refused with a message", refused, run())
+    cut = os.path.join(work, "cut.png")
+    with open(picture, "rb") as f, open(cut, "wb") as g:
+        g.write(f.read()[:400])
+    driver.find_element(By.ID, "picture").send_keys(cut)
+    want = "Cannot read the picture cut.png: the file is damaged or cut short"
+    try:
+        WebDriverWait(driver, 20).until(lambda d: want in run())
+        refused = True
+    except Exception:
+        refused = False
+    results.check("a PNG cut short is refused with a message", refused, run())
     results.check("the picture before stays", "%d × %d pixels" % (w, h) in facts(), facts())
     driver.find_element(By.ID, "make").click()
     expected, _ = convert_natively(convert, work, picture, {"pick": [x, y], "tolerance": 20})
