@@ -24,7 +24,7 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
 class Page:
     """The site folder served on a free port of 127.0.0.1, and Chromium showing it."""
 
-    def __init__(self, site, width=1280, height=900):
+    def __init__(self, site, width=1280, height=900, flags=()):
         handler = functools.partial(QuietHandler, directory=site)
         self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
@@ -38,7 +38,7 @@ class Page:
                      "--disable-component-update", "--disable-sync", "--disable-dev-shm-usage",
                      "--enable-unsafe-swiftshader",
                      "--user-data-dir=" + self.profile.name,
-                     "--window-size=%d,%d" % (width, height)):
+                     "--window-size=%d,%d" % (width, height), *flags):
             options.add_argument(flag)
         options.add_experimental_option("prefs", {
             "download.default_directory": self.downloads.name,

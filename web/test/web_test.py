@@ -11,6 +11,7 @@ import argparse
 import base64
 import os
 import random
+import shutil
 import struct
 import subprocess
 import sys
@@ -143,6 +144,19 @@ def every_value_and_alpha(page, work, results):
                   "%d pairs differ, first %s" % (len(wrong), wrong[:5]))
 
 
+def without_image_decoder(site, work):
+    """The site with a worker that finds no WebCodecs ImageDecoder, as in browsers that lack it:
+    the page then decodes through createImageBitmap, a 2D canvas and WebGL."""
+    copy = os.path.join(work, "site-without-imagedecoder")
+    shutil.copytree(site, copy)
+    worker = os.path.join(copy, "kelviq-worker.js")
+    with open(worker) as f:
+        text = f.read()
+    with open(worker, "w") as f:
+        f.write("self.ImageDecoder = undefined;\n" + text)
+    return copy
+
+
 def converter_args(options):
     args = []
     if "pick" in options:
@@ -170,11 +184,13 @@ def convert_natively(convert, work, picture, options):
     return data, ""
 
 
-def exactness(page, convert, work, pictures, rng, results):
+def exactness(page, convert, work, pictures, rng, results, label=""):
     tracing = [{}, {"tolerance": 40}, {"tolerance": 10, "invert": True},
                {"despeckle": 5}, {"tolerance": 30, "despeckle": 12}]
     sizes = [{"scale": "0.1", "thickness": "7.5"}, {"width": "25mm"}, {"height": "1in"},
              {"scale": "3.3", "thickness": "0"}]
+    if label:  # another way of decoding: a few settings do
+        tracing, sizes = tracing[:2], []
     for picture in pictures:
         with open(picture, "rb") as f:
             data = f.read()
@@ -189,12 +205,12 @@ def exactness(page, convert, work, pictures, rng, results):
             options = dict(options, name=name)
             expected, refusal = convert_natively(convert, work, picture, options)
             got, error, answer, _ = page.convert(data, options)
-            label = "%s %s" % (os.path.basename(picture), options)
+            what = "%s%s %s" % (label, os.path.basename(picture), options)
             if expected is None:
-                results.check(label + " refused alike", got is None and error in refusal,
+                results.check(what + " refused alike", got is None and error in refusal,
                               "converter: %s; page: %s" % (refusal, error or "converted"))
             else:
-                results.check(label, got == expected,
+                results.check(what, got == expected,
                               error or "%d bytes against the converter's %d" % (len(got), len(expected)))
 
 
@@ -360,6 +376,12 @@ def main():
             every_value_and_alpha(page, work, results)
             exactness(page, convert, work, pictures, rng, results)
             page_controls(page, convert, work, rng, results)
+        finally:
+            page.close()
+        page = Page(without_image_decoder(site, work))
+        try:
+            every_value_and_alpha(page, work, results)
+            exactness(page, convert, work, pictures, rng, results, label="without ImageDecoder: ")
         finally:
             page.close()
     print("%.0f s" % (time.monotonic() - started))
