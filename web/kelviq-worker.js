@@ -163,10 +163,11 @@ async function pngRows(blob, name) {
     at = end + 4;
   }
   const { width, height, bits, type } = header;
+  // Any PNG claiming more pixels than can be traced is refused before it is decoded.
+  if (width * height > MaxPixels) throw sizeRefusal(name, width, height);
   if (header.methods || (bits !== 1 && bits !== 8) || (type !== 0 && type !== 3) || !idat.length) return null;
   if (type === 0) colors = Array.from({ length: 1 << bits }, (_, i) => (bits === 1 ? i * 0xffffff : i * 0x010101));
   if (!colors || !width || !height) return null;
-  if (width * height > MaxPixels) throw sizeRefusal(name, width, height);
   const palette = call("kv_alloc", 4 * 256) >>> 0;
   module.HEAP32.set(colors, palette / 4);
   const rows = call("kv_open_png", width, height, bits, palette, colors.length) >>> 0;
