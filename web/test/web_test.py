@@ -42,16 +42,18 @@ class Results:
             print("FAIL  %s%s" % (name, ": " + detail if detail else ""), flush=True)
 
 
-def png(path, width, height, rows, color_type):
-    """A PNG of 8-bit samples written directly, so that every byte is known."""
+def png(path, width, height, rows, color_type, bits=8, data=None):
+    """A PNG written directly, so that every byte is known: rows of 8-bit samples, or its
+    compressed data as it is."""
     def chunk(kind, data):
         return (struct.pack(">I", len(data)) + kind + data
                 + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-    raw = b"".join(b"\0" + bytes(row) for row in rows)
+    if data is None:
+        data = zlib.compress(b"".join(b"\0" + bytes(row) for row in rows), 9)
     with open(path, "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\n"
-                + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, color_type, 0, 0, 0))
-                + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+                + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, bits, color_type, 0, 0, 0))
+                + chunk(b"IDAT", data) + chunk(b"IEND", b""))
 
 
 def make_pictures(build, work, rng):
@@ -155,6 +157,22 @@ def without_image_decoder(site, work):
     with open(worker, "w") as f:
         f.write("self.ImageDecoder = undefined;\n" + text)
     return copy
+
+
+def too_large(page, convert, work, results):
+    """A small PNG claiming 50000 × 50000 pixels is refused before it is decoded, with the
+    converter's reason."""
+    path = os.path.join(work, "bomb.png")
+    packer = zlib.compressobj(9)
+    row = bytes(1 + 50000 // 8)
+    data = b"".join(packer.compress(row) for _ in range(50000)) + packer.flush()
+    png(path, 50000, 50000, [], 0, bits=1, data=data)
+    _, refusal = convert_natively(convert, work, path, {})
+    with open(path, "rb") as f:
+        _, error, _, _ = page.convert(f.read(), {"name": "bomb"})
+    reason = lambda text: text.split("bomb.png: ")[-1].split("bomb: ")[-1]  # noqa: E731
+    results.check("a picture too large to trace is refused at once", error and reason(error) == reason(refusal),
+                  "converter: %s; page: %s" % (refusal, error))
 
 
 def converter_args(options):
@@ -375,6 +393,7 @@ def main():
             layout(page, results)
             every_value_and_alpha(page, work, results)
             exactness(page, convert, work, pictures, rng, results)
+            too_large(page, convert, work, results)
             page_controls(page, convert, work, rng, results)
         finally:
             page.close()
