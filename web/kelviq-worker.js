@@ -129,7 +129,9 @@ function crc32(bytes, start, end) {
 // A PNG of palette or grey pixels, one bit or one byte each, without interlacing or
 // transparency (most logos): kept as it is, a bit or a byte a pixel with its palette, as the
 // converter keeps it, rather than four bytes a pixel - its data inflated by the browser
-// (DecompressionStream) straight into the module's memory and its rows unfiltered there.
+// (DecompressionStream) straight into the module's memory and its rows unfiltered there. So are
+// 16-bit grey and colour PNGs without transparency, whose samples the browser would cut to 8
+// bits otherwise than the converter, which rounds them.
 // Null for every other PNG, and for anything amiss (a checksum, a chunk out of place, data
 // too short or too long), which the browser's decoder then reads as it can.
 async function pngRows(blob, name) {
@@ -165,15 +167,18 @@ async function pngRows(blob, name) {
   const { width, height, bits, type } = header;
   // Any PNG claiming more pixels than can be traced is refused before it is decoded.
   if (width * height > MaxPixels) throw sizeRefusal(name, width, height);
-  if (header.methods || (bits !== 1 && bits !== 8) || (type !== 0 && type !== 3) || !idat.length) return null;
-  if (type === 0) colors = Array.from({ length: 1 << bits }, (_, i) => (bits === 1 ? i * 0xffffff : i * 0x010101));
+  const kept = (type === 0 || type === 3) && (bits === 1 || bits === 8);
+  const sixteen = (type === 0 || type === 2) && bits === 16;
+  if (header.methods || !(kept || sixteen) || !idat.length) return null;
+  if (type === 0) colors = Array.from({ length: bits === 1 ? 2 : 256 }, (_, i) => (bits === 1 ? i * 0xffffff : i * 0x010101));
+  if (type === 2) colors = [];
   if (!colors || !width || !height) return null;
   const palette = call("kv_alloc", 4 * 256) >>> 0;
   module.HEAP32.set(colors, palette / 4);
-  const rows = call("kv_open_png", width, height, bits, palette, colors.length) >>> 0;
+  const rows = call("kv_open_png", width, height, bits, type === 2 ? 1 : 0, palette, colors.length) >>> 0;
   call("kv_free", palette);
   if (!rows) throw sizeRefusal(name, width, height);
-  const total = height * (1 + Math.ceil((width * bits) / 8));
+  const total = height * (1 + Math.ceil((width * (type === 2 ? 3 : 1) * bits) / 8));
   let filled = 0;
   try {
     const reader = new Blob(idat).stream().pipeThrough(new DecompressionStream("deflate")).getReader();

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <emscripten/emscripten.h>
 #include <memory>
 #include <optional>
@@ -213,33 +214,14 @@ EMSCRIPTEN_KEEPALIVE int kv_height()
     return picture ? picture->height() : 0;
 }
 
-// Room for the inflated data of a PNG of width × height pixels, bits a pixel, without
-// interlacing: height rows, each a filter byte and the row's bytes; null when memory runs
-// short. The rows are read as bits (1) or bytes (8) a pixel, indices into palette (colours
-// count ColorValues at palette; the rest read as black).
-EMSCRIPTEN_KEEPALIVE unsigned char* kv_open_png(int width, int height, int bits,
-                                                const ColorValue* colors, int count)
-{
-    picture.reset();
-    traced.clear();
-    if (width <= 0 || height <= 0 || (bits != 1 && bits != 8) || count < 0 || count > 256)
-        return nullptr;
-    const std::size_t stride = 1 + (static_cast<std::size_t>(width) * bits + 7) / 8;
-    if (stride > SIZE_MAX / 2 / static_cast<std::size_t>(height))
-        return nullptr;
-    auto* memory =
-        static_cast<unsigned char*>(std::malloc(stride * static_cast<std::size_t>(height)));
-    if (!memory)
-        return nullptr;
-    PixelRows::Palette palette{};
-    std::copy_n(colors, count, palette.begin());
-    picture = std::make_shared<Picture>(
-        width, height, bits == 1 ? PixelRows::Layout::Bits : PixelRows::Layout::Indexed, palette,
-        memory, stride, 1);
-    return memory;
-}
-
 namespace {
+
+// The PNG being read: its rows as inflated, each a filter byte and the row's bytes, and the
+// bytes of one whole pixel, the unit of its filters (at least one).
+std::size_t pngStride = 0;
+std::size_t pngPixelBytes = 1;
+int pngBits = 0;
+bool pngColor = false;
 
 // The Paeth predictor of the PNG format.
 unsigned char paeth(int left, int up, int upLeft)
@@ -253,24 +235,71 @@ unsigned char paeth(int left, int up, int upLeft)
     return static_cast<unsigned char>(toUp <= toUpLeft ? up : upLeft);
 }
 
+// A 16-bit sample as 8 bits, rounded to nearest as Qt converts it.
+unsigned char eightBits(const unsigned char* sample)
+{
+    const unsigned value = unsigned(sample[0]) << 8 | sample[1];
+    return static_cast<unsigned char>((value * 255 + 32767) / 65535);
+}
+
 } // namespace
 
-// Undoes the PNG's row filters in place (a byte a pixel at most, so the filters' unit is one
-// byte). With colours palette colours, any index at or past it makes the picture unusable
-// here. False for a filter byte that is not one of the five or such an index.
+// Room for the inflated data of a PNG of width × height pixels without interlacing: height
+// rows, each a filter byte and the row's bytes; null when memory runs short. Palette and grey
+// pictures (color false) of 1 or 8 bits are kept as they are, a bit or a byte a pixel with
+// their palette (count ColorValues at colors, the rest read as black); 16-bit grey becomes a
+// byte a pixel with that palette of greys, 16-bit colour 32-bit words, as the converter has them.
+EMSCRIPTEN_KEEPALIVE unsigned char* kv_open_png(int width, int height, int bits, int color,
+                                                const ColorValue* colors, int count)
+{
+    picture.reset();
+    traced.clear();
+    const bool supported = color ? bits == 16 : bits == 1 || bits == 8 || bits == 16;
+    if (width <= 0 || height <= 0 || !supported || count < 0 || count > 256)
+        return nullptr;
+    const std::size_t columns = static_cast<std::size_t>(width);
+    const std::size_t samples = columns * (color ? 3 : 1);
+    const std::size_t stride = 1 + (samples * static_cast<std::size_t>(bits) + 7) / 8;
+    if (stride > SIZE_MAX / 2 / static_cast<std::size_t>(height))
+        return nullptr;
+    auto* memory =
+        static_cast<unsigned char*>(std::malloc(stride * static_cast<std::size_t>(height)));
+    if (!memory)
+        return nullptr;
+    pngStride = stride;
+    pngPixelBytes = std::max<std::size_t>(1, (color ? 3 : 1) * static_cast<std::size_t>(bits) / 8);
+    pngBits = bits;
+    pngColor = color != 0;
+    PixelRows::Palette palette{};
+    std::copy_n(colors, count, palette.begin());
+    using Layout = PixelRows::Layout;
+    if (bits == 16) // rows made smaller in place once unfiltered
+        picture = std::make_shared<Picture>(width, height, color ? Layout::Rgb : Layout::Indexed,
+                                            palette, memory, columns * (color ? 4 : 1), 0);
+    else
+        picture = std::make_shared<Picture>(
+            width, height, bits == 1 ? Layout::Bits : Layout::Indexed, palette, memory, stride, 1);
+    return memory;
+}
+
+// Undoes the PNG's row filters in place, and puts 16-bit rows in the tracer's layout. With
+// colors palette colours, any index at or past it makes the picture unusable here. False for a
+// filter byte that is not one of the five or such an index.
 EMSCRIPTEN_KEEPALIVE int kv_unfilter_png(int colors)
 {
-    const std::size_t length = picture->stride() - 1;
+    const std::size_t length = pngStride - 1;
+    const std::size_t unit = pngPixelBytes;
+    unsigned char* const memory = picture->memory();
     const unsigned char* up = nullptr;
     for (int y = 0; y < picture->height(); ++y) {
-        unsigned char* line = picture->rowMemory(y);
+        unsigned char* line = memory + static_cast<std::size_t>(y) * pngStride + 1;
         const int filter = line[-1];
         switch (filter) {
         case 0:
             break;
         case 1:
-            for (std::size_t i = 1; i < length; ++i)
-                line[i] = static_cast<unsigned char>(line[i] + line[i - 1]);
+            for (std::size_t i = unit; i < length; ++i)
+                line[i] = static_cast<unsigned char>(line[i] + line[i - unit]);
             break;
         case 2:
             if (up)
@@ -278,24 +307,43 @@ EMSCRIPTEN_KEEPALIVE int kv_unfilter_png(int colors)
                     line[i] = static_cast<unsigned char>(line[i] + up[i]);
             break;
         case 3:
-            line[0] = static_cast<unsigned char>(line[0] + (up ? up[0] / 2 : 0));
-            for (std::size_t i = 1; i < length; ++i)
-                line[i] =
-                    static_cast<unsigned char>(line[i] + ((up ? up[i] : 0) + line[i - 1]) / 2);
+            for (std::size_t i = 0; i < length; ++i) {
+                const int left = i >= unit ? line[i - unit] : 0;
+                line[i] = static_cast<unsigned char>(line[i] + ((up ? up[i] : 0) + left) / 2);
+            }
             break;
         case 4:
-            line[0] = static_cast<unsigned char>(line[0] + (up ? up[0] : 0));
-            for (std::size_t i = 1; i < length; ++i)
-                line[i] = static_cast<unsigned char>(
-                    line[i] + (up ? paeth(line[i - 1], up[i], up[i - 1]) : line[i - 1]));
+            for (std::size_t i = 0; i < length; ++i) {
+                const int left = i >= unit ? line[i - unit] : 0;
+                const int upLeft = up && i >= unit ? up[i - unit] : 0;
+                line[i] = static_cast<unsigned char>(line[i] + paeth(left, up ? up[i] : 0, upLeft));
+            }
             break;
         default:
             return 0;
         }
         up = line;
     }
+    const auto width = static_cast<std::size_t>(picture->width());
+    if (pngBits == 16) {
+        // Each row's output ends before its input begins, so the rows shrink in place.
+        for (int y = 0; y < picture->height(); ++y) {
+            const unsigned char* in = memory + static_cast<std::size_t>(y) * pngStride + 1;
+            unsigned char* out = picture->rowMemory(y);
+            if (!pngColor) {
+                for (std::size_t x = 0; x < width; ++x)
+                    out[x] = eightBits(in + 2 * x);
+                continue;
+            }
+            for (std::size_t x = 0; x < width; ++x, in += 6) {
+                const RgbWord word = 0xff000000u | RgbWord(eightBits(in)) << 16 |
+                                     RgbWord(eightBits(in + 2)) << 8 | eightBits(in + 4);
+                std::memcpy(out + 4 * x, &word, sizeof word);
+            }
+        }
+        return 1;
+    }
     if (picture->layout() == PixelRows::Layout::Indexed && colors < 256) {
-        const auto width = static_cast<std::size_t>(picture->width());
         for (int y = 0; y < picture->height(); ++y) {
             const unsigned char* line = picture->rowMemory(y);
             if (*std::max_element(line, line + width) >= colors)
@@ -303,9 +351,8 @@ EMSCRIPTEN_KEEPALIVE int kv_unfilter_png(int colors)
         }
     }
     if (picture->layout() == PixelRows::Layout::Bits && colors < 2) {
-        const std::size_t bytes = (static_cast<std::size_t>(picture->width()) + 7) / 8;
-        const unsigned char lastBits =
-            static_cast<unsigned char>(0xff00 >> (picture->width() - 8 * (bytes - 1)));
+        const std::size_t bytes = (width + 7) / 8;
+        const auto lastBits = static_cast<unsigned char>(0xff00 >> (width - 8 * (bytes - 1)));
         for (int y = 0; y < picture->height(); ++y) {
             const unsigned char* line = picture->rowMemory(y);
             if (std::any_of(line, line + bytes - 1, [](unsigned char b) { return b != 0; }) ||

@@ -90,8 +90,13 @@ def make_pictures(build, work, rng):
            "(i*7+j*13)%256/255", "+channel", kind="PNG32:")
     # Many colours, for the tolerance; PNG as RGB, 8-bit and 4-bit palette, 8-bit grey and
     # 1-bit palette (the page reads palette and grey PNGs of 1 and 8 bits itself).
-    plasma = magick("plasma.png", "-size", "%dx%d" % (rng.randint(60, 140), rng.randint(60, 140)),
-                    "-seed", str(rng.randrange(1 << 16)), "plasma:fractal", kind="PNG24:")
+    plasma_of = ["-size", "%dx%d" % (rng.randint(60, 140), rng.randint(60, 140)),
+                 "-seed", str(rng.randrange(1 << 16)), "plasma:fractal"]
+    plasma = magick("plasma.png", *plasma_of, kind="PNG24:")
+    # 16-bit samples, which the converter rounds to 8 bits.
+    plasma16 = magick("plasma16.png", *plasma_of, "-depth", "16", kind="PNG48:")
+    magick("plasma-grey16.png", plasma16, "-colorspace", "Gray", "-depth", "16",
+           "-define", "png:color-type=0")
     magick("plasma-palette.png", plasma, "-colors", "256", kind="PNG8:")
     magick("plasma-palette4.png", plasma, "-colors", "12", "-define", "png:bit-depth=4",
            "-define", "png:color-type=3")
