@@ -58,6 +58,10 @@ function sniff(head) {
   if (at(0, "RIFF") && at(8, "WEBP")) return "image/webp";
   if (head[0] === 0 && head[1] === 0 && (head[2] === 1 || head[2] === 2) && head[3] === 0) return "image/x-icon";
   if (at(4, "ftypavif")) return "image/avif";
+  // Text formats the converter reads and browsers do not.
+  if (head[0] === 0x50 && head[1] >= 0x31 && head[1] <= 0x36 && [9, 10, 13, 32, 35].includes(head[2])) return "text/a PBM, PGM or PPM";
+  if (at(0, "#define")) return "text/an XBM";
+  if (at(0, "/* XPM */")) return "text/an XPM";
   return null;
 }
 
@@ -68,6 +72,8 @@ async function openPicture(blob, name, onProgress) {
   const type = sniff(new Uint8Array(await blob.slice(0, 16).arrayBuffer()));
   const notAPicture = () => pictureFailure(name, "not a picture format this program can read");
   if (!type) throw notAPicture();
+  if (type.startsWith("text/"))
+    throw pictureFailure(name, "it is " + type.slice(5) + " picture, which browsers do not read: kelviq-convert reads it");
   // A file of a known kind that the browser cannot decode is mostly damaged or cut short; the
   // browser does not say which.
   const undecodable = () => pictureFailure(name, "the file is damaged or cut short: this browser cannot decode it");

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The web page in headless Chromium against kelviq-convert: every file the page makes equals
 the converter's byte for byte, in all four formats and with the tracing and size settings, for
-PNG, BMP and GIF pictures of every kind (palette, grey, alpha, transparent, interlaced); the
-page's own controls (choose, click to pick, make, export) give the same files; a file that is
-not a picture is refused and the last picture stays; the page is small and loads fast.
+PNG, BMP, GIF and ICO pictures of every kind (palette, grey, 16-bit, alpha, transparent,
+interlaced); the page's own controls (choose, click to pick, make, export) give the same files;
+a file that is not a picture is refused and the last picture stays; the page is small and loads
+fast.
 
     web_test.py --build BUILD --site build-web/site
 """
@@ -102,6 +103,7 @@ def make_pictures(build, work, rng):
            "-define", "png:color-type=3")
     magick("plasma-grey.png", plasma, "-colorspace", "Gray", "-define", "png:bit-depth=8",
            "-define", "png:color-type=0")
+    magick("plasma.ico", plasma, "-colors", "200")
     magick("logo-palette1.png", logo, "-colors", "2", "-define", "png:bit-depth=1",
            "-define", "png:color-type=3")
     grey_alpha = os.path.join(work, "grey-alpha.png")
