@@ -216,14 +216,16 @@ def exactness(page, convert, work, pictures, rng, results, label=""):
              {"scale": "3.3", "thickness": "0"}]
     if label:  # another way of decoding: a few settings do
         tracing, sizes = tracing[:2], []
-    for picture in pictures:
+    formats = list(EXTENSIONS)
+    for number, picture in enumerate(pictures):
         with open(picture, "rb") as f:
             data = f.read()
         name = os.path.splitext(os.path.basename(picture))[0].replace("-", "_")
-        runs = []
-        for fmt in EXTENSIONS:
-            runs += [dict(t, format=fmt) for t in tracing]
-            runs += [dict(s, format=fmt) for s in sizes]
+        # Every picture in every format; each other setting in one format a picture, the next
+        # picture the next format, so that each setting meets each format several times.
+        runs = [{"format": fmt} for fmt in formats]
+        runs += [dict(options, format=formats[(number + i) % len(formats)])
+                 for i, options in enumerate(tracing[1:] + sizes)]
         runs.append({"pick": [rng.randrange(40), rng.randrange(40)], "tolerance": 5})
         runs.append({"color": "#%06x" % rng.randrange(1 << 24), "tolerance": 120})
         for options in runs:
