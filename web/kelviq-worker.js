@@ -323,9 +323,11 @@ function textureRows(bitmap) {
   }
 }
 
+// A bitmap of the RGBA view at pointer. createImageBitmap takes its copy when called, so the
+// view is read straight from the module's memory, which nothing changes until then.
 function viewBitmap(pointer, width, height) {
   const pixels = new Uint8ClampedArray(module.HEAPU8.buffer, pointer >>> 0, width * height * 4);
-  return createImageBitmap(new ImageData(pixels.slice(), width, height));
+  return createImageBitmap(new ImageData(pixels, width, height));
 }
 
 // "#rrggbb" as the core's colour value, 0x00BBGGRR.

@@ -12,6 +12,7 @@
 #include "trace/Tracer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -425,16 +426,35 @@ EMSCRIPTEN_KEEPALIVE int kv_run_count()
 EMSCRIPTEN_KEEPALIVE const std::uint8_t* kv_picture_view()
 {
     view.resize(picture->count() * 4);
-    std::uint8_t* out = view.data();
-    const Raster raster(picture);
-    for (int y = 0; y < picture->height(); ++y)
-        for (int x = 0; x < picture->width(); ++x) {
-            const ColorValue color = raster.point(x, y);
-            *out++ = static_cast<std::uint8_t>(redOf(color));
-            *out++ = static_cast<std::uint8_t>(greenOf(color));
-            *out++ = static_cast<std::uint8_t>(blueOf(color));
-            *out++ = 255;
+    // A canvas's RGBA bytes read as a little-endian word: 0xAABBGGRR, the colour value with
+    // an opaque alpha.
+    auto* out = reinterpret_cast<std::uint32_t*>(view.data());
+    const auto width = static_cast<std::size_t>(picture->width());
+    std::array<std::uint32_t, 256> shown{};
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        shown[i] = 0xff000000u | static_cast<std::uint32_t>(picture->palette()[i]);
+    for (int y = 0; y < picture->height(); ++y, out += width) {
+        const unsigned char* line = picture->row(y);
+        switch (picture->layout()) {
+        case PixelRows::Layout::Bits:
+            for (std::size_t x = 0; x < width; ++x)
+                out[x] = shown[(line[x >> 3] >> (7 - (x & 7))) & 1];
+            break;
+        case PixelRows::Layout::Indexed:
+            for (std::size_t x = 0; x < width; ++x)
+                out[x] = shown[line[x]];
+            break;
+        case PixelRows::Layout::Rgb:
+            for (std::size_t x = 0; x < width; ++x) {
+                RgbWord word;
+                std::memcpy(&word, line + 4 * x, sizeof word);
+                out[x] = 0xff000000u | static_cast<std::uint32_t>(colorValueFromWord(word));
+            }
+            break;
+        case PixelRows::Layout::Empty:
+            break;
         }
+    }
     return view.data();
 }
 
