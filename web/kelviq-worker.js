@@ -41,8 +41,9 @@ function lastMessage() {
 
 class Refusal extends Error {}
 
+// Every message ends with a full stop, as the converter's do.
 function pictureFailure(name, reason) {
-  return new Refusal("Cannot read the picture " + name + ": " + reason);
+  return new Refusal("Cannot read the picture " + name + ": " + reason + ".");
 }
 
 const MaxPixels = 2 ** 31 - 1;
@@ -352,8 +353,8 @@ function checkCounts(s) {
 const Formats = { ipf: 0, gerber: 1, kicad: 2, svg: 3 };
 
 // The scale for a plot width or height ("25mm"), as the converter works it out.
-function scaleForLength(length, byWidth, name) {
-  const ok = withText([length, name], (p, n) => call("kv_scale_for", p, byWidth ? 1 : 0, n));
+function scaleForLength(length, byWidth, name, format) {
+  const ok = withText([length, name], (p, n) => call("kv_scale_for", p, byWidth ? 1 : 0, n, Formats[format] || 0));
   if (!ok) throw new Refusal(lastMessage());
   return lastMessage();
 }
@@ -364,8 +365,8 @@ function writePlot(s) {
   if (!(s.format in Formats))
     throw new Refusal('--format wants ipf, gerber, kicad or svg, not "' + s.format + '"');
   let scale = s.scale;
-  if (s.width !== undefined && s.width !== "") scale = scaleForLength(s.width, true, s.pictureName);
-  else if (s.height !== undefined && s.height !== "") scale = scaleForLength(s.height, false, s.pictureName);
+  if (s.width !== undefined && s.width !== "") scale = scaleForLength(s.width, true, s.pictureName, s.format);
+  else if (s.height !== undefined && s.height !== "") scale = scaleForLength(s.height, false, s.pictureName, s.format);
   const [color, tolerance, invert, despeckle] = traceSettings(s);
   const segments = withText([scale, s.thickness, s.name || "out"], (sp, tp, np) =>
     call("kv_write", Formats[s.format], sp, tp, np, color, tolerance, invert, despeckle)
@@ -407,7 +408,7 @@ const handlers = {
     reply({ color: value < 0 ? null : colorText(value) });
   },
   async scaleFor(message, reply) {
-    reply({ scale: scaleForLength(message.length, message.byWidth, message.name) });
+    reply({ scale: scaleForLength(message.length, message.byWidth, message.name, "ipf") });
   },
   async write(message, reply) {
     const result = writePlot(message.settings);
@@ -431,11 +432,15 @@ const handlers = {
       if (!withText([o[by]], (p) => call("kv_check_length", p, by === "width" ? 1 : 0))) throw new Refusal(lastMessage());
     }
     checkCounts(settings);
+    // A scale or thickness no plot in the format can have is refused before the picture.
+    const scale = o.width === undefined && o.height === undefined ? settings.scale : "2";
+    if (!withText([scale, settings.thickness], (sp, tp) => call("kv_check_range", sp, tp, Formats[settings.format])))
+      throw new Refusal(lastMessage());
     await openPicture(new Blob([message.bytes]), name, () => {});
     if (o.pick) {
       const value = call("kv_point", o.pick[0], o.pick[1]);
       if (value < 0)
-        throw new Refusal("--pick " + o.pick[0] + "," + o.pick[1] + " lies outside the picture " + name + " (" + call("kv_width") + " × " + call("kv_height") + " pixels)");
+        throw new Refusal("--pick " + o.pick[0] + "," + o.pick[1] + " lies outside the picture " + name + " (" + call("kv_width") + " × " + call("kv_height") + " pixels).");
       settings.color = colorText(value);
     }
     settings.pictureName = name;

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <emscripten/emscripten.h>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -121,9 +122,21 @@ bool isLetter(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// A plot length such as "25mm", "800 mil" or "1in" in mils, read as the converter reads it;
-// nothing, with message saying why, for anything else.
-std::optional<double> parseLength(const std::string& text)
+// The units a plot length is given in, as mils: "mm" 1 / 0.0254, "in" 1000, "mil" 1.
+struct LengthUnit
+{
+    const char* name;
+    double mils;
+};
+
+double toMils(double value, const LengthUnit& unit)
+{
+    return unit.name[0] == 'm' && unit.name[1] == 'm' ? value / 0.0254 : value * unit.mils;
+}
+
+// A plot length such as "25mm", "800 mil" or "1in" in mils, read as the converter reads it,
+// and the unit it was given in; nothing, with message saying why, for anything else.
+std::optional<double> parseLength(const std::string& text, LengthUnit* given = nullptr)
 {
     std::size_t begin = 0;
     std::size_t end = text.size();
@@ -142,8 +155,12 @@ std::optional<double> parseLength(const std::string& text)
         message = length + " has no unit: add mm, mil or in";
         return std::nullopt;
     }
-    if (unit != "mm" && unit != "in" && unit != "inch" && unit != "inches" && unit != "mil" &&
-        unit != "mils") {
+    LengthUnit parsed{"mil", 1.0};
+    if (unit == "mm")
+        parsed = {"mm", 1.0};
+    else if (unit == "in" || unit == "inch" || unit == "inches")
+        parsed = {"in", 1000.0};
+    else if (unit != "mil" && unit != "mils") {
         message = length + " has an unknown unit " + quoted(unit) + ": use mm, mil or in";
         return std::nullopt;
     }
@@ -152,12 +169,77 @@ std::optional<double> parseLength(const std::string& text)
         message = length + " is not a number followed by mm, mil or in";
         return std::nullopt;
     }
-    const double mils = unit == "mm" ? *value / 0.0254 : unit[0] == 'i' ? *value * 1000.0 : *value;
+    const double mils = toMils(*value, parsed);
     if (!(mils > 0.0) || !std::isfinite(mils)) {
         message = length + " must be more than zero";
         return std::nullopt;
     }
+    if (given)
+        *given = parsed;
     return mils;
+}
+
+// The checks of the converter's run (run/ConversionRun), in its words.
+
+bool widthFits(PlotFormat format, double plotUnits)
+{
+    return plotUnits >= 0.0 && plotformat::info(format).widthProblem(plotUnits).empty();
+}
+
+// The number nearest limit (below it when down) with six significant digits that, typed back,
+// still fits.
+std::string typeableWithin(double limit, bool down, const std::function<bool(double)>& fits)
+{
+    if (!(limit > 0.0) || !std::isfinite(limit))
+        return numberText(limit);
+    double exponent = std::floor(std::log10(limit));
+    if (std::pow(10.0, exponent) > limit)
+        exponent -= 1;
+    const double step = std::pow(10.0, exponent - 5);
+    double value = (down ? std::floor(limit / step) : std::ceil(limit / step)) * step;
+    for (int tries = 0; tries < 20 && value > 0.0; ++tries, value += down ? -step : step) {
+        const std::string text = numberText(value);
+        if (const std::optional<double> typed = parseNumber(text); typed && fits(*typed))
+            return text;
+    }
+    return numberText(limit);
+}
+
+// A scale or thickness no plot in the format can be made with.
+std::string rangeProblem(const std::string& scaleText, const std::string& thicknessText,
+                         PlotFormat format)
+{
+    const double scale = parseNumber(scaleText).value_or(0.0);
+    if (!(scale > 0.0)) {
+        return "The scale " + quoted(scaleText) +
+               " must be more than 0. Type the size of one pixel in mils, for example 2 or 0.5.";
+    }
+    const double width = lineWidth(thicknessText).value_or(-1.0);
+    if (width < 0.0) {
+        return "The line thickness " + quoted(thicknessText) +
+               " is negative. Type the thickness in mils, for example 10 or 7.5.";
+    }
+    const std::string problem = plotformat::info(format).widthProblem(width);
+    if (problem.empty())
+        return {};
+    const bool thin = width < 1000.0;
+    const double bound =
+        (thin ? plotformat::thinnestWidth(format) : plotformat::thickestWidth(format)) / 100;
+    const std::string offer = thin && bound < 1e-9
+                                  ? "Type a thickness above 0 mils, for example 10 or 7.5."
+                                  : std::string(thin ? "The thinnest" : "The thickest") +
+                                        " line that fits is " +
+                                        typeableWithin(bound, !thin,
+                                                       [format](double mils) {
+                                                           return widthFits(format, mils * 100.0);
+                                                       }) +
+                                        " mils.";
+    return "The line thickness " + quoted(thicknessText) + " is " + problem + ". " + offer;
+}
+
+std::string limitProblem(PlotFormat format, int columns, int rows, double scale)
+{
+    return plotformat::info(format).limitProblem(PlotGeometry(columns, rows, scale));
 }
 
 } // namespace
@@ -495,66 +577,98 @@ EMSCRIPTEN_KEEPALIVE int kv_check_length(const char* length, int byWidth)
     return 0;
 }
 
-// The scale that makes the plot as wide (or high) as length, as the converter works it out and
-// writes it (15 digits); message holds it, or why not. 0 when it cannot be used.
-EMSCRIPTEN_KEEPALIVE int kv_scale_for(const char* length, int byWidth, const char* pictureName)
+// Whether a scale and a thickness can make a plot in the format at all (the converter checks
+// them before any picture); message says why not.
+EMSCRIPTEN_KEEPALIVE int kv_check_range(const char* scaleText, const char* thicknessText,
+                                        int format)
+{
+    if (!parseNumber(scaleText))
+        message = badSetting("The scale ", scaleText,
+                             "Type the size of one pixel in mils, for example 2 or 0.5.");
+    else if (!lineWidth(thicknessText))
+        message = badSetting("The line thickness ", thicknessText,
+                             "Type the thickness in mils, for example 10 or 7.5.");
+    else
+        message = rangeProblem(scaleText, thicknessText, static_cast<PlotFormat>(format));
+    return message.empty();
+}
+
+// The scale that makes the plot in the format as wide (or high) as length, as the converter
+// works it out and writes it (15 digits); message holds it, or why not. 0 when it cannot be
+// used.
+EMSCRIPTEN_KEEPALIVE int kv_scale_for(const char* length, int byWidth, const char* pictureName,
+                                      int formatNumber)
 {
     if (!kv_check_length(length, byWidth))
         return 0;
-    const double mils = *parseLength(length);
-    const int pixels = byWidth ? picture->width() : picture->height();
-    const double scale = mils / pixels;
-    if (!std::isfinite(scale) || scale <= 0.0) {
-        message = "Cannot scale the picture " + std::string(pictureName) + " to a plot " +
-                  numberText(mils) + " mils " + (byWidth ? "wide" : "high") +
-                  ": the scale would not be a number";
+    LengthUnit unit{"mil", 1.0};
+    const double wanted = *parseLength(length, &unit);
+    const auto format = static_cast<PlotFormat>(formatNumber);
+    const int columns = picture->width();
+    const int rows = picture->height();
+    const int pixels = byWidth ? columns : rows;
+    const std::string size = byWidth ? "width" : "height";
+    const std::string subject = "The plot " + size + ' ' + quoted(length);
+    // The scale as the run reads it back from its text.
+    auto scaleFor = [pixels](double mils) -> std::optional<double> {
+        const double scale = mils / pixels;
+        if (pixels <= 0 || !(mils > 0.0) || !std::isfinite(scale) || scale <= 0.0)
+            return std::nullopt;
+        return parseNumber(numberText(scale)).value_or(scale);
+    };
+    const std::optional<double> typed = scaleFor(wanted);
+    if (!typed || !(*typed > 0.0)) {
+        message = subject + " is too small for the picture " + pictureName + " (" +
+                  std::to_string(pixels) + " pixels " + (byWidth ? "wide" : "high") +
+                  "): one pixel would measure 0 mils.";
         return 0;
     }
-    message = numberText(scale);
-    return 1;
+    const std::string problem = limitProblem(format, columns, rows, *typed);
+    if (problem.empty()) {
+        message = numberText(*typed);
+        return 1;
+    }
+    const double largest =
+        plotformat::largestScale(format, columns, rows) * pixels / toMils(1.0, unit);
+    const std::string fitting = typeableWithin(largest, true, [&](double length) {
+        const std::optional<double> s = scaleFor(toMils(length, unit));
+        return s && limitProblem(format, columns, rows, *s).empty();
+    });
+    message = subject + " is " + problem + ". The largest " + size + " that fits this picture (" +
+              std::to_string(columns) + " × " + std::to_string(rows) + " pixels) is " + fitting +
+              unit.name + '.';
+    return 0;
 }
 
 // Writes the plot of the picture as the converter's run does, checking the settings first: the
 // count of segments, or −1 with message saying why.
-EMSCRIPTEN_KEEPALIVE int kv_write(int format, const char* scaleText, const char* thicknessText,
-                                  const char* designName, int color, int tolerance, int invert,
-                                  int despeckle)
+EMSCRIPTEN_KEEPALIVE int kv_write(int formatNumber, const char* scaleText,
+                                  const char* thicknessText, const char* designName, int color,
+                                  int tolerance, int invert, int despeckle)
 {
-    const std::optional<double> scale = parseNumber(scaleText);
-    if (!scale) {
-        message = badSetting("The scale ", scaleText,
-                             "Type the size of one pixel in mils, for example 2 or 0.5.");
+    const auto format = static_cast<PlotFormat>(formatNumber);
+    if (!kv_check_range(scaleText, thicknessText, formatNumber))
         return -1;
-    }
-    const std::optional<double> width = lineWidth(thicknessText);
-    if (!width) {
-        message = badSetting("The line thickness ", thicknessText,
-                             "Type the thickness in mils, for example 10 or 7.5.");
-        return -1;
-    }
-    const PlotGeometry geometry(picture->width(), picture->height(), *scale);
-    if (!std::isfinite(geometry.x(std::max(picture->width() - 1, 0))) ||
-        !std::isfinite(geometry.y(0))) {
-        message = "The scale " + quoted(scaleText) +
-                  " is too large for this picture: its plot coordinates would not be numbers.";
-        return -1;
-    }
-    const PlotFormatInfo& info = plotformat::info(static_cast<PlotFormat>(format));
-    if (!info.negativeThickness && *width < 0) {
-        message = "The line thickness " + quoted(thicknessText) +
-                  " is negative: " + std::string(info.name) +
-                  " lines need a thickness of 0 or more.";
-        return -1;
-    }
-    if (const std::string problem = info.limitProblem ? info.limitProblem(geometry) : "";
-        !problem.empty()) {
-        message = "The scale " + quoted(scaleText) + " is " + problem + '.';
+    const double scale = *parseNumber(scaleText);
+    const double width = *lineWidth(thicknessText);
+    const int columns = picture->width();
+    const int rows = picture->height();
+    if (const std::string problem = limitProblem(format, columns, rows, scale); !problem.empty()) {
+        message = "The scale " + quoted(scaleText) + " is " + problem +
+                  ". The largest scale that fits this picture (" + std::to_string(columns) + " × " +
+                  std::to_string(rows) + " pixels) is " +
+                  typeableWithin(
+                      plotformat::largestScale(format, columns, rows), true,
+                      [&](double s) { return limitProblem(format, columns, rows, s).empty(); }) +
+                  '.';
         return -1;
     }
 
+    const PlotGeometry geometry(columns, rows, scale);
     MemorySink sink;
-    const std::unique_ptr<SegmentWriter> writer = info.createWriter(sink, designName);
-    writer->setLineWidth(*width);
+    const std::unique_ptr<SegmentWriter> writer =
+        plotformat::createWriter(format, sink, designName);
+    writer->setLineWidth(width);
     writer->begin(geometry);
     Tracer tracer(Raster(picture), traceSettings(color, tolerance, invert, despeckle));
     std::vector<Run> runs;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <system_error>
 #include <version>
@@ -78,6 +79,37 @@ char* DecimalDigits::fixedByToChars(char* out, char* last, double v, int decimal
 #else
     return fixedByPrintf(out, last, v, decimals);
 #endif
+}
+
+double DecimalDigits::roundedByPrintf(double v, int precision)
+{
+    char text[400];
+    *generalByPrintf(text, text + sizeof text, v, precision) = '\0';
+    // strtod follows the locale's decimal point; printfText() put a period in its place.
+    const std::lconv* numeric = std::localeconv();
+    if (numeric && numeric->decimal_point && numeric->decimal_point[0] &&
+        numeric->decimal_point[0] != '.')
+        std::replace(text, text + std::strlen(text), '.', numeric->decimal_point[0]);
+    return std::strtod(text, nullptr);
+}
+
+double DecimalDigits::roundedByToChars(double v, int precision)
+{
+#if KELVIQ_FLOAT_TO_CHARS
+    char text[400];
+    char* const end =
+        std::to_chars(text, text + sizeof text, v, std::chars_format::general, precision).ptr;
+    double value = v;
+    std::from_chars(text, end, value, std::chars_format::general);
+    return value;
+#else
+    return roundedByPrintf(v, precision);
+#endif
+}
+
+double DecimalDigits::rounded(double v, int precision)
+{
+    return roundedByToChars(v, precision);
 }
 
 char* DecimalDigits::general(char* out, char* last, double v, int precision)

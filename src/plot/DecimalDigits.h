@@ -18,6 +18,8 @@ public:
     static char* general(char* out, char* last, double v, int precision);
     // "%.*f": decimals digits after the point.
     static char* fixed(char* out, char* last, double v, int decimals);
+    // v rounded to precision significant digits: the double nearest its "%.*g" text.
+    static double rounded(double v, int precision);
 
     // The two ways of writing the same text; general() and fixed() pick one.
     static char* generalByPrintf(char* out, char* last, double v, int precision);
@@ -26,6 +28,8 @@ public:
     // Only where hasToChars(); elsewhere they fall back to printf.
     static char* generalByToChars(char* out, char* last, double v, int precision);
     static char* fixedByToChars(char* out, char* last, double v, int decimals);
+    static double roundedByPrintf(double v, int precision);
+    static double roundedByToChars(double v, int precision);
 
     // Reads digits with at most one period (no sign, no exponent) as std::from_chars with
     // chars_format::fixed does: the nearest double, result_out_of_range (value untouched) for

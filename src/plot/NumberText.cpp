@@ -136,6 +136,24 @@ std::string numberText(double v)
     return std::string(buffer, formatNumber(buffer, v));
 }
 
+bool isPlainNumber(double v)
+{
+    if (!std::isfinite(v))
+        return false;
+    char buffer[MaxNumberTextLength];
+    char* const end = formatNumber(buffer, v);
+    return std::find(buffer, end, 'e') == end;
+}
+
+std::string roughNumberText(double v)
+{
+    if (!std::isfinite(v))
+        return "more than 1e+308";
+    if (std::abs(v) >= 1.0 && std::abs(v) < 1e15)
+        return numberText(std::round(v));
+    return numberText(DecimalDigits::rounded(v, 6));
+}
+
 bool isNumberText(std::string_view text)
 {
     bool negative = false;

@@ -137,6 +137,14 @@ void TestDecimalDigits::bothWaysAgree()
         if (std::abs(v) < 1e17)
             same(DecimalDigits::fixedByToChars(a, a + sizeof a, v, decimals),
                  DecimalDigits::fixedByPrintf(b, b + sizeof b, v, decimals), v, "%.*f", decimals);
+        const double ra = DecimalDigits::roundedByToChars(v, precision);
+        const double rb = DecimalDigits::roundedByPrintf(v, precision);
+        if (std::memcmp(&ra, &rb, sizeof ra) != 0)
+            QFAIL(qPrintable(QStringLiteral("%1 rounded to %2 digits: by to_chars %3, by printf %4")
+                                 .arg(v, 0, 'a')
+                                 .arg(precision)
+                                 .arg(ra, 0, 'a')
+                                 .arg(rb, 0, 'a')));
     }
 }
 

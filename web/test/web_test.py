@@ -166,6 +166,27 @@ def without_image_decoder(site, work):
     return copy
 
 
+def refusals(page, convert, work, pictures, results):
+    """Settings no plot can be made with are refused in the converter's words."""
+    picture = pictures[0]
+    with open(picture, "rb") as f:
+        data = f.read()
+    for options in ({"scale": "2,5"}, {"scale": "0"}, {"thickness": "-1"},
+                    {"thickness": "1e9"}, {"tolerance": "256"}, {"despeckle": "-1"},
+                    {"width": "25"}, {"height": "3 furlongs"}, {"pick": [5000, 2]},
+                    {"format": "gerber", "thickness": "0"}, {"format": "svg", "thickness": "0"},
+                    {"format": "kicad", "thickness": "0.00001"},
+                    {"format": "gerber", "thickness": "99999999"},
+                    {"format": "kicad", "scale": "200000"}, {"format": "ipf", "scale": "1e300"},
+                    {"format": "kicad", "width": "5000mm"}, {"format": "gerber", "height": "2000in"}):
+        options = dict(options, name="picture")
+        _, refusal = convert_natively(convert, work, picture, options)
+        _, error, _, _ = page.convert(data, options)
+        expected = refusal.replace("kelviq-convert: ", "").replace(picture, "picture")
+        results.check("refused as the converter refuses: %s" % options, error == expected,
+                      "converter: %s; page: %s" % (expected, error))
+
+
 def too_large(page, convert, work, results):
     """A small PNG claiming 50000 × 50000 pixels is refused before it is decoded, with the
     converter's reason."""
@@ -402,6 +423,7 @@ def main():
             layout(page, results)
             every_value_and_alpha(page, work, results)
             exactness(page, convert, work, pictures, rng, results)
+            refusals(page, convert, work, pictures, results)
             too_large(page, convert, work, results)
             page_controls(page, convert, work, rng, results)
         finally:
