@@ -94,6 +94,7 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     ConsolePlatform platform;
     ConversionRun run(frontEnd, platform);
     run.setOutput(&output);
+    run.setStyle(m_settings.style);
     const bool toStandardOutput = m_outputName == PlotOutput::standardOutputName();
     run.setFormat(m_settings.format.value_or(
         toStandardOutput ? PlotFormat::Ipf : plotformat::fromFileName(m_outputName.toStdString())));
@@ -110,35 +111,42 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     report.converted = true;
     report.summaryToStandardError = toStandardOutput;
     if (!m_settings.quiet)
-        report.summary = summary(raster.width(), raster.height(), scale, result.segments,
-                                 result.bytes, result.outputPath);
+        report.summary = summary(raster.width(), raster.height(), scale, result);
     return report;
 }
 
-QString PictureJob::summary(int width, int height, const QString& scale, qint64 segments,
-                            qint64 bytes, const QString& outputPath) const
+QString PictureJob::summary(int width, int height, const QString& scale,
+                            const RunResult& result) const
 {
     const QString picture = displayName(m_picture);
-    const QString output = displayName(outputPath);
+    const QString output = displayName(result.outputPath);
     // A scale worked out from --width or --height is told, so it can be used again.
     const QString sized = m_settings.widthMils || m_settings.heightMils
                               ? QStringLiteral(" at scale ") + scale
                               : QString();
+    // Outline plots count their shapes and the corners of their contours.
+    const bool outline = m_settings.style.shape == PlotShape::Outline;
     if (!m_settings.dryRun) {
-        return QStringLiteral("%1 segments from %2 (%3 x %4 pixels%5) written to %6")
-            .arg(segments)
-            .arg(picture)
+        const QString what =
+            outline
+                ? QStringLiteral("%1 shapes (%2 vertices)").arg(result.shapes).arg(result.vertices)
+                : QStringLiteral("%1 segments").arg(result.segments);
+        return QStringLiteral("%1 from %2 (%3 x %4 pixels%5) written to %6")
+            .arg(what, picture)
             .arg(width)
             .arg(height)
             .arg(sized, output);
     }
+    const QString what =
+        outline ? QStringLiteral("%1 shapes, %2 vertices").arg(result.shapes).arg(result.vertices)
+                : QStringLiteral("%1 segments").arg(result.segments);
     const double pixelMils = std::abs(*parseNumber(scale.toStdString()));
     const double widthMils = width * pixelMils;
     const double heightMils = height * pixelMils;
-    return QStringLiteral("dry run: %1 segments, %2 bytes from %3 (%4 x %5 pixels%11, %6 x %7 "
+    return QStringLiteral("dry run: %1, %2 bytes from %3 (%4 x %5 pixels%11, %6 x %7 "
                           "mils, %8 x %9 mm) would be written to %10")
-        .arg(segments)
-        .arg(bytes)
+        .arg(what)
+        .arg(result.bytes)
         .arg(picture)
         .arg(width)
         .arg(height)

@@ -123,6 +123,7 @@ int main(int argc, char* argv[])
     settings.trace.invert = options.invert;
     settings.trace.despeckle = options.despeckleValue();
     settings.format = options.format;
+    settings.style = options.style;
     settings.scale = options.scale;
     if (!options.width.isEmpty())
         settings.widthMils = PlotSize::parseLength(options.width);

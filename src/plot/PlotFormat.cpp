@@ -23,12 +23,12 @@ std::unique_ptr<SegmentWriter> kicadWriter(ByteSink& sink, const std::string& de
 }
 
 const std::array<PlotFormatInfo, 4> Formats = {{
-    {PlotFormat::Ipf, "ipf", "IPF", "Plot Files", ".plt", writer<IpfWriter>, true, nullptr},
+    {PlotFormat::Ipf, "ipf", "IPF", "Plot Files", ".plt", writer<IpfWriter>, true, false, nullptr},
     {PlotFormat::Gerber, "gerber", "Gerber", "Gerber Files", ".gbr .gto .gbo", writer<GerberWriter>,
-     false, GerberWriter::limitProblem},
+     false, true, GerberWriter::limitProblem},
     {PlotFormat::Kicad, "kicad", "KiCad Footprint", "KiCad Footprints", ".kicad_mod", kicadWriter,
-     false, nullptr},
-    {PlotFormat::Svg, "svg", "SVG", "SVG Files", ".svg", writer<SvgWriter>, false, nullptr},
+     false, true, KicadWriter::limitProblem},
+    {PlotFormat::Svg, "svg", "SVG", "SVG Files", ".svg", writer<SvgWriter>, false, true, nullptr},
 }};
 
 char lower(char c)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "plot/PlotStyle.h"
+
 #include <memory>
 #include <optional>
 #include <span>
@@ -35,9 +37,11 @@ struct PlotFormatInfo
     std::unique_ptr<SegmentWriter> (*createWriter)(ByteSink& sink, const std::string& designName);
     // Whether lines may have a thickness below zero.
     bool negativeThickness;
-    // Why a plot of this geometry cannot be written in the format ("too large for ...: the plot
-    // reaches ..."), or empty; nullptr when every plot can.
-    std::string (*limitProblem)(const PlotGeometry& geometry);
+    // Whether the format holds filled shapes, so that outline plots can be written in it.
+    bool filledShapes;
+    // Why a plot of this geometry and shape cannot be written in the format ("too large for
+    // ...: the plot reaches ..."), or empty; nullptr when every plot can.
+    std::string (*limitProblem)(const PlotGeometry& geometry, PlotShape shape);
 };
 
 namespace plotformat {

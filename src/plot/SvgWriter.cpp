@@ -38,14 +38,21 @@ void SvgWriter::setLineWidth(double plotUnits)
 void SvgWriter::writeHead()
 {
     const PlotGeometry& plot = geometry();
-    m_x.reset(plot.columns(),
+    m_x.reset(plot.columns() + 1,
               [&plot](char* out, int column) { return formatNumber(out, plot.x(column) / 100.0); });
+    m_cornerY.reset(plot.rows() + 1, [&plot](char* out, int line) {
+        return formatNumber(out, -plot.cornerY(line) / 100.0);
+    });
     // Mils, Y flipped; a negative scale mirrors the area, so take its corners in order.
-    const double margin = std::abs(m_width) / 200.0;
+    // Outlines end on the area's edges, at the corners' own numbers.
+    const bool outline = shape() == PlotShape::Outline;
+    const double margin = outline ? 0.0 : std::abs(m_width) / 200.0;
+    const double areaTop = outline ? plot.cornerY(0) : plot.areaTop();
+    const double areaBottom = outline ? plot.cornerY(plot.rows()) : plot.areaBottom();
     const double left = std::min(plot.areaLeft(), plot.areaRight()) / 100.0 - margin;
     const double right = std::max(plot.areaLeft(), plot.areaRight()) / 100.0 + margin;
-    const double top = -std::max(plot.areaTop(), plot.areaBottom()) / 100.0 - margin;
-    const double bottom = -std::min(plot.areaTop(), plot.areaBottom()) / 100.0 + margin;
+    const double top = -std::max(areaTop, areaBottom) / 100.0 - margin;
+    const double bottom = -std::min(areaTop, areaBottom) / 100.0 + margin;
     append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" +
            text((right - left) * MillimetresPerMil) + "mm\" height=\"" +
@@ -85,10 +92,11 @@ void SvgWriter::writeRow(int y, const std::vector<Run>& runs)
         static_cast<std::size_t>(formatNumber(yBuffer + 1, -geometry().y(y) / 100.0) - yBuffer));
     const std::int64_t before = bytesWritten();
     const PlotGeometry& plot = geometry();
-    for (const Run& run : runs) {
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const Run& run = plot.runAt(runs, k);
         char* out = reserve(MostPerSegment);
         *out++ = 'M';
-        out = m_x.write(out, run.begin);
+        out = m_x.write(out, plot.startColumn(run));
         out = put(out, rowY);
         *out++ = ' ';
         *out++ = 'L';
@@ -100,6 +108,44 @@ void SvgWriter::writeRow(int y, const std::vector<Run>& runs)
             return;
     }
     m_pathBytes += bytesWritten() - before;
+}
+
+void SvgWriter::writeShape(const Shape& shape)
+{
+    append("<path fill=\"#000000\" fill-rule=\"evenodd\" d=\"");
+    writeContour(shape.outline);
+    for (const Contour& hole : shape.holes) {
+        append("\n");
+        writeContour(hole);
+    }
+    append("\"/>\n");
+}
+
+// A move to the first corner, then along one axis to each next corner (H or V), closed.
+void SvgWriter::writeContour(const Contour& contour)
+{
+    bool started = false;
+    Corner last{0, 0};
+    forEachCorner(contour, [&](Corner c) {
+        char* out = reserve(2 * MaxNumberTextLength + 8);
+        if (!started) {
+            *out++ = 'M';
+            out = m_x.write(out, c.x);
+            *out++ = ' ';
+            out = m_cornerY.write(out, c.y);
+        } else if (c.y == last.y) {
+            *out++ = 'H';
+            out = m_x.write(out, c.x);
+        } else {
+            *out++ = 'V';
+            out = m_cornerY.write(out, c.y);
+        }
+        commit(out);
+        flushIfFull();
+        started = true;
+        last = c;
+    });
+    append("Z");
 }
 
 } // namespace kelviq

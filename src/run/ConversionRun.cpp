@@ -5,11 +5,13 @@
 #include "output/PlotOutput.h"
 #include "platform/PlatformServices.h"
 #include "plot/NumberText.h"
+#include "plot/OutlineTracer.h"
 #include "plot/PlotGeometry.h"
 #include "plot/SegmentWriter.h"
 #include "run/ConversionFrontEnd.h"
 #include "trace/Tracer.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -93,6 +95,24 @@ QString ConversionRun::settingsProblem(const QString& scaleText, const QString& 
     return {};
 }
 
+QString ConversionRun::shapeProblem(PlotFormat format, PlotShape shape)
+{
+    const PlotFormatInfo& info = plotformat::info(format);
+    if (shape != PlotShape::Outline || info.filledShapes)
+        return {};
+    QStringList holding;
+    for (const PlotFormatInfo& other : plotformat::all())
+        if (other.filledShapes)
+            holding << QString::fromUtf8(other.title);
+    const QString last = holding.isEmpty() ? QString() : holding.takeLast();
+    return QString::fromUtf8(info.title) +
+           QStringLiteral(" files hold lines only; filled outlines can be written as ") +
+           (holding.isEmpty()
+                ? last
+                : holding.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last) +
+           QLatin1Char('.');
+}
+
 QString ConversionRun::cannotCreateText(const PlotOutput& output)
 {
     return QStringLiteral("Cannot create the plot file ") + displayName(output.path()) +
@@ -116,19 +136,29 @@ RunResult ConversionRun::run()
     const Raster picture = m_frontEnd.picture();
     const int columns = picture.width();
     const int rows = picture.height();
-    const PlotGeometry geometry(columns, rows, pixelMils);
+    const PlotGeometry geometry(columns, rows, pixelMils, m_style.side);
+    const bool outline = m_style.shape == PlotShape::Outline;
     if (!std::isfinite(geometry.x(std::max(columns - 1, 0))) || !std::isfinite(geometry.y(0))) {
         return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
                                 QStringLiteral(" is too large for this picture: its plot "
                                                "coordinates would not be numbers."));
     }
     const PlotFormatInfo& format = plotformat::info(m_format);
-    if (!format.negativeThickness && width < 0) {
+    if (const QString problem = shapeProblem(m_format, m_style.shape); !problem.isEmpty())
+        return fail(result, problem);
+    if (outline && pixelMils == 0) {
+        return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
+                                QStringLiteral(" gives pixels of no size: filled outlines need "
+                                               "a scale other than 0."));
+    }
+    // Outlines have no thickness: it plays no part in them.
+    if (!outline && !format.negativeThickness && width < 0) {
         return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
                                 QStringLiteral(" is negative: ") + QString::fromUtf8(format.name) +
                                 QStringLiteral(" lines need a thickness of 0 or more."));
     }
-    if (const std::string problem = format.limitProblem ? format.limitProblem(geometry) : "";
+    if (const std::string problem =
+            format.limitProblem ? format.limitProblem(geometry, m_style.shape) : "";
         !problem.empty()) {
         return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
                                 QStringLiteral(" is ") + QString::fromStdString(problem) +
@@ -159,7 +189,7 @@ RunResult ConversionRun::run()
         format.createWriter(sink, m_designName.toStdString());
     SegmentWriter& writer = *writerOwner;
     writer.setLineWidth(width);
-    writer.begin(geometry);
+    writer.begin(geometry, m_style.shape, m_style.layer);
 
     Tracer tracer(picture, settings);
     QString lastThicknessText = thicknessText;
@@ -195,9 +225,32 @@ RunResult ConversionRun::run()
 
     std::vector<Run> runs;
     int y = 0;
-    while (tracer.nextRow(y, runs)) {
-        writer.writeRow(y, runs);
-        result.segments += static_cast<qint64>(runs.size());
+    if (outline) {
+        // Shapes are written as they complete, so only the open ones are held.
+        OutlineTracer outlines;
+        Shape shape;
+        auto writeCompleted = [&] {
+            while (outlines.takeShape(shape)) {
+                writer.writeShape(shape);
+                ++result.shapes;
+                result.vertices += static_cast<qint64>(shape.outline.size());
+                for (const Contour& hole : shape.holes)
+                    result.vertices += static_cast<qint64>(hole.size());
+            }
+        };
+        while (tracer.nextRow(y, runs)) {
+            outlines.addRow(y, runs);
+            writeCompleted();
+        }
+        if (!abandoned) {
+            outlines.finish();
+            writeCompleted();
+        }
+    } else {
+        while (tracer.nextRow(y, runs)) {
+            writer.writeRow(y, runs);
+            result.segments += static_cast<qint64>(runs.size());
+        }
     }
     if (abandoned) {
         output.cancel();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plot/PlotFormat.h"
+#include "plot/PlotStyle.h"
 
 #include <QString>
 
@@ -25,7 +26,9 @@ enum class RunOutcome
 struct RunResult
 {
     RunOutcome outcome = RunOutcome::NoPicture;
-    qint64 segments = 0;
+    qint64 segments = 0; // lines written (lines plots)
+    qint64 shapes = 0;   // filled shapes written (outline plots) ...
+    qint64 vertices = 0; // ... and the corners of their outlines and holes
     qint64 bytes = 0;
     QString outputPath; // absolute, or "standard output"
     // What the user is to be told, for every outcome but Written and Abandoned: a message box
@@ -34,7 +37,8 @@ struct RunResult
 };
 
 // The "3 - Make out.plt" action: scans the picture row by row from the top and writes one
-// line segment per horizontal run of the target colour into the plot file.
+// line segment per horizontal run of the target colour into the plot file - or, for an
+// outline plot, each shape of traced pixels as soon as its outline is complete.
 class ConversionRun
 {
 public:
@@ -50,12 +54,16 @@ public:
     // design (a KiCad footprint), its name.
     void setFormat(PlotFormat format) { m_format = format; }
     void setDesignName(const QString& name) { m_designName = name; }
+    // Lines or outlines, the board side and the layer; lines on the top silkscreen unless told.
+    void setStyle(const PlotStyle& style) { m_style = style; }
 
     RunResult run();
 
     // Why the settings cannot be used, told before any picture or file is touched; empty
     // when they can.
     static QString settingsProblem(const QString& scaleText, const QString& thicknessText);
+    // Why a format cannot hold a plot of this shape ("IPF files hold lines only ..."), or empty.
+    static QString shapeProblem(PlotFormat format, PlotShape shape);
     // What the user is told when an output cannot be opened.
     static QString cannotCreateText(const PlotOutput& output);
 
@@ -72,6 +80,7 @@ private:
     PlotOutput* m_output = nullptr;
     PlotFormat m_format = PlotFormat::Ipf;
     QString m_designName;
+    PlotStyle m_style;
 };
 
 } // namespace kelviq
