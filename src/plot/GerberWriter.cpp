@@ -109,6 +109,10 @@ void GerberWriter::writeHead()
            "%MOIN*%\n"
            "%LPD*%\n"
            "G01*\n");
+    // Regions use no aperture, but readers such as gerbv take a file that defines none for
+    // the old RS-274D and warn: one of no size, never selected, keeps them quiet.
+    if (shape() == PlotShape::Outline)
+        append("%ADD10C,0*%\n");
 }
 
 void GerberWriter::writeTail()

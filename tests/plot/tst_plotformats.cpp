@@ -23,12 +23,14 @@ struct Drawn
     double x1, y1, x2, y2, width;
 };
 
-QByteArray convert(FakeFrontEnd& frontEnd, PlotFormat format, const QString& path)
+QByteArray convert(FakeFrontEnd& frontEnd, PlotFormat format, const QString& path,
+                   BoardSide side = BoardSide::Top)
 {
     RecordingPlatform platform;
     ConversionRun run(frontEnd, platform);
     run.setOutputPath(path);
     run.setFormat(format);
+    run.setStyle({PlotShape::Lines, side, BoardLayer::Silkscreen});
     run.setDesignName(QStringLiteral("logo"));
     const RunResult result = run.run();
     return result.outcome == RunOutcome::Written ? testfiles::readFile(path) : QByteArray();
@@ -82,7 +84,7 @@ std::vector<Drawn> readKicad(const QByteArray& text, double centreX, double cent
 {
     std::vector<Drawn> drawn;
     static const QRegularExpression line(QStringLiteral(
-        "\\(fp_line \\(start (\\S+) (\\S+)\\) \\(end (\\S+) (\\S+)\\) \\(layer \"F.SilkS\"\\) "
+        "\\(fp_line \\(start (\\S+) (\\S+)\\) \\(end (\\S+) (\\S+)\\) \\(layer \"[FB].SilkS\"\\) "
         "\\(width (\\S+)\\)\\)"));
     auto it = line.globalMatch(QString::fromLatin1(text));
     while (it.hasNext()) {
@@ -130,6 +132,8 @@ private:
     QTemporaryDir m_dir;
 };
 
+// On both sides: the bottom side's plot is the top's mirrored about the picture's centre,
+// each segment still running left to right and each row's segments from the left.
 void TestPlotFormats::everyFormatHoldsTheIpfSegments()
 {
     std::mt19937 random(3);
@@ -144,27 +148,49 @@ void TestPlotFormats::everyFormatHoldsTheIpfSegments()
         frontEnd.scale = QStringList{"2", "0.333", "1.5", "12.7"}[round % 4];
         frontEnd.thickness = QStringList{"10", "7.5", "0", "3.3"}[round % 4];
         const double scale = frontEnd.scale.toDouble() * 100;
-        const std::vector<Drawn> ipf =
+        const std::vector<Drawn> top =
             readIpf(convert(frontEnd, PlotFormat::Ipf, m_dir.filePath("r.plt")));
-        const double centreX = image.width() * scale / 2;
-        const double centreY = (image.height() - 1) * scale / 2;
-        const std::vector<std::pair<const char*, std::vector<Drawn>>> others = {
-            {"gerber", readGerber(convert(frontEnd, PlotFormat::Gerber, m_dir.filePath("r.gbr")))},
-            {"kicad", readKicad(convert(frontEnd, PlotFormat::Kicad, m_dir.filePath("r.kicad_mod")),
-                                centreX, centreY)},
-            {"svg", readSvg(convert(frontEnd, PlotFormat::Svg, m_dir.filePath("r.svg")))}};
-        for (const auto& [name, drawn] : others) {
-            QVERIFY2(drawn.size() == ipf.size(), name);
-            for (std::size_t i = 0; i < ipf.size(); ++i) {
-                const Drawn& a = ipf[i];
-                const Drawn& b = drawn[i];
-                // Gerber rounds to the micro-inch, a tenth of a plot unit.
-                const bool same = std::abs(a.x1 - b.x1) < 0.06 && std::abs(a.y1 - b.y1) < 0.06 &&
-                                  std::abs(a.x2 - b.x2) < 0.06 && std::abs(a.y2 - b.y2) < 0.06 &&
-                                  std::abs(a.width - b.width) < 0.06;
-                QVERIFY2(same,
-                         qPrintable(
-                             QStringLiteral("%1 round %2 segment %3").arg(name).arg(round).arg(i)));
+        // The top's rows, each mirrored and read backwards.
+        std::vector<Drawn> mirrored;
+        for (std::size_t i = 0, row = 0; i <= top.size(); ++i) {
+            if (i < top.size() && top[i].y1 == top[row].y1)
+                continue;
+            for (std::size_t k = i; k-- > row;)
+                mirrored.push_back({image.width() * scale - top[k].x2, top[k].y1,
+                                    image.width() * scale - top[k].x1, top[k].y2, top[k].width});
+            row = i;
+        }
+        for (const BoardSide side : {BoardSide::Top, BoardSide::Bottom}) {
+            const bool bottom = side == BoardSide::Bottom;
+            const std::vector<Drawn> ipf =
+                readIpf(convert(frontEnd, PlotFormat::Ipf, m_dir.filePath("r.plt"), side));
+            const double centreX = image.width() * scale / 2;
+            const double centreY = (image.height() - 1) * scale / 2;
+            const std::vector<std::pair<const char*, std::vector<Drawn>>> others = {
+                {"mirrored top", bottom ? mirrored : top},
+                {"gerber",
+                 readGerber(convert(frontEnd, PlotFormat::Gerber, m_dir.filePath("r.gbr"), side))},
+                {"kicad", readKicad(convert(frontEnd, PlotFormat::Kicad,
+                                            m_dir.filePath("r.kicad_mod"), side),
+                                    centreX, centreY)},
+                {"svg",
+                 readSvg(convert(frontEnd, PlotFormat::Svg, m_dir.filePath("r.svg"), side))}};
+            for (const auto& [name, drawn] : others) {
+                QVERIFY2(drawn.size() == ipf.size(), name);
+                for (std::size_t i = 0; i < ipf.size(); ++i) {
+                    const Drawn& a = ipf[i];
+                    const Drawn& b = drawn[i];
+                    // Gerber rounds to the micro-inch, a tenth of a plot unit.
+                    const bool same =
+                        std::abs(a.x1 - b.x1) < 0.06 && std::abs(a.y1 - b.y1) < 0.06 &&
+                        std::abs(a.x2 - b.x2) < 0.06 && std::abs(a.y2 - b.y2) < 0.06 &&
+                        std::abs(a.width - b.width) < 0.06;
+                    QVERIFY2(same, qPrintable(QStringLiteral("%1 round %2 %3 segment %4")
+                                                  .arg(name)
+                                                  .arg(round)
+                                                  .arg(bottom ? "bottom" : "top")
+                                                  .arg(i)));
+                }
             }
         }
     }

@@ -160,10 +160,11 @@ void TestConversionRun::refusedBeforeAnything_data()
     QTest::addColumn<QString>("thickness");
     QTest::addColumn<PlotFormat>("format");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<PlotShape>("shape");
     auto row = [](const char* name, int rows, const QString& scale, const QString& thickness,
                   const QString& message, const QString& file = "picture.bmp",
-                  PlotFormat format = PlotFormat::Ipf) {
-        QTest::newRow(name) << file << rows << scale << thickness << format << message;
+                  PlotFormat format = PlotFormat::Ipf, PlotShape shape = PlotShape::Lines) {
+        QTest::newRow(name) << file << rows << scale << thickness << format << message << shape;
     };
     row("no picture chosen", 2, "2", "10",
         "This program has performed an illegal operation \rand it will be traced by Quorvane.\r\r"
@@ -193,6 +194,17 @@ void TestConversionRun::refusedBeforeAnything_data()
         "The scale \"617282500\" is too large for a Gerber file: the plot reaches 1.23457e+06 "
         "inches from its origin, but Gerber coordinates reach only 999 inches.",
         "picture.bmp", PlotFormat::Gerber);
+    row("outlines where the format holds only lines", 2, "2", "10",
+        "IPF files hold lines only; filled outlines can be written as Gerber, KiCad Footprint or "
+        "SVG.",
+        "picture.bmp", PlotFormat::Ipf, PlotShape::Outline);
+    row("outlines of pixels of no size", 2, "0", "-1",
+        "The scale \"0\" gives pixels of no size: filled outlines need a scale other than 0.",
+        "picture.bmp", PlotFormat::Svg, PlotShape::Outline);
+    row("outline corners closer than the Gerber micro-inch", 2, "0.0009", "10",
+        "The scale \"0.0009\" is too small for Gerber outlines: a pixel must be at least 0.001 "
+        "mils, the micro-inch Gerber coordinates are written in.",
+        "picture.bmp", PlotFormat::Gerber, PlotShape::Outline);
 }
 
 // Without a picture, or with settings that cannot be used, the result says why and nothing else
@@ -205,6 +217,7 @@ void TestConversionRun::refusedBeforeAnything()
     QFETCH(QString, thickness);
     QFETCH(PlotFormat, format);
     QFETCH(QString, message);
+    QFETCH(PlotShape, shape);
     CurrentFolder ws;
     QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
     FakeFrontEnd frontEnd;
@@ -215,6 +228,7 @@ void TestConversionRun::refusedBeforeAnything()
     RecordingPlatform platform;
     ConversionRun run(frontEnd, platform);
     run.setFormat(format);
+    run.setStyle({shape, BoardSide::Top, BoardLayer::Silkscreen});
     const RunResult result = run.run();
     QCOMPARE(result.outcome, file.isEmpty() ? RunOutcome::NoPicture : RunOutcome::BadSetting);
     QCOMPARE(result.message, message);
