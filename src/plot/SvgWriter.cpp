@@ -12,6 +12,9 @@ constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 16;
 // SVG readers refuse larger attributes unless told otherwise; a longer path goes on in a new
 // path element of the same thickness.
 constexpr std::int64_t MostPathBytes = 8'000'000;
+// The corners of a shape's path that surely stay below that: a corner's text is a command
+// letter and a number of at most 15 digits, a sign, a point and an exponent.
+constexpr std::size_t MostPathCorners = MostPathBytes / 24;
 
 std::string text(double v)
 {
@@ -112,6 +115,27 @@ void SvgWriter::writeRow(int y, const std::vector<Run>& runs)
 
 void SvgWriter::writeShape(const Shape& shape)
 {
+    std::size_t corners = shape.outline.size();
+    for (const Contour& hole : shape.holes)
+        corners += hole.size();
+    const int top = shape.outline.front().y;
+    const int bottom =
+        std::max_element(shape.outline.begin(), shape.outline.end(), [](Corner a, Corner b) {
+            return a.y < b.y;
+        })->y;
+    if (corners > MostPathCorners && bottom - top > 1) {
+        // Bands of about equal rows, each a path; one still too large is cut again.
+        const std::size_t bands = corners / MostPathCorners + 1;
+        const int rows = std::max(1, static_cast<int>((bottom - top) / static_cast<int>(bands)));
+        std::vector<int> lines;
+        for (int line = top + rows; line < bottom; line += rows)
+            lines.push_back(line);
+        std::vector<Shape> parts;
+        ShapeCutter().cut(shape, lines, parts);
+        for (const Shape& part : parts)
+            writeShape(part);
+        return;
+    }
     append("<path fill=\"#000000\" fill-rule=\"evenodd\" d=\"");
     writeContour(shape.outline);
     for (const Contour& hole : shape.holes) {

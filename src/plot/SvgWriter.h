@@ -2,6 +2,7 @@
 
 #include "plot/ColumnTextCache.h"
 #include "plot/SegmentWriter.h"
+#include "plot/ShapeCutter.h"
 
 #include <string>
 
@@ -14,7 +15,8 @@ namespace kelviq {
 //
 // Outlines: one black path per shape, the outline and its holes as its subpaths, filled by
 // the even-odd rule, no stroke; nothing reaches beyond the picture's area, which is the view
-// box.
+// box. A shape too large for one path's data is cut into bands of rows (ShapeCutter), a path
+// each.
 class SvgWriter : public SegmentWriter
 {
 public:
