@@ -99,9 +99,11 @@ void GerberWriter::writeHead()
     m_x.reset(plot.columns() + 1, [&plot](char* out, int column) {
         return formatNumber(out, microInches(plot.x(column)));
     });
-    m_cornerY.reset(plot.rows() + 1, [&plot](char* out, int line) {
-        return formatNumber(out, microInches(plot.cornerY(line)));
-    });
+    // Only outlines have corners; lines leave the table out.
+    if (shape() == PlotShape::Outline)
+        m_cornerY.reset(plot.rows() + 1, [&plot](char* out, int line) {
+            return formatNumber(out, microInches(plot.cornerY(line)));
+        });
     append("G04 Traced by KELVIQ*\n");
     if (!plainStyle())
         append("G04 #@! TF.FileFunction," + fileFunction(layer(), plot.side()) + "*\n");

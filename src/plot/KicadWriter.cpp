@@ -79,9 +79,12 @@ void KicadWriter::writeHead()
     m_x.reset(plot.columns() + 1, [this, &plot](char* out, int column) {
         return formatDecimal(out, (plot.x(column) - m_centreX) * MillimetresPerUnit, Decimals);
     });
-    m_cornerY.reset(plot.rows() + 1, [this, &plot](char* out, int line) {
-        return formatDecimal(out, (m_centreY - plot.cornerY(line)) * MillimetresPerUnit, Decimals);
-    });
+    // Only outlines have corners; lines leave the table out.
+    if (shape() == PlotShape::Outline)
+        m_cornerY.reset(plot.rows() + 1, [this, &plot](char* out, int line) {
+            return formatDecimal(out, (m_centreY - plot.cornerY(line)) * MillimetresPerUnit,
+                                 Decimals);
+        });
     append("(footprint " + m_name +
            " (version 20211014) (generator kelviq)\n"
            "  (layer \"F.Cu\")\n"
@@ -132,7 +135,7 @@ void KicadWriter::writeRow(int y, const std::vector<Run>& runs)
     }
 }
 
-// The polygon's corners, eight to a line.
+// Each of the shape's hole-free polygons a solid fp_poly, its corners eight to a line.
 void KicadWriter::writeShape(const Shape& shape)
 {
     m_polygons.clear();

@@ -43,9 +43,11 @@ void SvgWriter::writeHead()
     const PlotGeometry& plot = geometry();
     m_x.reset(plot.columns() + 1,
               [&plot](char* out, int column) { return formatNumber(out, plot.x(column) / 100.0); });
-    m_cornerY.reset(plot.rows() + 1, [&plot](char* out, int line) {
-        return formatNumber(out, -plot.cornerY(line) / 100.0);
-    });
+    // Only outlines have corners; lines leave the table out.
+    if (shape() == PlotShape::Outline)
+        m_cornerY.reset(plot.rows() + 1, [&plot](char* out, int line) {
+            return formatNumber(out, -plot.cornerY(line) / 100.0);
+        });
     // Mils, Y flipped; a negative scale mirrors the area, so take its corners in order.
     // Outlines end on the area's edges, at the corners' own numbers.
     const bool outline = shape() == PlotShape::Outline;
