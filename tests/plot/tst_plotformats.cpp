@@ -132,8 +132,6 @@ private:
     QTemporaryDir m_dir;
 };
 
-// On both sides: the bottom side's plot is the top's mirrored about the picture's centre,
-// each segment still running left to right and each row's segments from the left.
 void TestPlotFormats::everyFormatHoldsTheIpfSegments()
 {
     std::mt19937 random(3);
@@ -148,49 +146,42 @@ void TestPlotFormats::everyFormatHoldsTheIpfSegments()
         frontEnd.scale = QStringList{"2", "0.333", "1.5", "12.7"}[round % 4];
         frontEnd.thickness = QStringList{"10", "7.5", "0", "3.3"}[round % 4];
         const double scale = frontEnd.scale.toDouble() * 100;
-        const std::vector<Drawn> top =
-            readIpf(convert(frontEnd, PlotFormat::Ipf, m_dir.filePath("r.plt")));
-        // The top's rows, each mirrored and read backwards.
-        std::vector<Drawn> mirrored;
-        for (std::size_t i = 0, row = 0; i <= top.size(); ++i) {
-            if (i < top.size() && top[i].y1 == top[row].y1)
-                continue;
-            for (std::size_t k = i; k-- > row;)
-                mirrored.push_back({image.width() * scale - top[k].x2, top[k].y1,
-                                    image.width() * scale - top[k].x1, top[k].y2, top[k].width});
-            row = i;
+        // Odd rounds on the bottom side: the top's rows mirrored, each read backwards.
+        const BoardSide side = round % 2 ? BoardSide::Bottom : BoardSide::Top;
+        const std::vector<Drawn> ipf =
+            readIpf(convert(frontEnd, PlotFormat::Ipf, m_dir.filePath("r.plt"), side));
+        std::vector<Drawn> top =
+            readIpf(convert(frontEnd, PlotFormat::Ipf, m_dir.filePath("t.plt")));
+        for (auto row = top.begin(); side == BoardSide::Bottom && row != top.end();) {
+            const auto end = std::find_if(row, top.end(), [&](auto& d) { return d.y1 != row->y1; });
+            for (auto d = row; d != end; ++d)
+                *d = {image.width() * scale - d->x2, d->y1, image.width() * scale - d->x1, d->y2,
+                      d->width};
+            std::reverse(row, end);
+            row = end;
         }
-        for (const BoardSide side : {BoardSide::Top, BoardSide::Bottom}) {
-            const bool bottom = side == BoardSide::Bottom;
-            const std::vector<Drawn> ipf =
-                readIpf(convert(frontEnd, PlotFormat::Ipf, m_dir.filePath("r.plt"), side));
-            const double centreX = image.width() * scale / 2;
-            const double centreY = (image.height() - 1) * scale / 2;
-            const std::vector<std::pair<const char*, std::vector<Drawn>>> others = {
-                {"mirrored top", bottom ? mirrored : top},
-                {"gerber",
-                 readGerber(convert(frontEnd, PlotFormat::Gerber, m_dir.filePath("r.gbr"), side))},
-                {"kicad", readKicad(convert(frontEnd, PlotFormat::Kicad,
-                                            m_dir.filePath("r.kicad_mod"), side),
-                                    centreX, centreY)},
-                {"svg",
-                 readSvg(convert(frontEnd, PlotFormat::Svg, m_dir.filePath("r.svg"), side))}};
-            for (const auto& [name, drawn] : others) {
-                QVERIFY2(drawn.size() == ipf.size(), name);
-                for (std::size_t i = 0; i < ipf.size(); ++i) {
-                    const Drawn& a = ipf[i];
-                    const Drawn& b = drawn[i];
-                    // Gerber rounds to the micro-inch, a tenth of a plot unit.
-                    const bool same =
-                        std::abs(a.x1 - b.x1) < 0.06 && std::abs(a.y1 - b.y1) < 0.06 &&
-                        std::abs(a.x2 - b.x2) < 0.06 && std::abs(a.y2 - b.y2) < 0.06 &&
-                        std::abs(a.width - b.width) < 0.06;
-                    QVERIFY2(same, qPrintable(QStringLiteral("%1 round %2 %3 segment %4")
-                                                  .arg(name)
-                                                  .arg(round)
-                                                  .arg(bottom ? "bottom" : "top")
-                                                  .arg(i)));
-                }
+        const double centreX = image.width() * scale / 2;
+        const double centreY = (image.height() - 1) * scale / 2;
+        const std::vector<std::pair<const char*, std::vector<Drawn>>> others = {
+            {"the top's", top},
+            {"gerber",
+             readGerber(convert(frontEnd, PlotFormat::Gerber, m_dir.filePath("r.gbr"), side))},
+            {"kicad",
+             readKicad(convert(frontEnd, PlotFormat::Kicad, m_dir.filePath("r.kicad_mod"), side),
+                       centreX, centreY)},
+            {"svg", readSvg(convert(frontEnd, PlotFormat::Svg, m_dir.filePath("r.svg"), side))}};
+        for (const auto& [name, drawn] : others) {
+            QVERIFY2(drawn.size() == ipf.size(), name);
+            for (std::size_t i = 0; i < ipf.size(); ++i) {
+                const Drawn& a = ipf[i];
+                const Drawn& b = drawn[i];
+                // Gerber rounds to the micro-inch, a tenth of a plot unit.
+                const bool same = std::abs(a.x1 - b.x1) < 0.06 && std::abs(a.y1 - b.y1) < 0.06 &&
+                                  std::abs(a.x2 - b.x2) < 0.06 && std::abs(a.y2 - b.y2) < 0.06 &&
+                                  std::abs(a.width - b.width) < 0.06;
+                QVERIFY2(same,
+                         qPrintable(
+                             QStringLiteral("%1 round %2 segment %3").arg(name).arg(round).arg(i)));
             }
         }
     }

@@ -201,10 +201,6 @@ void TestConversionRun::refusedBeforeAnything_data()
     row("outlines of pixels of no size", 2, "0", "-1",
         "The scale \"0\" gives pixels of no size: filled outlines need a scale other than 0.",
         "picture.bmp", PlotFormat::Svg, PlotShape::Outline);
-    row("outline corners closer than the Gerber micro-inch", 2, "0.0009", "10",
-        "The scale \"0.0009\" is too small for Gerber outlines: a pixel must be at least 0.001 "
-        "mils, the micro-inch Gerber coordinates are written in.",
-        "picture.bmp", PlotFormat::Gerber, PlotShape::Outline);
 }
 
 // Without a picture, or with settings that cannot be used, the result says why and nothing else
