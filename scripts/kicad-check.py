@@ -148,7 +148,7 @@ def read_png(path):
 
 def drawn_differences(gerber, pixels, scale, bottom, folder):
     """Render pixels of gerbv's drawing more than one render pixel from a square's edge that
-    are not as the squares say (positive scales: the drawing is the plot as it lies)."""
+    are not as the squares say."""
     w, h = len(pixels[0]), len(pixels)
     png = os.path.join(folder, "drawn.png")
     inch = scale / 1000
@@ -185,7 +185,7 @@ def main():
         count = 0
         for pixels in pictures():
             for side in ("top", "bottom"):
-                for layer, scale in (("silkscreen", 2), ("mask", 2.5), ("copper", -1.6)):
+                for layer, scale in (("silkscreen", 2), ("mask", 2.5), ("copper", 1.6)):
                     count += 1
                     name = "logo%d" % count
                     w, h = len(pixels[0]), len(pixels)
@@ -223,10 +223,9 @@ def main():
                             if counts[r][k] != int(pixels[r][c]):
                                 problems.append("pixel %d,%d filled %d times" %
                                                 (c, r, counts[r][k]))
-                    if scale > 0:
-                        why = drawn_differences(gerber, pixels, scale, side == "bottom", work)
-                        if why:
-                            problems.append("gerbv: " + why)
+                    why = drawn_differences(gerber, pixels, scale, side == "bottom", work)
+                    if why:
+                        problems.append("gerbv: " + why)
                     failures += bool(problems)
                     print("%s: %d x %d, %s, %s, scale %g, %d polygons on %s: %s" %
                           (name, w, h, side, layer, scale, len(polygons), layer_name,

@@ -3,6 +3,7 @@
 #include "output/FileIdentity.h"
 #include "plot/PlotFormat.h"
 #include "plot/PlotStyle.h"
+#include "run/PlotSize.h"
 #include "trace/ColorValue.h"
 #include "trace/TraceSettings.h"
 
@@ -30,7 +31,10 @@ struct JobSettings
     // is worked out for each picture.
     std::optional<double> widthMils;
     std::optional<double> heightMils;
+    QString sizeText; // the width or height as given ("25mm"), for messages
+    PlotSize::Unit sizeUnit = PlotSize::Unit::Mil;
     bool dryRun = false;
+    bool folderWillBeMade = false; // a dry run's --output-dir that the real run would make
     bool quiet = false;
     bool showProgress = false; // at a terminal, for large pictures
 };
@@ -62,6 +66,10 @@ public:
     JobReport run(MemoryBudget& memory) const;
 
 private:
+    // Why the picture cannot be plotted at the size asked for, in the words of that size; the
+    // scale that gives it otherwise.
+    std::optional<QString> sizeProblem(PlotFormat format, int columns, int rows,
+                                       QString& scale) const;
     QString summary(int width, int height, const QString& scale, const RunResult& result) const;
 
     JobSettings m_settings;

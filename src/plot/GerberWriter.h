@@ -25,9 +25,11 @@ class GerberWriter : public SegmentWriter
 public:
     explicit GerberWriter(ByteSink& sink);
 
-    // Why a plot of this geometry and shape cannot be written as Gerber (coordinates beyond
-    // 999 inches, outlines of pixels below the micro-inch), or empty: the format table's limit.
-    static std::string limitProblem(const PlotGeometry& geometry, PlotShape shape);
+    // Why a plot of this geometry cannot be written as Gerber (coordinates beyond 999.999999
+    // inches), or lines of this width (an aperture of 0 micro-inches, which draws nothing, or
+    // one wider than the coordinates reach); empty when they can. The format table's limits.
+    static std::string limitProblem(const PlotGeometry& geometry);
+    static std::string widthProblem(double plotUnits);
     // The file function attribute's value: "Legend,Top", "Copper,L2,Bot".
     static std::string fileFunction(BoardLayer layer, BoardSide side);
 

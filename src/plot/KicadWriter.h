@@ -21,9 +21,11 @@ public:
     // name (UTF-8) names the footprint; "logo" when empty.
     KicadWriter(ByteSink& sink, const std::string& name);
 
-    // Why a plot of this geometry and shape cannot be a footprint (outlines of pixels too small
-    // for KiCad's nanometres to keep apart), or empty: the format table's limit.
-    static std::string limitProblem(const PlotGeometry& geometry, PlotShape shape);
+    // Why a plot of this geometry, or lines of this width, cannot be written: KiCad clamps
+    // lengths beyond 1518.485686 mm and draws a width of 0 at its default width. The format
+    // table's limits.
+    static std::string limitProblem(const PlotGeometry& geometry);
+    static std::string widthProblem(double plotUnits);
     // The layer's name: "F.SilkS", "B.Mask", "F.Cu".
     static std::string layerName(BoardLayer layer, BoardSide side);
 

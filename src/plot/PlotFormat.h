@@ -35,13 +35,14 @@ struct PlotFormatInfo
     // A writer into sink. designName (UTF-8) names the design inside the file where the format
     // has such a name (the KiCad footprint).
     std::unique_ptr<SegmentWriter> (*createWriter)(ByteSink& sink, const std::string& designName);
-    // Whether lines may have a thickness below zero.
-    bool negativeThickness;
     // Whether the format holds filled shapes, so that outline plots can be written in it.
     bool filledShapes;
-    // Why a plot of this geometry and shape cannot be written in the format ("too large for
-    // ...: the plot reaches ..."), or empty; nullptr when every plot can.
-    std::string (*limitProblem)(const PlotGeometry& geometry, PlotShape shape);
+    // Why a plot of this geometry cannot be written in the format ("too large for ...: the plot
+    // would reach ..."), or empty: every number the writer writes must be one the format holds.
+    std::string (*limitProblem)(const PlotGeometry& geometry);
+    // Why lines of this width (plot units, 0 or more) cannot be written in the format ("too
+    // thin for ...: ..."), or empty.
+    std::string (*widthProblem)(double plotUnits);
 };
 
 namespace plotformat {
@@ -61,6 +62,13 @@ PlotFormat fromFileName(std::string_view fileName);
 std::string_view extension(PlotFormat format);
 // All of a format's extensions, the usual one first.
 std::vector<std::string_view> extensions(PlotFormat format);
+
+// The largest scale (mils per pixel) at which the plot of a picture of columns × rows pixels,
+// drawn in this style, stays within the format's limit; infinity when every scale does.
+double largestScale(PlotFormat format, int columns, int rows, const PlotStyle& style = {});
+// The thinnest and the thickest line width (plot units) the format can write.
+double thinnestWidth(PlotFormat format);
+double thickestWidth(PlotFormat format);
 
 // A writer of the format into sink; see PlotFormatInfo::createWriter.
 std::unique_ptr<SegmentWriter> createWriter(PlotFormat format, ByteSink& sink,

@@ -3,7 +3,10 @@
 #include "plot/PlotStyle.h"
 #include "trace/Run.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
+#include <limits>
 #include <vector>
 
 namespace kelviq {
@@ -14,13 +17,15 @@ namespace kelviq {
 //
 // On the bottom side X is mirrored about the picture's centre: column boundary x lands where
 // boundary (columns − x) lands on the top, computed the same way, so the bottom plot is the
-// top plot's mirror image to the last digit. Every writer takes its X from here.
+// top plot's mirror image to the last digit. Every writer takes its X from here. An outline
+// plot fills the pixels' squares, whose corners reach the edges of the picture's area.
 class PlotGeometry
 {
 public:
-    PlotGeometry(int columns, int rows, double pixelMils, BoardSide side = BoardSide::Top)
+    PlotGeometry(int columns, int rows, double pixelMils, BoardSide side = BoardSide::Top,
+                 PlotShape shape = PlotShape::Lines)
         : m_columns(columns), m_rows(rows), m_pixelMils(pixelMils),
-          m_mirrored(side == BoardSide::Bottom)
+          m_mirrored(side == BoardSide::Bottom), m_shape(shape)
     {
     }
 
@@ -28,6 +33,7 @@ public:
     int rows() const { return m_rows; }
     double pixelMils() const { return m_pixelMils; }
     BoardSide side() const { return m_mirrored ? BoardSide::Bottom : BoardSide::Top; }
+    PlotShape shape() const { return m_shape; }
 
     // A column boundary's X (column x's left edge; x = columns is the right edge of the last).
     double x(int column) const { return unmirroredX(m_mirrored ? m_columns - column : column); }
@@ -46,9 +52,27 @@ public:
     double areaBottom() const { return y(m_rows - 1) - halfPixel(); }
     double areaTop() const { return y(0) + halfPixel(); }
 
+    // How far from the origin what is written reaches, in plot units: the largest size of an
+    // end of the first or last column or row - of the picture's area for outlines; infinity
+    // when one is not a number.
+    double farthest() const
+    {
+        double most = 0.0;
+        auto take = [&most](double v) {
+            most = v == v ? std::max(most, std::abs(v)) : std::numeric_limits<double>::infinity();
+        };
+        for (const double v : {x(0), x(m_columns - 1), y(0), y(m_rows - 1)})
+            take(v);
+        if (m_shape == PlotShape::Outline) {
+            for (const double v : {x(m_columns), cornerY(0), cornerY(m_rows)})
+                take(v);
+        }
+        return most;
+    }
+
     // The columns whose X a run's segment starts and ends at: its first pixel and one past
     // it, or the last column. On the bottom side the mirrored segment runs the same way as
-    // on the top (left to right for a positive scale), so it starts at the mirror of the end.
+    // on the top (left to right), so it starts at the mirror of the end.
     int startColumn(const Run& run) const { return m_mirrored ? lastColumn(run) : run.begin; }
     int endColumn(const Run& run) const { return m_mirrored ? run.begin : lastColumn(run); }
     // A row's k-th run in the order its segments are written: left to right on the plot, so
@@ -70,6 +94,7 @@ private:
     int m_rows;
     double m_pixelMils;
     bool m_mirrored;
+    PlotShape m_shape;
 };
 
 } // namespace kelviq

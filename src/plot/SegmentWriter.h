@@ -31,12 +31,11 @@ public:
     SegmentWriter& operator=(const SegmentWriter&) = delete;
 
     // Writes everything before the first segment or shape. The geometry must outlive the
-    // writing; its side is the board side. The layer is that of formats that name theirs.
-    void begin(const PlotGeometry& geometry, PlotShape shape = PlotShape::Lines,
-               BoardLayer layer = BoardLayer::Silkscreen)
+    // writing; it says the board side and whether lines or outlines are written. The layer is
+    // that of formats that name theirs.
+    void begin(const PlotGeometry& geometry, BoardLayer layer = BoardLayer::Silkscreen)
     {
         m_geometry = &geometry;
-        m_shape = shape;
         m_layer = layer;
         writeHead();
     }
@@ -60,13 +59,13 @@ protected:
     virtual void writeHead() = 0;
     virtual void writeTail() {}
     const PlotGeometry& geometry() const { return *m_geometry; }
-    PlotShape shape() const { return m_shape; }
+    PlotShape shape() const { return m_geometry->shape(); }
     BoardLayer layer() const { return m_layer; }
     // Whether the plot is lines on the top silkscreen, the only plot there used to be: its
     // files stay exactly as they always were.
     bool plainStyle() const
     {
-        return m_shape == PlotShape::Lines && m_geometry->side() == BoardSide::Top &&
+        return shape() == PlotShape::Lines && m_geometry->side() == BoardSide::Top &&
                m_layer == BoardLayer::Silkscreen;
     }
 
@@ -118,7 +117,6 @@ private:
     char* reserveAfterFlush(std::size_t length);
 
     const PlotGeometry* m_geometry = nullptr;
-    PlotShape m_shape = PlotShape::Lines;
     BoardLayer m_layer = BoardLayer::Silkscreen;
     ByteSink& m_sink;
     std::unique_ptr<char[]> m_buffer;

@@ -460,7 +460,7 @@ void TestPictureLoader::unreadableFileSaysWhy()
     QFile::setPermissions(dir.filePath("locked.bmp"), QFile::WriteOwner);
     const QString path = name.startsWith('/') ? name : dir.filePath(name);
     QCOMPARE(PictureLoader::load(path, LoadMode::Stream).error,
-             "Cannot read the picture " + path + ": " + reason);
+             "Cannot read the picture " + path + ": " + reason + '.');
 }
 
 QTEST_GUILESS_MAIN(TestPictureLoader)
