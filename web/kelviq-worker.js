@@ -351,6 +351,22 @@ function checkCounts(s) {
 }
 
 const Formats = { ipf: 0, gerber: 1, kicad: 2, svg: 3 };
+// The converter's names of PlotShape, BoardSide and BoardLayer, in their order.
+const Styles = { shape: ["lines", "outline"], side: ["top", "bottom"], layer: ["silkscreen", "mask", "copper"] };
+
+// The style of the plots that follow, from names in any case; unknown names are refused in the
+// converter's words.
+function setStyle(s) {
+  const index = {};
+  for (const [option, names] of Object.entries(Styles)) {
+    const given = s[option] === undefined ? names[0] : String(s[option]);
+    index[option] = names.indexOf(given.toLowerCase());
+    if (index[option] < 0)
+      throw new Refusal("--" + option + " wants " + names.slice(0, -1).join(", ") + " or " + names[names.length - 1] + ', not "' + given + '"');
+  }
+  call("kv_set_style", index.shape, index.side, index.layer);
+  return index;
+}
 
 // The scale for a plot width or height ("25mm"), as the converter works it out.
 function scaleForLength(length, byWidth, name, format) {
@@ -364,6 +380,7 @@ function writePlot(s) {
   checkCounts(s);
   if (!(s.format in Formats))
     throw new Refusal('--format wants ipf, gerber, kicad or svg, not "' + s.format + '"');
+  setStyle(s);
   let scale = s.scale;
   if (s.width !== undefined && s.width !== "") scale = scaleForLength(s.width, true, s.pictureName, s.format);
   else if (s.height !== undefined && s.height !== "") scale = scaleForLength(s.height, false, s.pictureName, s.format);
@@ -425,8 +442,11 @@ const handlers = {
     if (!o.pick && !/^#?[0-9a-fA-F]{6}$/.test(settings.color))
       throw new Refusal('--color wants six hex digits RRGGBB, not "' + settings.color + '"');
     if (o.pick && o.color !== undefined) throw new Refusal("--color and --pick cannot be used together");
+    const style = setStyle(settings);
     if ([o.scale, o.width, o.height].filter((v) => v !== undefined).length > 1)
       throw new Refusal("give only one of --scale, --width and --height");
+    if (style.shape === 1 && !["gerber", "kicad", "svg"].includes(settings.format))
+      throw new Refusal("--shape outline cannot be written as " + settings.format + ": IPF files hold lines only; use --format gerber, kicad or svg");
     for (const by of ["width", "height"]) {
       if (o[by] === undefined) continue;
       if (!withText([o[by]], (p) => call("kv_check_length", p, by === "width" ? 1 : 0))) throw new Refusal(lastMessage());
@@ -448,7 +468,8 @@ const handlers = {
     const height = call("kv_height");
     const result = writePlot(settings);
     call("kv_close");
-    reply({ bytes: result.bytes, segments: result.segments, width, height }, [result.bytes.buffer]);
+    const outline = style.shape === 1;
+    reply({ bytes: result.bytes, segments: outline ? 0 : result.segments, shapes: outline ? result.segments : 0, width, height }, [result.bytes.buffer]);
   },
 };
 

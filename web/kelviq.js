@@ -119,6 +119,9 @@
       invert: $("invert").checked,
       scale: $("scale").value,
       thickness: $("thickness").value,
+      shape: $("shape").value,
+      side: $("side").value,
+      layer: $("layer").value,
     };
   }
 
@@ -314,6 +317,8 @@
       context.drawImage(current.picture, 0, 0);
     } else if (mode === "traced") {
       context.drawImage(current.traced, 0, 0);
+    } else if (mode === "outline") {
+      drawOutline(top, bottom);
     } else {
       drawPlot(left, top, right, bottom, ratio);
     }
@@ -322,6 +327,32 @@
       context.strokeStyle = "#ff8c00";
       context.strokeRect(marker.x, marker.y, 1, 1);
     }
+  }
+
+  // The first run of the rows from row on (runs: row, begin, end of each run, rows in order).
+  function firstRunFrom(runs, row) {
+    let lo = 0;
+    let hi = runs.length / 3;
+    while (lo < hi) {
+      const mid = (lo + hi) >> 1;
+      if (runs[mid * 3] < row) lo = mid + 1;
+      else hi = mid;
+    }
+    return lo;
+  }
+
+  // The filled outlines, dark on white: exactly the traced pixels' squares, as --shape outline
+  // writes them (seen from the top, like the picture).
+  function drawOutline(top, bottom) {
+    context.fillStyle = "#ffffff";
+    context.fillRect(0, 0, current.width, current.height);
+    const runs = current.runs;
+    if (!runs) return;
+    context.fillStyle = "#1e1e1e";
+    context.beginPath();
+    for (let i = firstRunFrom(runs, Math.floor(top)) * 3; i < runs.length && runs[i] <= bottom; i += 3)
+      context.rect(runs[i + 1], runs[i], runs[i + 2] - runs[i + 1], 1);
+    context.fill();
   }
 
   // Every segment a line of the set thickness with round ends, a pixel being the scale.
@@ -448,7 +479,7 @@
       try {
         const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
         const m = await worker.request("convert", { bytes: data, options: options || {} });
-        return { bytes: m.bytes, segments: m.segments, width: m.width, height: m.height };
+        return { bytes: m.bytes, segments: m.segments, shapes: m.shapes, width: m.width, height: m.height };
       } finally {
         worker.terminate();
       }
@@ -555,7 +586,7 @@
   });
   document.addEventListener("keydown", (e) => {
     if (!e.ctrlKey || !current) return;
-    const modes = { 1: "picture", 2: "traced", 3: "plot" };
+    const modes = { 1: "picture", 2: "traced", 3: "plot", 4: "outline" };
     if (modes[e.key]) {
       e.preventDefault();
       document.querySelector('input[name="mode"][value="' + modes[e.key] + '"]').click();

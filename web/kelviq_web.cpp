@@ -3,6 +3,7 @@
 // picture per module instance (the page runs one instance per picture, in a worker).
 #include "plot/ByteSink.h"
 #include "plot/NumberText.h"
+#include "plot/OutlineTracer.h"
 #include "plot/PlotFormat.h"
 #include "plot/PlotGeometry.h"
 #include "plot/SegmentWriter.h"
@@ -63,6 +64,7 @@ private:
 };
 
 std::shared_ptr<Picture> picture;
+PlotStyle style;                  // lines or outlines, board side, layer: kv_set_style()
 std::vector<std::int32_t> traced; // y, begin, end of every traced run
 std::vector<std::uint8_t> view;
 std::string output;
@@ -214,6 +216,9 @@ std::string rangeProblem(const std::string& scaleText, const std::string& thickn
         return "The scale " + quoted(scaleText) +
                " must be more than 0. Type the size of one pixel in mils, for example 2 or 0.5.";
     }
+    // Outlines have no thickness: it plays no part in them.
+    if (style.shape == PlotShape::Outline)
+        return {};
     const double width = lineWidth(thicknessText).value_or(-1.0);
     if (width < 0.0) {
         return "The line thickness " + quoted(thicknessText) +
@@ -239,7 +244,25 @@ std::string rangeProblem(const std::string& scaleText, const std::string& thickn
 
 std::string limitProblem(PlotFormat format, int columns, int rows, double scale)
 {
-    return plotformat::info(format).limitProblem(PlotGeometry(columns, rows, scale));
+    return plotformat::info(format).limitProblem(
+        PlotGeometry(columns, rows, scale, style.side, style.shape));
+}
+
+// Outlines in a format that holds lines only.
+std::string shapeProblem(PlotFormat format)
+{
+    const PlotFormatInfo& info = plotformat::info(format);
+    if (style.shape != PlotShape::Outline || info.filledShapes)
+        return {};
+    std::vector<std::string> holding;
+    for (const PlotFormatInfo& other : plotformat::all())
+        if (other.filledShapes)
+            holding.emplace_back(other.title);
+    std::string list;
+    for (std::size_t i = 0; i < holding.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == holding.size() ? " or " : ", ") + holding[i];
+    return std::string(info.title) + " files hold lines only; filled outlines can be written as " +
+           list + '.';
 }
 
 } // namespace
@@ -567,6 +590,13 @@ EMSCRIPTEN_KEEPALIVE void kv_view_release()
     std::vector<std::uint8_t>().swap(view);
 }
 
+// How the plots that follow are drawn: PlotShape, BoardSide and BoardLayer as numbers.
+EMSCRIPTEN_KEEPALIVE void kv_set_style(int shape, int side, int layer)
+{
+    style = {static_cast<PlotShape>(shape), static_cast<BoardSide>(side),
+             static_cast<BoardLayer>(layer)};
+}
+
 // Whether a plot length ("25mm") can be used; message says why not, in the converter's words.
 EMSCRIPTEN_KEEPALIVE int kv_check_length(const char* length, int byWidth)
 {
@@ -588,7 +618,7 @@ EMSCRIPTEN_KEEPALIVE int kv_check_range(const char* scaleText, const char* thick
     else if (!lineWidth(thicknessText))
         message = badSetting("The line thickness ", thicknessText,
                              "Type the thickness in mils, for example 10 or 7.5.");
-    else
+    else if (message = shapeProblem(static_cast<PlotFormat>(format)); message.empty())
         message = rangeProblem(scaleText, thicknessText, static_cast<PlotFormat>(format));
     return message.empty();
 }
@@ -629,7 +659,7 @@ EMSCRIPTEN_KEEPALIVE int kv_scale_for(const char* length, int byWidth, const cha
         return 1;
     }
     const double largest =
-        plotformat::largestScale(format, columns, rows) * pixels / toMils(1.0, unit);
+        plotformat::largestScale(format, columns, rows, style) * pixels / toMils(1.0, unit);
     const std::string fitting = typeableWithin(largest, true, [&](double length) {
         const std::optional<double> s = scaleFor(toMils(length, unit));
         return s && limitProblem(format, columns, rows, *s).empty();
@@ -641,7 +671,7 @@ EMSCRIPTEN_KEEPALIVE int kv_scale_for(const char* length, int byWidth, const cha
 }
 
 // Writes the plot of the picture as the converter's run does, checking the settings first: the
-// count of segments, or −1 with message saying why.
+// count of segments (of shapes for outlines), or −1 with message saying why.
 EMSCRIPTEN_KEEPALIVE int kv_write(int formatNumber, const char* scaleText,
                                   const char* thicknessText, const char* designName, int color,
                                   int tolerance, int invert, int despeckle)
@@ -658,25 +688,43 @@ EMSCRIPTEN_KEEPALIVE int kv_write(int formatNumber, const char* scaleText,
                   ". The largest scale that fits this picture (" + std::to_string(columns) + " × " +
                   std::to_string(rows) + " pixels) is " +
                   typeableWithin(
-                      plotformat::largestScale(format, columns, rows), true,
+                      plotformat::largestScale(format, columns, rows, style), true,
                       [&](double s) { return limitProblem(format, columns, rows, s).empty(); }) +
                   '.';
         return -1;
     }
 
-    const PlotGeometry geometry(columns, rows, scale);
+    const PlotGeometry geometry(columns, rows, scale, style.side, style.shape);
     MemorySink sink;
     const std::unique_ptr<SegmentWriter> writer =
         plotformat::createWriter(format, sink, designName);
     writer->setLineWidth(width);
-    writer->begin(geometry);
+    writer->begin(geometry, style.layer);
     Tracer tracer(Raster(picture), traceSettings(color, tolerance, invert, despeckle));
     std::vector<Run> runs;
     int y = 0;
-    long long segments = 0;
-    while (tracer.nextRow(y, runs)) {
-        writer->writeRow(y, runs);
-        segments += static_cast<long long>(runs.size());
+    long long segments = 0; // or shapes
+    if (style.shape == PlotShape::Outline) {
+        // Shapes are written as they complete, so only the open ones are held.
+        OutlineTracer outlines;
+        Shape shape;
+        auto writeCompleted = [&] {
+            while (outlines.takeShape(shape)) {
+                writer->writeShape(shape);
+                ++segments;
+            }
+        };
+        while (tracer.nextRow(y, runs)) {
+            outlines.addRow(y, runs);
+            writeCompleted();
+        }
+        outlines.finish();
+        writeCompleted();
+    } else {
+        while (tracer.nextRow(y, runs)) {
+            writer->writeRow(y, runs);
+            segments += static_cast<long long>(runs.size());
+        }
     }
     writer->end();
     writer->flush();

@@ -178,11 +178,15 @@ def refusals(page, convert, work, pictures, results):
                     {"format": "kicad", "thickness": "0.00001"},
                     {"format": "gerber", "thickness": "99999999"},
                     {"format": "kicad", "scale": "200000"}, {"format": "ipf", "scale": "1e300"},
-                    {"format": "kicad", "width": "5000mm"}, {"format": "gerber", "height": "2000in"}):
+                    {"format": "kicad", "width": "5000mm"}, {"format": "gerber", "height": "2000in"},
+                    {"shape": "outline"}, {"format": "svg", "shape": "blob"},
+                    {"format": "gerber", "side": "left"},
+                    {"format": "kicad", "shape": "outline", "scale": "200000"}):
         options = dict(options, name="picture")
         _, refusal = convert_natively(convert, work, picture, options)
         _, error, _, _ = page.convert(data, options)
-        expected = refusal.replace("kelviq-convert: ", "").replace(picture, "picture")
+        # The converter's first line: usage errors add a hint to --help.
+        expected = refusal.splitlines()[0].replace("kelviq-convert: ", "").replace(picture, "picture")
         results.check("refused as the converter refuses: %s" % options, error == expected,
                       "converter: %s; page: %s" % (expected, error))
 
@@ -209,7 +213,8 @@ def converter_args(options):
         args += ["--pick", "%d,%d" % tuple(options["pick"])]
     if "color" in options:
         args += ["--color", options["color"].lstrip("#")]
-    for key in ("tolerance", "despeckle", "scale", "thickness", "width", "height"):
+    for key in ("tolerance", "despeckle", "scale", "thickness", "width", "height", "shape", "side",
+                "layer"):
         if key in options:
             args += ["--" + key, str(options[key])]
     if options.get("invert"):
@@ -247,6 +252,13 @@ def exactness(page, convert, work, pictures, rng, results, label=""):
         runs = [{"format": fmt} for fmt in formats]
         runs += [dict(options, format=formats[(number + i) % len(formats)])
                  for i, options in enumerate(tracing[1:] + sizes)]
+        # Filled outlines (in the formats that hold them), board side and layer.
+        shaped = ["gerber", "kicad", "svg"]
+        runs += [dict(options, format=shaped[(number + i) % len(shaped)])
+                 for i, options in enumerate([
+                     {"shape": "outline"}, {"shape": "outline", "side": "bottom", "scale": "0.37"},
+                     {"shape": "outline", "layer": "copper", "tolerance": 40},
+                     {"side": "bottom", "layer": "mask"}])]
         runs.append({"pick": [rng.randrange(40), rng.randrange(40)], "tolerance": 5})
         runs.append({"color": "#%06x" % rng.randrange(1 << 24), "tolerance": 120})
         for options in runs:
@@ -308,6 +320,23 @@ def page_controls(page, convert, work, rng, results):
         expected, _ = convert_natively(convert, work, picture,
                                        {"pick": [x, y], "tolerance": 20, "format": fmt, "name": "artwork"})
         results.check("export " + fmt, got == expected)
+
+    # Filled outlines on the bottom side, through the page's own controls.
+    for control, value in (("shape", "outline"), ("side", "bottom")):
+        driver.execute_script("const s = document.getElementById(arguments[0]);"
+                              "s.value = arguments[1]; s.dispatchEvent(new Event('change'));",
+                              control, value)
+    driver.find_element(By.ID, "export-gerber").click()
+    got = page.downloaded("artwork.gbr")
+    expected, _ = convert_natively(convert, work, picture, {"pick": [x, y], "tolerance": 20, "format": "gerber",
+                                                            "name": "artwork", "shape": "outline", "side": "bottom"})
+    results.check("export gerber as filled outlines on the bottom side", got == expected)
+    driver.find_element(By.ID, "make").click()
+    want = "IPF files hold lines only"
+    WebDriverWait(driver, 20).until(lambda d: want in d.find_element(By.ID, "status-run").text)
+    for control, value in (("shape", "lines"), ("side", "top")):
+        driver.execute_script("document.getElementById(arguments[0]).value = arguments[1];",
+                              control, value)
 
     # Something that is not a picture is refused; the picture stays.
     notes = os.path.join(work, "notes.txt")
@@ -373,6 +402,7 @@ def layout(page, results):
     driver = page.driver
     page.open()
     ids = ["picture-label", "thickness", "scale", "color", "tolerance", "despeckle", "invert",
+           "shape", "side", "layer",
            "plot-width", "plot-height", "make", "export-gerber", "export-kicad", "export-svg",
            "view", "status"]
     for width in (360, 1920):
