@@ -1,4 +1,4 @@
-// The page: picks a picture, shows it three ways, lets the colour be picked and the settings
+// The page: picks a picture, shows it four ways, lets the colour be picked and the settings
 // typed, and downloads the plot files. All decoding, tracing and writing happens in workers
 // (kelviq-worker.js) with the converter's own code compiled to WebAssembly.
 "use strict";
