@@ -37,6 +37,7 @@
       };
       this.worker.onerror = (event) => {
         event.preventDefault();
+        this.stopped = true;
         this.fail("The page's worker stopped: " + (event.message || "out of memory"));
       };
       this.ready = wasm.then((module) => this.worker.postMessage({ type: "init", module }));
@@ -56,6 +57,18 @@
       this.worker.terminate();
       this.fail("replaced");
     }
+  }
+
+  // A worker started ahead, its WebAssembly ready, for the next picture: each picture gets a
+  // fresh one, and starting it (some tens of milliseconds) is not spent while the user waits.
+  let spare = null;
+  function freshWorker() {
+    const worker = spare || new Worker1();
+    spare = null;
+    return worker;
+  }
+  function prepareSpare() {
+    if (!spare) spare = new Worker1();
   }
 
   // What is shown: the picture in its worker, its views and the last trace.
@@ -174,7 +187,7 @@
 
   async function openFile(file, ignored) {
     if (loading) loading.worker.terminate(); // a newer choice replaces one still loading
-    const worker = new Worker1();
+    const worker = freshWorker();
     const job = (loading = { worker, name: file.name });
     const progress = $("progress");
     progress.hidden = false;
@@ -209,6 +222,7 @@
         loading = null;
         progress.hidden = true;
       }
+      prepareSpare();
     }
   }
 
@@ -473,15 +487,23 @@
 
   // ---- for scripts and tests: a picture file's bytes to a plot file
 
+  // One worker converts for scripts, one picture after another (each freed when done), so
+  // only the first call waits for a worker to start; one that stopped (out of memory) is
+  // replaced.
+  let converter = null;
   window.kelviq = {
     async convert(bytes, options) {
-      const worker = new Worker1();
+      const worker = converter || (converter = freshWorker());
+      const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
       try {
-        const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
         const m = await worker.request("convert", { bytes: data, options: options || {} });
         return { bytes: m.bytes, segments: m.segments, shapes: m.shapes, width: m.width, height: m.height };
-      } finally {
-        worker.terminate();
+      } catch (e) {
+        if (worker.stopped && converter === worker) {
+          converter = null;
+          worker.terminate();
+        }
+        throw e;
       }
     },
   };
@@ -596,4 +618,5 @@
   enableExports();
   showStatus();
   layout();
+  prepareSpare();
 })();
