@@ -224,8 +224,9 @@ done
 
 echo
 echo "The web page (make web) in headless Chromium: window.kelviq.convert on a PNG of the logo"
-echo "(a new worker, the browser decodes it, WebAssembly traces and writes IPF; the same bytes as"
-echo "the converter's), against kelviq-convert on the same PNG (the whole process). Medians of 5."
+echo "(in the page's converting worker the browser decodes it, WebAssembly traces and writes IPF;"
+echo "the same bytes as the converter's), against kelviq-convert on the same PNG (the whole"
+echo "process). Medians of 5 in a row."
 echo "Target: at most 3 × the converter."
 echo
 make -C "$root" --no-print-directory deps \
