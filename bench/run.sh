@@ -221,3 +221,39 @@ for name in logo-4000-24 stripes-4000-24 logo-12000-24; do
     QT_QPA_PLATFORM=offscreen "$views" "$work/$name.bmp" >"$work/views" 2>/dev/null
     awk -v n="$name" '{ printf "| %s | %.3f | %.4f | %.3f | %.3f |\n", n, $2, $3, $4, $5 }' "$work/views"
 done
+
+echo
+echo "The web page (make web) in headless Chromium: window.kelviq.convert on a PNG of the logo"
+echo "(in the page's converting worker the browser decodes it, WebAssembly traces and writes IPF;"
+echo "the same bytes as the converter's), against kelviq-convert on the same PNG (the whole"
+echo "process). Medians of 5 in a row."
+echo "Target: at most 3 × the converter."
+echo
+make -C "$root" --no-print-directory deps \
+    EXTRA_PACKAGES="emscripten chromium chromium-driver python3-selenium imagemagick" >&2
+make -C "$root" --no-print-directory web >/dev/null
+echo "| picture | PNG | PNG kB | convert s | page s | page ÷ convert |"
+echo "|---|---|---:|---:|---:|---:|"
+png_kind() { # name kind: the logo as a PNG of that kind
+    case $2 in
+    rgb) convert "$work/$1.bmp" "PNG24:$work/$1.png" ;;
+    palette8) convert "$work/$1.bmp" -colors 16 "PNG8:$work/$1.png" ;;
+    palette1) convert "$work/$1.bmp" -colors 2 -define png:bit-depth=1 -define png:color-type=3 \
+        "$work/$1.png" ;;
+    grey1) convert "$work/$1.bmp" -type Bilevel -depth 1 "PNG:$work/$1.png" ;;
+    esac
+}
+for run in "logo-4000-24 rgb 24-bit RGB" "logo-4000-24 palette8 8-bit palette" \
+    "logo-4000-24 palette1 1-bit palette" "logo-4000-24 grey1 1-bit grey" \
+    "logo-2000x1000-24 rgb 24-bit RGB"; do
+    set -- $run
+    name=$1 kind=$2
+    shift 2
+    png_kind "$name" "$kind"
+    measure 5 "$convert" --quiet --output "$work/native.plt" "$work/$name.png"
+    page=$(/usr/bin/python3 "$root/web/test/web_bench.py" --site "$root/build-web/site" \
+        --expected "$work/native.plt" "$work/$name.png")
+    awk -v n="$name" -v k="$*" -v b="$(stat -c %s "$work/$name.png")" -v c="$wall" -v p="$page" \
+        'BEGIN { printf "| %s | %s | %.0f | %.3f | %.3f | %.2f |\n", n, k, b/1e3, c, p, p/c }'
+    rm -f "$work/native.plt" "$work/$name.png"
+done
