@@ -1,4 +1,5 @@
 #include "FormFixture.h"
+#include "window/StatusLine.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -158,6 +159,7 @@ void TestForm1::loadingPictures()
         QVERIFY(enter.isAccepted());
         QDropEvent dropped(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(m_form.get(), &dropped);
+        waitForPicture();
     };
     const QString folder = QDir(m_dir->path()).canonicalPath();
     for (int step = 0; step < 4; ++step) {
@@ -181,11 +183,12 @@ void TestForm1::loadingPictures()
 
     QDir::setCurrent(QDir::tempPath());
     m_form->openFiles({second, tall, "third.png"});
+    waitForPicture();
     QCOMPARE(m_form->FileName(), second);
     QCOMPARE(QDir::currentPath(), folder);
     QCOMPARE(status("StatusRun"), "Opened " + second +
                                       "; one picture at a time, so these were ignored: " + tall +
-                                      ", third.png");
+                                      ", third.png.");
     choose(QString());
     QCOMPARE(m_platform->openRequests.last().directory, m_dir->path());
 }
@@ -194,40 +197,66 @@ void TestForm1::statusTexts_data()
 {
     QTest::addColumn<QString>("scale");
     QTest::addColumn<QString>("thickness");
+    QTest::addColumn<bool>("pick");            // the blue pixel; else black, which is not there
+    QTest::addColumn<quint32>("dotsPerMetre"); // what the picture states; 0: nothing
     QTest::addColumn<QString>("size");
     QTest::addColumn<QString>("advice");
     QTest::addColumn<QString>("run"); // how the status line starts to tell of a run
 
     const QString written = "1 segment written to ";
+    const QString thin = "Thinner than 5 mils (0.127 mm): finer than many board makers print on "
+                         "silkscreen.";
     QTest::newRow("gaps") << "2"
-                          << "1.5"
-                          << "plot 1000 × 500 mils (25.4 × 12.7 mm)"
-                          << "Gaps of 0.5 mils between rows: lines thinner than the pixel pitch"
-                             "   Thinner than 5 mils (0.127 mm): finer than many board makers "
-                             "print on silkscreen"
+                          << "1.5" << true << 0u << "plot 1000 × 500 mils (25.4 × 12.7 mm)"
+                          << "Gaps of 0.5 mils between rows: lines thinner than the pixel pitch; "
+                             "type 2 as Lines Thick to cover the rows exactly.   " +
+                                 thin
                           << written;
     QTest::newRow("matching") << "6"
-                              << "6"
-                              << "plot 3000 × 1500 mils (76.2 × 38.1 mm)"
+                              << "6" << true << 0u << "plot 3000 × 1500 mils (76.2 × 38.1 mm)"
                               << "" << written;
+    QTest::newRow("the visible digits of a long scale")
+        << "1.23031496062992"
+        << "1.23" << true << 0u << "plot 615.157 × 307.579 mils (15.625 × 7.812 mm)" << thin
+        << written;
     QTest::newRow("fraction") << "0.1"
-                              << "5"
-                              << "plot 50 × 25 mils (1.27 × 0.635 mm)"
+                              << "5" << true << 0u << "plot 50 × 25 mils (1.27 × 0.635 mm)"
                               << "Rows 4.9 mils taller than their pixels: the artwork grows 2.45 "
-                                 "mils at top and bottom"
+                                 "mils at top and bottom; type 0.1 as Lines Thick to cover the "
+                                 "rows exactly."
                               << written;
     QTest::newRow("not numbers") << "2,5"
-                                 << "x"
-                                 << "scale \"2,5\" is not a number"
-                                 << "thickness \"x\" is not a number"
+                                 << "x" << true << 0u << "scale \"2,5\" is not a number"
+                                 << "Lines Thick \"x\" is not a number: type the thickness in "
+                                    "mils."
                                  << "The scale \"2,5\" is not a number. Type the size of one "
                                     "pixel in mils, for example 2 or 0.5.";
+    QTest::newRow("the picture's 300 dpi")
+        << "2"
+        << "10" << true << 11811u << "plot 1000 × 500 mils (25.4 × 12.7 mm)"
+        << "Picture says 300 dpi = 3.333 mils per pixel.   Rows 8 mils taller than their "
+           "pixels: the artwork grows 4 mils at top and bottom; type 2 as Lines Thick to cover "
+           "the rows exactly."
+        << written;
+    QTest::newRow("at the picture's 300 dpi")
+        << "3.33333333333333"
+        << "3.33" << true << 11811u << "plot 1666.667 × 833.333 mils (42.333 × 21.167 mm)" << thin
+        << written;
+    QTest::newRow("nothing traced, thickness off by less than 0.01")
+        << "6"
+        << "6.005" << false << 0u << "plot 3000 × 1500 mils (76.2 × 38.1 mm)"
+        << "Nothing to trace: no pixel of #000000 in this picture — pick the colour to trace."
+        << "0 segments written to ";
 }
 
+// Facts, advice and the run's outcome for the settings; the boxes' tooltips hold their whole
+// numbers; a changed setting marks the outcome as belonging to the settings before.
 void TestForm1::statusTexts()
 {
     QFETCH(QString, scale);
     QFETCH(QString, thickness);
+    QFETCH(bool, pick);
+    QFETCH(quint32, dotsPerMetre);
     QFETCH(QString, size);
     QFETCH(QString, advice);
     QFETCH(QString, run);
@@ -237,16 +266,27 @@ void TestForm1::statusTexts()
     QImage image(500, 250, QImage::Format_RGB32);
     image.fill(Qt::white);
     image.setPixel(7, 7, qRgb(0x12, 0xab, 0xef));
-    choose(savePicture("wide.bmp", image));
-    click(QPoint(7, 7));
+    choose(savePicture("wide.bmp", image, dotsPerMetre));
+    if (pick)
+        click(QPoint(7, 7));
     type("Text1", scale);
     type("Text2", thickness);
-    QCOMPARE(countedSegments(), 1);
-    QCOMPARE(status("StatusFacts"), "500 × 250 pixels   " + size + "   #12ABEF   1 segment");
+    QCOMPARE(countedSegments(), pick ? 1 : 0);
+    QCOMPARE(status("StatusFacts"),
+             "500 × 250 pixels   " + size +
+                 (pick ? "   #12ABEF   1 segment" : "   #000000   0 segments"));
     QCOMPARE(status("StatusAdvice"), advice);
-    QCOMPARE(m_form->findChild<ColorSwatch*>("Shape1")->toolTip(), QString("#12ABEF"));
+    QCOMPARE(box("Text1")->toolTip(), scale);
+    QCOMPARE(m_form->findChild<ColorSwatch*>("Shape1")->toolTip(),
+             QString(pick ? "#12ABEF" : "#000000"));
     QTest::mouseClick(button("Command1"), Qt::LeftButton);
     QVERIFY2(status("StatusRun").startsWith(run), qPrintable(status("StatusRun")));
+    if (!pick)
+        QVERIFY(status("StatusRun")
+                    .endsWith(": the plot is empty, no pixel of #000000 in this "
+                              "picture — pick the colour to trace."));
+    type("Text2", thickness + "0");
+    QVERIFY(status("StatusRun").startsWith(StatusLine::earlierPrefix() + run));
 }
 
 void TestForm1::setPlotSize_data()

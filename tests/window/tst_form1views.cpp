@@ -113,19 +113,20 @@ void TestForm1Views::zoomDragAndScroll()
             QTest::keyClick(m_form.get(), key, Qt::ControlModifier);
     };
     keys(Qt::Key_Minus, 6);
-    QCOMPARE(picture1()->zoomStep(), PictureArea::SmallestZoomStep);
+    QCOMPARE(picture1()->zoom(), PictureArea::SmallestZoom);
     keys(Qt::Key_Equal, 1);
     keys(Qt::Key_Plus, 1);
-    QCOMPARE(picture1()->zoomStep(), -2);
-    action("fitInWindow")->trigger(); // 1000 × 630 of room: 64 × 8 and 48 × 8 fit, × 16 not
-    QCOMPARE(picture1()->zoomStep(), 3);
+    QCOMPARE(picture1()->zoom(), 0.25);
+    action("fitInWindow")->trigger(); // 1000 × 630 of room: the height sets the factor
+    QCOMPARE(picture1()->zoom(), 630.0 / 48);
+    QCOMPARE(status("StatusView"), "Picture · 1313 %");
 
     QWidget* viewport = picture1()->viewport();
-    const QPoint at(17, 9); // pixel (2, 1) at 8×
+    const QPoint at(30, 15); // pixel (2, 1) at 13.125×
     QWheelEvent wheel(at, viewport->mapToGlobal(at), {}, {0, 120}, Qt::NoButton,
                       Qt::ControlModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(viewport, &wheel);
-    QCOMPARE(picture1()->zoomStep(), 4);
+    QCOMPARE(picture1()->zoom(), 16.0);
     const auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
         QMouseEvent event(type, QPointF(at), viewport->mapToGlobal(QPointF(at)),
                           type == QEvent::MouseMove ? Qt::NoButton : Qt::MiddleButton, held, {});
@@ -307,7 +308,7 @@ void TestForm1Views::writesWhatTheConverterWrites()
     QCOMPARE(readFile(written), convert(plot, QFileInfo(written).fileName()));
     QCOMPARE(m_platform->beeps, 1);
     QCOMPARE(status("StatusRun"),
-             QString("%1 segments written to %2 (%3)")
+             QString("%1 segments written to %2 (%3).")
                  .arg(segments.size())
                  .arg(written)
                  .arg(QLocale::c().formattedDataSize(QFileInfo(written).size(), 1,
