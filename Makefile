@@ -17,8 +17,8 @@ SANITIZE_FLAGS := -DKELVIQ_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps configure build run test install package installcheck bench fuzz memcheck \
-    format clean
+.PHONY: all deps configure build run test standalone install package installcheck bench fuzz \
+    memcheck format clean
 
 all: build
 
@@ -44,6 +44,13 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# src/trace and src/plot built on their own by a project that does not look for Qt, and a
+# traced picture written in every format checked (tests/standalone).
+standalone: deps
+	cmake -S tests/standalone -B $(BUILD)-standalone -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD)-standalone -j $(JOBS)
+	cd $(BUILD)-standalone && ctest --output-on-failure
 
 # The programs, menu entry, icons, AppStream metadata, manual pages and bash completion under
 # PREFIX (default /usr/local; DESTDIR is honoured). Uses sudo where PREFIX is not writable.

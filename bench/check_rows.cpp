@@ -3,6 +3,7 @@
 // decodes it.
 //   check_rows FILE...
 
+#include "picture/ImageRows.h"
 #include "picture/PictureLoader.h"
 #include "trace/Raster.h"
 
@@ -50,7 +51,7 @@ int main(int argc, char* argv[])
         QImageReader reader(path);
         reader.setAutoTransform(false);
         if (!samePixels(streamed.raster, decoded.raster, "the window's picture", path) ||
-            !samePixels(decoded.raster, Raster::fromImage(reader.read()), "Qt's reader", path))
+            !samePixels(decoded.raster, rasterFromImage(reader.read()), "Qt's reader", path))
             return 1;
         ++checked;
     }

@@ -6,8 +6,8 @@
 #include "picture/BmpFile.h"
 #include "picture/FormatCheck.h"
 #include "picture/PictureLoader.h"
+#include "plot/IpfWriter.h"
 #include "plot/NumberText.h"
-#include "plot/PlotWriter.h"
 #include "trace/Raster.h"
 #include "trace/RunFinder.h"
 
@@ -37,12 +37,12 @@ constexpr qint64 MaxPixels = qint64(1) << 22;
 // Only the size: the loader's own checks on everything else are what is fuzzed.
 bool claimsTooMuch(const QByteArray& data)
 {
-    if (BmpFile::looksLikeBmp(data)) {
+    const FormatCheck::Format format = FormatCheck::sniff(data);
+    if (format == FormatCheck::Format::Bmp) {
         const BmpFile bmp = BmpFile::inspect(data);
         if (qint64(bmp.width()) * bmp.height() > MaxPixels)
             return true;
     }
-    const FormatCheck::Format format = FormatCheck::sniff(data);
     if (format == FormatCheck::Format::Jpeg || format == FormatCheck::Format::Ico) {
         QByteArray copy = data;
         QBuffer buffer(&copy);
@@ -77,13 +77,46 @@ void checkStreaming(const QByteArray& data, const LoadResult& decoded)
         for (int x = 0; x < raster.width(); ++x)
             if (streamed.raster.point(x, y) != raster.point(x, y))
                 fail("streaming gives other pixels");
-    if (!streamed.raster.readError().isEmpty())
+    if (!streamed.raster.readError().empty())
         fail("streaming failed on a whole file");
+}
+
+// The plot goes into memory.
+class MemorySink : public ByteSink
+{
+public:
+    bool write(const char* data, std::size_t length) override
+    {
+        bytes.append(data, length);
+        return true;
+    }
+    std::string errorString() const override { return {}; }
+
+    std::string bytes;
+};
+
+// The runs of row y through one point() per pixel: slow, the reference the fast paths are
+// checked against.
+void runsByPoint(const RunFinder& finder, const Raster& raster, int y, std::vector<Run>& runs)
+{
+    runs.clear();
+    int begin = -1;
+    for (int x = 0; x < raster.width(); ++x) {
+        const bool match = finder.selects(raster.point(x, y));
+        if (match && begin < 0)
+            begin = x;
+        else if (!match && begin >= 0) {
+            runs.push_back({begin, x});
+            begin = -1;
+        }
+    }
+    if (begin >= 0)
+        runs.push_back({begin, raster.width()});
 }
 
 void checkPlot(const QByteArray& plot, qint64 runs)
 {
-    const QByteArray header = QByteArray::fromStdString(PlotWriter::headerText());
+    const QByteArray header = QByteArray::fromStdString(IpfWriter::headerText());
     if (!plot.startsWith(header))
         fail("plot does not start with the header");
     const QList<QByteArray> lines = plot.mid(header.size()).split('\n');
@@ -100,7 +133,7 @@ void checkPlot(const QByteArray& plot, qint64 runs)
         if (fields.size() != expected)
             fail("record line with the wrong number of fields");
         for (const QByteArray& field : fields)
-            if (!parseNumber(QString::fromLatin1(field)))
+            if (!parseNumber(field.toStdString()))
                 fail("record field is not a number");
     }
 }
@@ -135,32 +168,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                  size % 3 == 0, 0};
     const double scale = size % 2 ? 0.1 : 2.0;
     const RunFinder finder(raster, settings);
-    QByteArray plot;
-    QBuffer device(&plot);
-    device.open(QIODevice::WriteOnly);
-    PlotWriter writer(&device);
-    writer.setLineWidth(1000);
-    writer.WriteHeader();
+    const PlotGeometry geometry(raster.width(), raster.height(), scale);
+    MemorySink sink;
+    IpfWriter writer(sink);
+    writer.begin(geometry);
     std::vector<Run> runs;
     std::vector<Run> reference;
     qint64 total = 0;
-    const int lastColumn = raster.width() - 1;
     for (int y = 0; y < raster.height(); ++y) {
         finder.findRuns(y, runs);
-        finder.findRunsByPoint(y, reference);
+        runsByPoint(finder, raster, y, reference);
         if (runs != reference)
             fail("fast run detection differs from the reference");
-        const double rowY = (raster.height() - 1 - y) * scale * 100;
         for (const Run& run : runs) {
             if (run.begin < 0 || run.end > raster.width() || run.begin >= run.end)
                 fail("run outside the row");
-            writer.StartSegment(run.begin * scale * 100, rowY);
-            writer.EndSegment(std::min(run.end, lastColumn) * scale * 100, rowY);
         }
+        writer.writeRow(y, runs);
         total += static_cast<qint64>(runs.size());
     }
+    writer.end();
     if (!writer.flush())
         fail("writing to memory failed");
-    checkPlot(plot, total);
+    checkPlot(QByteArray::fromStdString(sink.bytes), total);
     return 0;
 }

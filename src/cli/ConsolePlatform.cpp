@@ -2,11 +2,13 @@
 
 #include "output/DisplayName.h"
 
+#include <cstdio>
+
 namespace kelviq {
 
 void ConsolePlatform::showMessage(const QString& text, const QString&, MessageIcon)
 {
-    m_lines.append(lineFor(text));
+    std::fprintf(stderr, "%s\n", lineFor(text).toLocal8Bit().constData());
 }
 
 QString ConsolePlatform::lineFor(const QString& text)

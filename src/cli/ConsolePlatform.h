@@ -6,9 +6,8 @@
 
 namespace kelviq {
 
-// Platform services for the headless converter: each message becomes one line for standard
-// error, kept until the picture's conversion is over so that lines of pictures converted at
-// the same time do not mix.
+// Platform services for the headless converter: no events to run, no one to ask, and a
+// message is one line on standard error.
 class ConsolePlatform : public PlatformServices
 {
 public:
@@ -19,14 +18,12 @@ public:
     bool endRequested() const override { return m_endRequested; }
     QString chooseOpenFile(const OpenFileRequest&) override { return {}; }
 
-    QStringList lines() const { return m_lines; }
     // A message as one line: its line breaks become blanks, other control characters are
     // shown escaped, and it starts with the program's name.
     static QString lineFor(const QString& text);
 
 private:
     bool m_endRequested = false;
-    QStringList m_lines;
 };
 
 } // namespace kelviq

@@ -19,7 +19,31 @@ std::optional<ColorValue> parseColor(QString text)
     if (!hex.match(text).hasMatch())
         return std::nullopt;
     const uint rgb = text.toUInt(nullptr, 16);
-    return colorValueFromRgb(0xff000000u | rgb);
+    return colorValueFromWord(rgb);
+}
+
+// "ipf, gerber, kicad or svg".
+QString formatNames()
+{
+    QString names;
+    const auto formats = plotformat::all();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        if (i > 0)
+            names += i + 1 == formats.size() ? QStringLiteral(" or ") : QStringLiteral(", ");
+        names += QString::fromUtf8(formats[i].name);
+    }
+    return names;
+}
+
+// ".gbr .gto .gbo gerber, .kicad_mod kicad, .svg svg, else ipf": the first format is the one
+// of any other name.
+QString formatsByExtension()
+{
+    QString text;
+    for (const PlotFormatInfo& info : plotformat::all().subspan(1))
+        text += QString::fromUtf8(info.extensions) + QLatin1Char(' ') +
+                QString::fromUtf8(info.name) + QStringLiteral(", ");
+    return text + QStringLiteral("else ") + QString::fromUtf8(plotformat::all().front().name);
 }
 
 std::optional<QPoint> parsePick(const QString& text)
@@ -133,8 +157,8 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
         QStringLiteral("LENGTH"));
     const QCommandLineOption formatOption(
         QStringLiteral("format"),
-        QStringLiteral("File format: ipf, gerber, kicad or svg. Default: from the output's "
-                       "extension (.gbr .gto .gbo gerber, .kicad_mod kicad, .svg svg, else ipf)."),
+        QStringLiteral("File format: %1. Default: from the output's extension (%2).")
+            .arg(formatNames(), formatsByExtension()),
         QStringLiteral("FORMAT"));
     const QCommandLineOption outputOption(
         QStringLiteral("output"),
@@ -195,10 +219,10 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
     options.invert = parser.isSet(invertOption);
     options.despeckle = parser.value(despeckleOption);
     if (parser.isSet(formatOption)) {
-        options.format = plotformat::fromName(parser.value(formatOption));
+        options.format = plotformat::fromName(parser.value(formatOption).toStdString());
         if (!options.format)
-            return usage(QStringLiteral("--format wants ipf, gerber, kicad or svg, not \"%1\"")
-                             .arg(displayName(parser.value(formatOption))));
+            return usage(QStringLiteral("--format wants %1, not \"%2\"")
+                             .arg(formatNames(), displayName(parser.value(formatOption))));
     }
     const int sizes = int(parser.isSet(scaleOption)) + int(parser.isSet(widthOption)) +
                       int(parser.isSet(heightOption));

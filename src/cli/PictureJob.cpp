@@ -96,15 +96,15 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     run.setOutput(&output);
     const bool toStandardOutput = m_outputName == PlotOutput::standardOutputName();
     run.setFormat(m_settings.format.value_or(
-        toStandardOutput ? PlotFormat::Ipf : plotformat::fromFileName(m_outputName)));
+        toStandardOutput ? PlotFormat::Ipf : plotformat::fromFileName(m_outputName.toStdString())));
     // A footprint is named after its file, or after the picture when it has none.
     run.setDesignName(
         QFileInfo(toStandardOutput || m_picture == QLatin1String("-") ? m_picture : m_outputName)
             .completeBaseName());
-    const RunResult result = run.Command1_Click();
+    const RunResult result = run.run();
     frontEnd.endProgressLine();
     if (result.outcome != RunOutcome::Written)
-        return {false, platform.lines().join(QLatin1Char('\n')), {}, false};
+        return failed(result.message);
 
     JobReport report;
     report.converted = true;
@@ -132,7 +132,7 @@ QString PictureJob::summary(int width, int height, const QString& scale, qint64 
             .arg(height)
             .arg(sized, output);
     }
-    const double pixelMils = std::abs(*parseNumber(scale));
+    const double pixelMils = std::abs(*parseNumber(scale.toStdString()));
     const double widthMils = width * pixelMils;
     const double heightMils = height * pixelMils;
     return QStringLiteral("dry run: %1 segments, %2 bytes from %3 (%4 x %5 pixels%11, %6 x %7 "

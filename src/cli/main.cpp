@@ -56,7 +56,8 @@ QString outputNameFor(const ConverterOptions& options, const QString& picture)
 {
     if (!options.output.isEmpty())
         return options.output;
-    const QString extension = plotformat::extension(options.format.value_or(PlotFormat::Ipf));
+    const QString extension =
+        QString::fromUtf8(plotformat::extension(options.format.value_or(PlotFormat::Ipf)));
     if (options.outputDir.isEmpty() && options.pictures.size() == 1)
         return QStringLiteral("out") + extension;
     const QFileInfo info(picture);

@@ -38,11 +38,6 @@ QString notSupported(const QString& what)
 
 } // namespace
 
-bool BmpFile::looksLikeBmp(const QByteArray& data)
-{
-    return data.startsWith("BM") || data.startsWith("BA");
-}
-
 BmpFile BmpFile::inspect(const QByteArray& data)
 {
     BmpFile bmp;

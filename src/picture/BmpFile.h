@@ -22,9 +22,6 @@ public:
         BitFields
     };
 
-    // True when the data starts like a bitmap file ("BM"), or like an OS/2 bitmap array.
-    static bool looksLikeBmp(const QByteArray& data);
-
     // Reads the headers. problem() is empty when the file can be decoded.
     static BmpFile inspect(const QByteArray& data);
 

@@ -3,15 +3,15 @@
 #include "picture/FormatCheck.h"
 #include "picture/LoadControl.h"
 #include "picture/PictureStream.h"
+#include "picture/RgbColor.h"
 
-#include <QFile>
+#include <QImage>
 #include <QtEndian>
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -171,44 +171,42 @@ std::optional<BmpRowSource::Header> BmpRowSource::plainHeader(const QByteArray& 
     header.height = static_cast<int>(height < 0 ? -qint64(height) : height);
     header.topDown = height < 0;
     header.bitsPerPixel = bits;
-    header.layout = bits == 1    ? Raster::Layout::Bits
-                    : bits == 24 ? Raster::Layout::Rgb
-                                 : Raster::Layout::Indexed;
+    header.layout = bits == 1 ? Layout::Bits : bits == 24 ? Layout::Rgb : Layout::Indexed;
     header.dataOffset = offset;
     header.stride = ((qint64(width) * bits + 31) / 32) * 4;
     return header;
 }
 
-std::shared_ptr<BmpRowSource> BmpRowSource::open(int fd, const Header& header)
+namespace {
+
+// Such files have a full table of opaque colours, or a short one whose missing entries read as
+// black: nothing to flatten.
+PixelRows::Palette paletteOf(const QList<QRgb>& table)
 {
-    std::shared_ptr<BmpRowSource> source(new BmpRowSource);
-    source->m_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (source->m_fd < 0)
-        return nullptr;
-    source->m_header = header;
-    source->m_blockRows = blockRows(header);
-    if (header.bitsPerPixel == 4 || header.bitsPerPixel == 24)
-        source->m_converted.resize(static_cast<std::size_t>(header.width) *
-                                   (header.bitsPerPixel == 4 ? 1 : 4));
-    return source;
+    PixelRows::Palette palette{};
+    for (qsizetype i = 0; i < table.size() && i < 256; ++i)
+        palette[static_cast<std::size_t>(i)] = colorValueFromRgb(table[i]);
+    return palette;
 }
 
-std::shared_ptr<BmpRowSource> BmpRowSource::open(const QString& path)
+} // namespace
+
+BmpRowSource::BmpRowSource(const Header& header)
+    : PixelRows(header.width, header.height, header.layout, paletteOf(header.colorTable)),
+      m_header(header), m_blockRows(blockRows(header))
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (header.bitsPerPixel == 4 || header.bitsPerPixel == 24)
+        m_converted.resize(static_cast<std::size_t>(header.width) *
+                           (header.bitsPerPixel == 4 ? 1 : 4));
+}
+
+std::shared_ptr<BmpRowSource> BmpRowSource::open(int fd, const Header& header)
+{
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0)
         return nullptr;
-    QByteArray head(HeadBytes, Qt::Uninitialized);
-    const ssize_t got = ::pread(fd, head.data(), static_cast<size_t>(head.size()), 0);
-    head.resize(std::max<qsizetype>(got, 0));
-    std::shared_ptr<BmpRowSource> source;
-    struct stat info
-    {
-    };
-    const std::optional<Header> header = plainHeader(head);
-    if (header && ::fstat(fd, &info) == 0 && info.st_size >= header->dataEnd())
-        source = open(fd, *header);
-    ::close(fd);
+    std::shared_ptr<BmpRowSource> source(new BmpRowSource(header));
+    source->m_fd = own;
     return source;
 }
 
@@ -317,13 +315,13 @@ QString decodeFile(int fd, const BmpRowSource::Header& header, QImage& image, Lo
 QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header, QImage& image,
                              LoadControl* control)
 {
-    const QImage::Format format = header.layout == Raster::Layout::Bits  ? QImage::Format_Mono
-                                  : header.layout == Raster::Layout::Rgb ? QImage::Format_RGB32
-                                                                         : QImage::Format_Indexed8;
+    const QImage::Format format = header.layout == Layout::Bits  ? QImage::Format_Mono
+                                  : header.layout == Layout::Rgb ? QImage::Format_RGB32
+                                                                 : QImage::Format_Indexed8;
     image = largeImage(header.width, header.height, format);
     if (image.isNull())
         return QStringLiteral("not enough memory for it");
-    if (header.layout != Raster::Layout::Rgb)
+    if (header.layout != Layout::Rgb)
         image.setColorTable(header.colorTable);
     if (fd >= 0) {
         const QString problem = decodeFile(fd, header, image, control);
@@ -369,7 +367,7 @@ bool BmpRowSource::readBlock(int fileRow) const
     return false;
 }
 
-const uchar* BmpRowSource::row(int y) const
+const unsigned char* BmpRowSource::row(int y) const
 {
     const bool converted = m_header.bitsPerPixel == 4 || m_header.bitsPerPixel == 24;
     if (converted && y == m_convertedY)

@@ -1,13 +1,16 @@
 #pragma once
 
-#include "trace/Raster.h"
+#include "trace/PixelRows.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QRgb>
 #include <QString>
 #include <memory>
 #include <optional>
 #include <vector>
+
+class QImage;
 
 namespace kelviq {
 
@@ -19,7 +22,7 @@ struct LoadControl;
 // 8-bit palette, 24-bit, no compression), whose pixels are exactly what Qt's reader makes of
 // them; everything else is left to the general loader. The same files are also decoded here
 // into a picture of their own compact form, of any size, from a stream too.
-class BmpRowSource
+class BmpRowSource : public PixelRows
 {
 public:
     // What the headers of such a file say.
@@ -29,7 +32,7 @@ public:
         int height = 0; // rows, always positive
         bool topDown = false;
         int bitsPerPixel = 0;
-        Raster::Layout layout = Raster::Layout::Empty;
+        Layout layout = Layout::Empty;
         QList<QRgb> colorTable;
         qint64 dataOffset = 0;
         qint64 stride = 0; // bytes of one row in the file
@@ -44,8 +47,6 @@ public:
     // Rows read from the open file fd (duplicated here) whose headers these are; the caller
     // has made sure the file holds all pixel data.
     static std::shared_ptr<BmpRowSource> open(int fd, const Header& header);
-    // The same for a file by name; nothing when it is not a whole plain bitmap.
-    static std::shared_ptr<BmpRowSource> open(const QString& path);
 
     // Reads the whole picture into image: 1 bit, 1 byte or 4 bytes a pixel as Qt's reader
     // makes it. From fd, a file on disk that holds all pixel data, when it is not -1; else
@@ -54,25 +55,15 @@ public:
     static QString decode(PictureStream& input, int fd, const Header& header, QImage& image,
                           LoadControl* control = nullptr);
 
-    ~BmpRowSource();
-
-    BmpRowSource(const BmpRowSource&) = delete;
-    BmpRowSource& operator=(const BmpRowSource&) = delete;
-
-    int width() const { return m_header.width; }
-    int height() const { return m_header.height; }
-    // Bits (first pixel in the top bit), Indexed (a byte a pixel) or Rgb (QRgb a pixel).
-    Raster::Layout layout() const { return m_header.layout; }
-    // The file's colour table (Bits and Indexed).
-    const QList<QRgb>& colorTable() const { return m_header.colorTable; }
+    ~BmpRowSource() override;
 
     // Row y from the top, in layout(). Valid until the next call. A row the file no longer
-    // holds reads as zeros and leaves the reason in errorString().
-    const uchar* row(int y) const;
-    QString errorString() const { return m_error; }
+    // holds reads as zeros and leaves the reason in readError().
+    const unsigned char* row(int y) const override;
+    std::string readError() const override { return m_error.toStdString(); }
 
 private:
-    BmpRowSource() = default;
+    explicit BmpRowSource(const Header& header);
     bool readBlock(int fileRow) const;
 
     int m_fd = -1;

@@ -8,8 +8,9 @@ namespace kelviq {
 class PictureStream;
 
 // What the first bytes of a picture say: its format, the size it claims, and how much memory
-// and file a picture of that size may legitimately take. Also the checks of the text formats
-// (and the raw netpbm ones), whose Qt readers take a cut or garbled file for a whole one.
+// and file a picture of that size may legitimately take. The whole-file checks of the text
+// formats are PnmCheck, XbmCheck and XpmCheck; of PNG, JPEG and GIF PngCheck, JpegCheck and
+// GifCheck.
 class FormatCheck
 {
 public:
@@ -52,10 +53,15 @@ public:
     // True when a claim's size is beyond every limit, so that nothing should be computed from
     // it: its memoryBytes are then set beyond reach too.
     static bool beyondReach(Claim& claim);
+    // Room in a file for what may stand beside the pixels: comments, headers, metadata.
+    static constexpr qint64 Slack = qint64(1) << 20;
 
     // The reason a whole netpbm, XBM or XPM file (as far as it was read) cannot be used, in
     // words a user understands, or empty.
     static QString textProblem(Format format, const QByteArray& data);
+
+    // Blanks as the text formats count them.
+    static bool isBlank(char c);
 
     // Words shared by every reader.
     static QString truncated();

@@ -4,6 +4,7 @@
 #include "picture/BmpRowSource.h"
 #include "picture/FormatCheck.h"
 #include "picture/GifCheck.h"
+#include "picture/ImageRows.h"
 #include "picture/JpegCheck.h"
 #include "picture/LoadControl.h"
 #include "picture/PictureStream.h"
@@ -143,7 +144,7 @@ public:
     LoadResult run();
 
 private:
-    LoadResult fail(const QString& reason) const { return {{}, failure(m_name, reason), {}, {}}; }
+    LoadResult fail(const QString& reason) const { return {{}, failure(m_name, reason), {}}; }
     LoadResult fromImage(QImage image) const;
     LoadResult bmp();
     LoadResult plainBmp(const BmpRowSource::Header& header);
@@ -234,10 +235,10 @@ LoadResult Loader::fromImage(QImage image) const
     // (with transparency it is painted over white at 16 bits, as always).
     if (image.depth() > 32 && !image.hasAlphaChannel())
         image.convertTo(QImage::Format_RGB32);
-    Raster raster = Raster::fromImage(std::move(image));
+    Raster raster = rasterFromImage(std::move(image));
     if (raster.isNull())
         return fail(QStringLiteral("not enough memory to convert it"));
-    return {std::move(raster), {}, {}, m_density};
+    return {std::move(raster), {}, m_density};
 }
 
 QString Loader::readProblem(const QString& problem) const
@@ -300,10 +301,10 @@ LoadResult Loader::plainBmp(const BmpRowSource::Header& header)
     if (regularFile() && !onDisk)
         return fail(FormatCheck::truncated());
     if (streamed) {
-        Raster raster = Raster::fromRows(BmpRowSource::open(m_fd, header));
+        Raster raster(BmpRowSource::open(m_fd, header));
         if (raster.isNull())
             return fail(QString::fromLocal8Bit(std::strerror(errno)));
-        return {std::move(raster), {}, {}, m_density};
+        return {std::move(raster), {}, m_density};
     }
     QImage image;
     const QString problem =
@@ -469,7 +470,7 @@ LoadResult PictureLoader::load(const QString& path, LoadMode mode, const Reserve
                        ? STDIN_FILENO
                        : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return {{}, failure(path, openProblem(path, errno)), {}, {}};
+        return {{}, failure(path, openProblem(path, errno)), {}};
     struct Closer
     {
         int fd;
@@ -485,14 +486,13 @@ LoadResult PictureLoader::load(const QString& path, LoadMode mode, const Reserve
     {
     };
     if (::fstat(fd, &info) != 0)
-        return {{}, failure(path, QString::fromLocal8Bit(std::strerror(errno))), {}, {}};
+        return {{}, failure(path, QString::fromLocal8Bit(std::strerror(errno))), {}};
     if (S_ISDIR(info.st_mode))
-        return {{}, failure(path, QStringLiteral("it is a folder, not a file")), {}, {}};
+        return {{}, failure(path, QStringLiteral("it is a folder, not a file")), {}};
     PictureStream input(fd);
     LoadResult result = Loader(input, path, mode, fd, &info, reserve, control).run();
-    result.identity = FileIdentity::of(info);
     if (control && control->cancelled()) // whatever it got to, it is not the picture
-        result = {{}, failure(path, cancelledText()), result.identity, {}};
+        result = {{}, failure(path, cancelledText()), {}};
     return result;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "output/FileIdentity.h"
 #include "picture/PictureDensity.h"
 #include "trace/Raster.h"
 
@@ -25,7 +24,6 @@ struct LoadResult
 {
     Raster raster;
     QString error;          // names the file and the reason; empty on success
-    FileIdentity identity;  // of the file read, so that nothing is written over it
     PictureDensity density; // what the file states, if anything
     bool ok() const { return error.isEmpty(); }
 };

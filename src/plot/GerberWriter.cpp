@@ -1,6 +1,7 @@
 #include "plot/GerberWriter.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace kelviq {
@@ -18,22 +19,54 @@ constexpr double MostMicroInches = 999'999'999.0;
 
 constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 32;
 
+// A whole number as messages have always given it: at most six significant digits, halves
+// rounded up, the exponent form from a million on ("1.23457e+06").
+std::string sixDigits(double whole)
+{
+    char digits[MaxNumberTextLength];
+    char* const end =
+        std::to_chars(digits, digits + sizeof digits, whole, std::chars_format::fixed, 0).ptr;
+    const auto count = static_cast<int>(end - digits);
+    if (count <= 6)
+        return std::string(digits, end);
+    std::string kept(digits, 6);
+    int exponent = count - 1;
+    if (digits[6] >= '5') {
+        int i = 5;
+        while (i >= 0 && kept[static_cast<std::size_t>(i)] == '9')
+            kept[static_cast<std::size_t>(i--)] = '0';
+        if (i < 0) {
+            kept.insert(kept.begin(), '1');
+            kept.pop_back();
+            ++exponent;
+        } else {
+            ++kept[static_cast<std::size_t>(i)];
+        }
+    }
+    while (kept.size() > 1 && kept.back() == '0')
+        kept.pop_back();
+    std::string text(1, kept[0]);
+    if (kept.size() > 1)
+        text += '.' + kept.substr(1);
+    return text + (exponent < 10 ? "e+0" : "e+") + std::to_string(exponent);
+}
+
 } // namespace
 
-GerberWriter::GerberWriter(QIODevice* device) : SegmentWriter(device)
+GerberWriter::GerberWriter(ByteSink& sink) : SegmentWriter(sink)
 {
 }
 
-QString GerberWriter::limitProblem(const PlotGeometry& geometry)
+std::string GerberWriter::limitProblem(const PlotGeometry& geometry)
 {
     const double farthest =
         std::max({std::abs(geometry.x(0)), std::abs(geometry.x(geometry.columns() - 1)),
                   std::abs(geometry.y(0)), std::abs(geometry.y(geometry.rows() - 1))});
     if (microInches(farthest) <= MostMicroInches)
         return {};
-    return QStringLiteral("the plot reaches %1 inches from its origin, but Gerber coordinates "
-                          "reach only 999 inches")
-        .arg(std::round(farthest / 1e5));
+    return "too large for a Gerber file: the plot reaches " +
+           sixDigits(std::round(farthest / 1e5)) +
+           " inches from its origin, but Gerber coordinates reach only 999 inches";
 }
 
 void GerberWriter::writeHead()

@@ -14,11 +14,11 @@ namespace kelviq {
 class GerberWriter : public SegmentWriter
 {
 public:
-    explicit GerberWriter(QIODevice* device);
+    explicit GerberWriter(ByteSink& sink);
 
     // Why a plot of this geometry cannot be written as Gerber (coordinates beyond 999 inches),
-    // or empty.
-    static QString limitProblem(const PlotGeometry& geometry);
+    // or empty: the format table's limit.
+    static std::string limitProblem(const PlotGeometry& geometry);
 
     void setLineWidth(double plotUnits) override;
     void writeRow(int y, const std::vector<Run>& runs) override;

@@ -10,10 +10,10 @@ constexpr int Decimals = 6;
 constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 128;
 
 // A quoted KiCad string: quotes and backslashes escaped, control characters left out.
-std::string quoted(const QString& text)
+std::string quoted(const std::string& text)
 {
     std::string out = "\"";
-    for (const char c : text.toStdString()) {
+    for (const char c : text) {
         if (c == '"' || c == '\\')
             out += '\\';
         if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f)
@@ -24,8 +24,8 @@ std::string quoted(const QString& text)
 
 } // namespace
 
-KicadWriter::KicadWriter(QIODevice* device, const QString& name)
-    : SegmentWriter(device), m_name(quoted(name.isEmpty() ? QStringLiteral("logo") : name))
+KicadWriter::KicadWriter(ByteSink& sink, const std::string& name)
+    : SegmentWriter(sink), m_name(quoted(name.empty() ? std::string("logo") : name))
 {
     setLineWidth(1000.0);
 }

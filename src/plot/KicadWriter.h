@@ -13,7 +13,8 @@ namespace kelviq {
 class KicadWriter : public SegmentWriter
 {
 public:
-    KicadWriter(QIODevice* device, const QString& name);
+    // name (UTF-8) names the footprint; "logo" when empty.
+    KicadWriter(ByteSink& sink, const std::string& name);
 
     void setLineWidth(double plotUnits) override;
     void writeRow(int y, const std::vector<Run>& runs) override;

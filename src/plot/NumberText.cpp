@@ -65,11 +65,11 @@ char* expandSmallExponent(char* out, char* end)
 
 // The text between blanks as an ASCII number without its sign, or nothing when it is not
 // written like a number.
-std::optional<std::string> numberDigits(QStringView text, bool& negative)
+std::optional<std::string> numberDigits(std::string_view text, bool& negative)
 {
-    auto isBlank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
+    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    std::size_t begin = 0;
+    std::size_t end = text.size();
     while (begin < end && isBlank(text[begin]))
         ++begin;
     while (end > begin && isBlank(text[end - 1]))
@@ -78,21 +78,21 @@ std::optional<std::string> numberDigits(QStringView text, bool& negative)
     std::string ascii;
     ascii.reserve(static_cast<std::size_t>(end - begin));
     negative = false;
-    if (begin < end && (text[begin] == QLatin1Char('+') || text[begin] == QLatin1Char('-'))) {
-        negative = text[begin] == QLatin1Char('-');
+    if (begin < end && (text[begin] == '+' || text[begin] == '-')) {
+        negative = text[begin] == '-';
         ++begin;
     }
     int digits = 0;
     int points = 0;
-    for (qsizetype i = begin; i < end; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= u'0' && c <= u'9')
+    for (std::size_t i = begin; i < end; ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9')
             ++digits;
-        else if (c == u'.')
+        else if (c == '.')
             ++points;
         else
             return std::nullopt;
-        ascii.push_back(static_cast<char>(c));
+        ascii.push_back(c);
     }
     if (digits == 0 || points > 1)
         return std::nullopt;
@@ -135,13 +135,13 @@ std::string numberText(double v)
     return std::string(buffer, formatNumber(buffer, v));
 }
 
-bool isNumberText(QStringView text)
+bool isNumberText(std::string_view text)
 {
     bool negative = false;
     return numberDigits(text, negative).has_value();
 }
 
-std::optional<double> parseNumber(QStringView text)
+std::optional<double> parseNumber(std::string_view text)
 {
     bool negative = false;
     const std::optional<std::string> digits = numberDigits(text, negative);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QStringView>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kelviq {
 
@@ -17,12 +17,12 @@ inline constexpr int MaxNumberTextLength = 344;
 char* formatNumber(char* out, double v);
 std::string numberText(double v);
 
-// Reads a setting typed by the user: blanks around, an optional sign, digits with an optional
-// period. Returns nothing for anything else (letters, commas, exponents, empty text) and for
-// numbers too large to hold.
-std::optional<double> parseNumber(QStringView text);
+// Reads a setting typed by the user, as UTF-8: blanks around, an optional sign, digits with an
+// optional period. Returns nothing for anything else (letters, commas, exponents, any character
+// beyond ASCII, empty text) and for numbers too large to hold.
+std::optional<double> parseNumber(std::string_view text);
 // Whether text is written like a number parseNumber() takes, whatever its size: tells a
 // number too large to hold from one that is not a number at all.
-bool isNumberText(QStringView text);
+bool isNumberText(std::string_view text);
 
 } // namespace kelviq

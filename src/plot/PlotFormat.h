@@ -1,12 +1,16 @@
 #pragma once
 
-#include <QIODevice>
-#include <QString>
 #include <memory>
 #include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace kelviq {
 
+class ByteSink;
+class PlotGeometry;
 class SegmentWriter;
 
 // The file formats the traced segments can be written in.
@@ -18,20 +22,45 @@ enum class PlotFormat
     Svg
 };
 
+// One row of the format table: all the program knows of a format. A new format is a new row.
+struct PlotFormatInfo
+{
+    PlotFormat format;
+    std::string_view name;       // as the converter's --format takes it: "gerber"
+    std::string_view title;      // as menus show it: "Gerber"
+    std::string_view filesTitle; // a file dialog's filter: "Gerber Files"
+    std::string_view extensions; // with their dots, the usual one first: ".gbr .gto .gbo"
+    // A writer into sink. designName (UTF-8) names the design inside the file where the format
+    // has such a name (the KiCad footprint).
+    std::unique_ptr<SegmentWriter> (*createWriter)(ByteSink& sink, const std::string& designName);
+    // Whether lines may have a thickness below zero.
+    bool negativeThickness;
+    // Why a plot of this geometry cannot be written in the format ("too large for ...: the plot
+    // reaches ..."), or empty; nullptr when every plot can.
+    std::string (*limitProblem)(const PlotGeometry& geometry);
+};
+
 namespace plotformat {
 
-// "ipf", "gerber", "kicad", "svg".
-QString name(PlotFormat format);
-std::optional<PlotFormat> fromName(const QString& name);
-// The format a file name asks for by its extension; IPF for anything unknown.
-PlotFormat fromFileName(const QString& fileName);
-// The usual extension, with its dot (".plt", ".gbr", ".kicad_mod", ".svg").
-QString extension(PlotFormat format);
+// Every format, the one a file name without a known extension gets first.
+std::span<const PlotFormatInfo> all();
+const PlotFormatInfo& info(PlotFormat format);
 
-// A writer of the format onto device. designName names the design inside the file where the
-// format has such a name (the KiCad footprint).
-std::unique_ptr<SegmentWriter> createWriter(PlotFormat format, QIODevice* device,
-                                            const QString& designName);
+// "ipf", "gerber", "kicad", "svg".
+std::string_view name(PlotFormat format);
+// The format of a name in any case of its ASCII letters.
+std::optional<PlotFormat> fromName(std::string_view name);
+// The format a file name (UTF-8, a path too) asks for by its extension; the first format's
+// for anything unknown.
+PlotFormat fromFileName(std::string_view fileName);
+// The usual extension, with its dot (".plt", ".gbr", ".kicad_mod", ".svg").
+std::string_view extension(PlotFormat format);
+// All of a format's extensions, the usual one first.
+std::vector<std::string_view> extensions(PlotFormat format);
+
+// A writer of the format into sink; see PlotFormatInfo::createWriter.
+std::unique_ptr<SegmentWriter> createWriter(PlotFormat format, ByteSink& sink,
+                                            const std::string& designName);
 
 } // namespace plotformat
 

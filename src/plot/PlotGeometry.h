@@ -1,6 +1,6 @@
 #pragma once
 
-#include "trace/RunFinder.h"
+#include "trace/Run.h"
 
 namespace kelviq {
 

@@ -1,17 +1,14 @@
 #include "plot/SegmentWriter.h"
 
-#include <QFileDevice>
-#include <QIODevice>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 
 namespace kelviq {
 
-SegmentWriter::SegmentWriter(QIODevice* device)
-    : m_device(device), m_buffer(new char[BlockSize + 4096]), m_capacity(BlockSize + 4096)
+SegmentWriter::SegmentWriter(ByteSink& sink)
+    : m_sink(sink), m_buffer(new char[BlockSize + 4096]), m_capacity(BlockSize + 4096)
 {
 }
 
@@ -36,13 +33,6 @@ void SegmentWriter::append(std::string_view text)
         commit(out + length);
     }
     flushIfFull();
-}
-
-void SegmentWriter::fail(const QString& reason)
-{
-    m_failed = true;
-    m_error = reason;
-    m_used = 0;
 }
 
 char* SegmentWriter::formatDecimal(char* out, double v, int decimals)
@@ -70,31 +60,17 @@ bool SegmentWriter::flush()
         m_used = 0;
         return false;
     }
-    const char* data = m_buffer.get();
-    qint64 left = static_cast<qint64>(m_used);
-    const qint64 blockStart = m_written;
-    while (left > 0) {
-        const qint64 n = m_device->write(data, left);
-        if (n <= 0) {
+    if (m_used > 0) {
+        if (m_sink.write(m_buffer.get(), m_used)) {
+            m_written += static_cast<std::int64_t>(m_used);
+        } else {
             m_failed = true;
-            m_error = m_device->errorString();
-            if (m_error.isEmpty())
-                m_error = QStringLiteral("write failed");
-            break;
+            m_error = m_sink.errorString();
+            if (m_error.empty())
+                m_error = "write failed";
         }
-        data += n;
-        left -= n;
-        m_written += n;
     }
     m_used = 0;
-    // The plot is synced to disk when it is saved; starting the disk on each block now lets it
-    // write while the rest is traced, instead of all at the end. Devices that are not files
-    // say no, which changes nothing.
-    if (!m_failed && m_written > blockStart) {
-        if (const auto* file = qobject_cast<QFileDevice*>(m_device); file && file->handle() >= 0)
-            ::sync_file_range(file->handle(), blockStart, m_written - blockStart,
-                              SYNC_FILE_RANGE_WRITE);
-    }
     return !m_failed;
 }
 

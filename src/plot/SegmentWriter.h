@@ -1,27 +1,27 @@
 #pragma once
 
+#include "plot/ByteSink.h"
 #include "plot/NumberText.h"
 #include "plot/PlotGeometry.h"
-#include "trace/RunFinder.h"
+#include "trace/Run.h"
 
-#include <QString>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
-class QIODevice;
-
 namespace kelviq {
 
-// Writes traced segments in one file format onto a device. The scan hands over rows of runs
+// Writes traced segments in one file format into a byte sink. The scan hands over rows of runs
 // from the top row down, in the plot's geometry; each format decides how a segment reads.
-// Output is gathered in a large buffer and handed to the device in big blocks; after the first
+// Output is gathered in a large buffer and handed to the sink in big blocks; after the first
 // failed write nothing more is written and errorString() says why.
 class SegmentWriter
 {
 public:
-    explicit SegmentWriter(QIODevice* device);
+    explicit SegmentWriter(ByteSink& sink);
     virtual ~SegmentWriter();
     SegmentWriter(const SegmentWriter&) = delete;
     SegmentWriter& operator=(const SegmentWriter&) = delete;
@@ -39,11 +39,12 @@ public:
     // Writes everything after the last segment.
     void end() { writeTail(); }
 
-    // Hands everything buffered to the device.
+    // Hands everything buffered to the sink.
     bool flush();
     bool failed() const { return m_failed; }
-    QString errorString() const { return m_error; }
-    qint64 bytesWritten() const { return m_written + static_cast<qint64>(m_used); }
+    // Why writing failed (UTF-8).
+    std::string errorString() const { return m_error; }
+    std::int64_t bytesWritten() const { return m_written + static_cast<std::int64_t>(m_used); }
 
 protected:
     virtual void writeHead() = 0;
@@ -67,8 +68,6 @@ protected:
     void append(std::string_view text);
     // Flushes once the buffer holds a block's worth.
     bool flushIfFull() { return m_used >= BlockSize ? flush() : !m_failed; }
-    // Fails the writer with a reason of its own; nothing more is written.
-    void fail(const QString& reason);
 
     // v with at most the given number of decimals, trailing zeros and a bare point left off,
     // never "-0". Returns the end of the text (at most MaxNumberTextLength characters for
@@ -83,13 +82,13 @@ private:
     char* reserveAfterFlush(std::size_t length);
 
     const PlotGeometry* m_geometry = nullptr;
-    QIODevice* m_device;
+    ByteSink& m_sink;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_capacity = 0;
     std::size_t m_used = 0;
-    qint64 m_written = 0;
+    std::int64_t m_written = 0;
     bool m_failed = false;
-    QString m_error;
+    std::string m_error;
 };
 
 } // namespace kelviq

@@ -11,7 +11,7 @@ constexpr double MillimetresPerMil = 0.0254;
 constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 16;
 // SVG readers refuse larger attributes unless told otherwise; a longer path goes on in a new
 // path element of the same thickness.
-constexpr qint64 MostPathBytes = 8'000'000;
+constexpr std::int64_t MostPathBytes = 8'000'000;
 
 std::string text(double v)
 {
@@ -21,7 +21,7 @@ std::string text(double v)
 
 } // namespace
 
-SvgWriter::SvgWriter(QIODevice* device) : SegmentWriter(device)
+SvgWriter::SvgWriter(ByteSink& sink) : SegmentWriter(sink)
 {
     setLineWidth(1000.0);
 }
@@ -83,7 +83,7 @@ void SvgWriter::writeRow(int y, const std::vector<Run>& runs)
     const std::string_view rowY(
         yBuffer,
         static_cast<std::size_t>(formatNumber(yBuffer + 1, -geometry().y(y) / 100.0) - yBuffer));
-    const qint64 before = bytesWritten();
+    const std::int64_t before = bytesWritten();
     const PlotGeometry& plot = geometry();
     for (const Run& run : runs) {
         char* out = reserve(MostPerSegment);

@@ -14,7 +14,7 @@ namespace kelviq {
 class SvgWriter : public SegmentWriter
 {
 public:
-    explicit SvgWriter(QIODevice* device);
+    explicit SvgWriter(ByteSink& sink);
 
     void setLineWidth(double plotUnits) override;
     void writeRow(int y, const std::vector<Run>& runs) override;
@@ -27,7 +27,7 @@ private:
     double m_width = 1000.0; // plot units
     std::string m_widthText;
     bool m_pathOpen = false;
-    qint64 m_pathBytes = 0;
+    std::int64_t m_pathBytes = 0;
     ColumnTextCache m_x;
 };
 

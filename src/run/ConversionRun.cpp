@@ -1,9 +1,9 @@
 #include "run/ConversionRun.h"
 
+#include "output/DeviceSink.h"
 #include "output/DisplayName.h"
 #include "output/PlotOutput.h"
 #include "platform/PlatformServices.h"
-#include "plot/GerberWriter.h"
 #include "plot/NumberText.h"
 #include "plot/PlotGeometry.h"
 #include "plot/SegmentWriter.h"
@@ -27,7 +27,7 @@ QString quoted(const QString& text)
 
 std::optional<double> lineWidth(const QString& thicknessText)
 {
-    const std::optional<double> mils = parseNumber(thicknessText);
+    const std::optional<double> mils = parseNumber(thicknessText.toStdString());
     if (!mils)
         return std::nullopt;
     const double width = *mils * 100.0;
@@ -39,7 +39,7 @@ std::optional<double> lineWidth(const QString& thicknessText)
 // A setting that is written like a number but cannot be held is too large, not "not a number".
 QString badSettingText(const QString& setting, const QString& text, const QString& hint)
 {
-    if (isNumberText(text))
+    if (isNumberText(text.toStdString()))
         return setting + quoted(text) + QStringLiteral(" is too large.");
     return setting + quoted(text) + QStringLiteral(" is not a number.") + CR + hint;
 }
@@ -75,14 +75,13 @@ QString ConversionRun::messageTitle()
 
 RunResult ConversionRun::fail(RunResult result, const QString& message)
 {
-    result.error = message;
-    m_platform.showMessage(message, messageTitle(), MessageIcon::Critical);
+    result.message = message;
     return result;
 }
 
 QString ConversionRun::settingsProblem(const QString& scaleText, const QString& thicknessText)
 {
-    if (!parseNumber(scaleText)) {
+    if (!parseNumber(scaleText.toStdString())) {
         return badSettingText(QStringLiteral("The scale "), scaleText,
                               QStringLiteral("Type the size of one pixel in mils, "
                                              "for example 2 or 0.5."));
@@ -100,14 +99,11 @@ QString ConversionRun::cannotCreateText(const PlotOutput& output)
            QLatin1Char(':') + CR + output.errorString();
 }
 
-RunResult ConversionRun::Command1_Click()
+RunResult ConversionRun::run()
 {
     RunResult result;
-    if (m_frontEnd.fileName().isEmpty()) {
-        result.outcome = RunOutcome::NoPicture;
-        m_platform.showMessage(noPictureText(), messageTitle(), MessageIcon::Critical);
-        return result;
-    }
+    if (m_frontEnd.fileName().isEmpty())
+        return fail(result, noPictureText());
 
     // Settings are checked before anything is touched, so a typo never costs the old plot.
     result.outcome = RunOutcome::BadSetting;
@@ -115,7 +111,7 @@ RunResult ConversionRun::Command1_Click()
     const QString thicknessText = m_frontEnd.thicknessText();
     if (const QString problem = settingsProblem(scaleText, thicknessText); !problem.isEmpty())
         return fail(result, problem);
-    const double pixelMils = *parseNumber(scaleText);
+    const double pixelMils = *parseNumber(scaleText.toStdString());
     const double width = *lineWidth(thicknessText);
     const Raster picture = m_frontEnd.picture();
     const int columns = picture.width();
@@ -126,17 +122,17 @@ RunResult ConversionRun::Command1_Click()
                                 QStringLiteral(" is too large for this picture: its plot "
                                                "coordinates would not be numbers."));
     }
-    if (m_format != PlotFormat::Ipf && width < 0) {
+    const PlotFormatInfo& format = plotformat::info(m_format);
+    if (!format.negativeThickness && width < 0) {
         return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
-                                QStringLiteral(" is negative: ") + plotformat::name(m_format) +
+                                QStringLiteral(" is negative: ") + QString::fromUtf8(format.name) +
                                 QStringLiteral(" lines need a thickness of 0 or more."));
     }
-    if (m_format == PlotFormat::Gerber) {
-        if (const QString problem = GerberWriter::limitProblem(geometry); !problem.isEmpty()) {
-            return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
-                                    QStringLiteral(" is too large for a Gerber file: ") + problem +
-                                    QLatin1Char('.'));
-        }
+    if (const std::string problem = format.limitProblem ? format.limitProblem(geometry) : "";
+        !problem.empty()) {
+        return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
+                                QStringLiteral(" is ") + QString::fromStdString(problem) +
+                                QLatin1Char('.'));
     }
 
     const TraceSettings settings = m_frontEnd.traceSettings();
@@ -158,8 +154,9 @@ RunResult ConversionRun::Command1_Click()
         return fail(result, cannotCreateText(output));
     }
 
+    DeviceSink sink(output.device());
     const std::unique_ptr<SegmentWriter> writerOwner =
-        plotformat::createWriter(m_format, output.device(), m_designName);
+        format.createWriter(sink, m_designName.toStdString());
     SegmentWriter& writer = *writerOwner;
     writer.setLineWidth(width);
     writer.begin(geometry);
@@ -170,7 +167,7 @@ RunResult ConversionRun::Command1_Click()
     tracer.setRowReadHandler([&](int y) {
         // Stops early once the output or the picture's file has failed: the rest would be
         // discarded.
-        if (writer.failed() || !picture.readError().isEmpty())
+        if (writer.failed() || !picture.readError().empty())
             return false;
         if ((y & 63) == 31) {
             m_frontEnd.setBusyPictureVisible(0, false);
@@ -213,7 +210,8 @@ RunResult ConversionRun::Command1_Click()
     result.bytes = writer.bytesWritten();
 
     // A picture read from its file while converting can fail half way (the file shrank).
-    if (const QString readError = picture.readError(); !readError.isEmpty()) {
+    if (const QString readError = QString::fromStdString(picture.readError());
+        !readError.isEmpty()) {
         output.cancel();
         restoreControls();
         result.outcome = RunOutcome::WriteFailed;
@@ -222,7 +220,8 @@ RunResult ConversionRun::Command1_Click()
                                 readError + keptText(output));
     }
     if (writer.failed() || !output.commit()) {
-        const QString reason = writer.failed() ? writer.errorString() : output.errorString();
+        const QString reason =
+            writer.failed() ? QString::fromStdString(writer.errorString()) : output.errorString();
         output.cancel();
         restoreControls();
         result.outcome = RunOutcome::WriteFailed;
@@ -231,7 +230,6 @@ RunResult ConversionRun::Command1_Click()
                                 keptText(output));
     }
 
-    m_platform.beep();
     restoreControls();
     result.outcome = RunOutcome::Written;
     return result;

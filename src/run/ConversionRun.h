@@ -14,20 +14,23 @@ class PlotOutput;
 enum class RunOutcome
 {
     Written,     // out.plt replaced with the new plot (or, for a dry run, only counted)
-    NoPicture,   // no file chosen: the user was told, nothing touched
-    BadSetting,  // scale or thickness unusable: the user was told, nothing touched
-    OpenFailed,  // out.plt could not be created: the user was told, no scan
-    WriteFailed, // writing or saving failed: the user was told, old out.plt kept
-    Abandoned,   // the program is ending: old out.plt kept, nothing told
+    NoPicture,   // no file chosen: nothing touched
+    BadSetting,  // scale or thickness unusable: nothing touched
+    OpenFailed,  // out.plt could not be created: no scan
+    WriteFailed, // writing or saving failed: old out.plt kept
+    Abandoned,   // the program is ending: old out.plt kept, nothing to tell
 };
 
+// What happened, for the window or the converter to tell: the run itself shows nothing.
 struct RunResult
 {
     RunOutcome outcome = RunOutcome::NoPicture;
     qint64 segments = 0;
     qint64 bytes = 0;
     QString outputPath; // absolute, or "standard output"
-    QString error;      // what the user was told, for failures
+    // What the user is to be told, for every outcome but Written and Abandoned: a message box
+    // titled messageTitle() with the critical icon in the window, one line from the converter.
+    QString message;
 };
 
 // The "3 - Make out.plt" action: scans the picture row by row from the top and writes one
@@ -48,7 +51,7 @@ public:
     void setFormat(PlotFormat format) { m_format = format; }
     void setDesignName(const QString& name) { m_designName = name; }
 
-    RunResult Command1_Click();
+    RunResult run();
 
     // Why the settings cannot be used, told before any picture or file is touched; empty
     // when they can.
@@ -61,7 +64,7 @@ public:
     static QString messageTitle();
 
 private:
-    RunResult fail(RunResult result, const QString& message);
+    static RunResult fail(RunResult result, const QString& message);
 
     ConversionFrontEnd& m_frontEnd;
     PlatformServices& m_platform;

@@ -60,7 +60,7 @@ std::optional<double> PlotSize::parseLength(QStringView text, QString* why)
                                      "or in")
                           .arg(text.toString(), unit));
     }
-    const std::optional<double> value = parseNumber(number);
+    const std::optional<double> value = parseNumber(number.toString().toStdString());
     if (!value)
         return refuse(QStringLiteral("the length \"%1\" is not a number followed by mm, mil or in")
                           .arg(text.toString()));

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QRgb>
 #include <cstdint>
 
 namespace kelviq {
@@ -11,14 +10,41 @@ using ColorValue = std::int32_t;
 
 inline constexpr ColorValue NoColor = -1;
 
-constexpr ColorValue colorValueFromRgb(QRgb rgb)
+// A pixel of a picture held four bytes a pixel: the word 0xAARRGGBB.
+using RgbWord = std::uint32_t;
+
+constexpr int redOf(ColorValue value)
 {
-    return static_cast<ColorValue>(qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16));
+    return value & 0xff;
 }
 
-constexpr QRgb rgbFromColorValue(ColorValue value)
+constexpr int greenOf(ColorValue value)
 {
-    return qRgb(value & 0xff, (value >> 8) & 0xff, (value >> 16) & 0xff);
+    return (value >> 8) & 0xff;
+}
+
+constexpr int blueOf(ColorValue value)
+{
+    return (value >> 16) & 0xff;
+}
+
+constexpr ColorValue colorValue(int red, int green, int blue)
+{
+    return static_cast<ColorValue>((red & 0xff) | ((green & 0xff) << 8) | ((blue & 0xff) << 16));
+}
+
+// The colour of a pixel word; its alpha does not count.
+constexpr ColorValue colorValueFromWord(RgbWord word)
+{
+    return colorValue(static_cast<int>((word >> 16) & 0xff), static_cast<int>((word >> 8) & 0xff),
+                      static_cast<int>(word & 0xff));
+}
+
+// The opaque pixel word of a colour.
+constexpr RgbWord wordFromColorValue(ColorValue value)
+{
+    return 0xff000000u | (static_cast<RgbWord>(redOf(value)) << 16) |
+           (static_cast<RgbWord>(greenOf(value)) << 8) | static_cast<RgbWord>(blueOf(value));
 }
 
 } // namespace kelviq

@@ -1,67 +1,44 @@
 #pragma once
 
 #include "trace/ColorValue.h"
+#include "trace/PixelRows.h"
 
-#include <QImage>
-#include <array>
 #include <memory>
+#include <string>
 
 namespace kelviq {
 
-class BmpRowSource;
-
-// A picture as the conversion sees it: every pixel's colour as shown over white, read from
-// the decoded image in its own compact form (1 bit, 1 byte or 4 bytes a pixel).
+// A picture as the conversion sees it: every pixel's colour as shown over white, read from its
+// rows. A value: copies share the rows, so the window and a run can each hold the picture.
 class Raster
 {
 public:
-    enum class Layout
-    {
-        Empty,
-        Bits,
-        Indexed,
-        Rgb
-    };
+    using Layout = PixelRows::Layout;
 
     Raster() = default;
-    // Keeps 1-bit, 8-bit palette and 8-bit grey pictures as they are (grey as a palette of
-    // greys); other formats become 32-bit RGB, with any transparency flattened over white (in
-    // place, when the image is not shared and has 32 bits a pixel already).
-    static Raster fromImage(QImage image);
-    // A picture whose rows are read from its file while it is converted.
-    static Raster fromRows(std::shared_ptr<const BmpRowSource> rows);
+    explicit Raster(std::shared_ptr<const PixelRows> rows);
 
-    bool isNull() const { return m_layout == Layout::Empty; }
-    int width() const { return m_width; }
-    int height() const { return m_height; }
-    Layout layout() const { return m_layout; }
+    bool isNull() const { return !m_rows; }
+    int width() const { return m_rows ? m_rows->width() : 0; }
+    int height() const { return m_rows ? m_rows->height() : 0; }
+    Layout layout() const { return m_rows ? m_rows->layout() : Layout::Empty; }
 
     // The colour shown at column x, row y (top-left origin), or NoColor outside the picture.
     ColorValue point(int x, int y) const;
 
     // Colour of palette index i (Bits and Indexed layouts). Indices the file's palette does
     // not define read as black.
-    ColorValue paletteColor(int index) const { return m_palette[static_cast<std::size_t>(index)]; }
+    ColorValue paletteColor(int index) const
+    {
+        return m_rows->palette()[static_cast<std::size_t>(index)];
+    }
     // Row y in layout(); for a picture read from its file, valid until the next row() call.
-    const uchar* row(int y) const { return m_rows ? streamedRow(y) : m_image.constScanLine(y); }
-    // Why rows could not be read from the picture's file; empty while all went well.
-    QString readError() const;
-
-    // The picture as it is traced, for showing on screen. May copy a palette picture whose
-    // palette needed fixing, so a caller that only converts should not ask for it. A picture
-    // read from its file is decoded whole here.
-    QImage shownImage() const;
+    const unsigned char* row(int y) const { return m_rows->row(y); }
+    // Why rows could not be read from the picture's file (UTF-8); empty while all went well.
+    std::string readError() const { return m_rows ? m_rows->readError() : std::string(); }
 
 private:
-    const uchar* streamedRow(int y) const;
-
-    QImage m_image;
-    std::shared_ptr<const BmpRowSource> m_rows;
-    int m_width = 0;
-    int m_height = 0;
-    Layout m_layout = Layout::Empty;
-    bool m_paletteFixed = false;
-    std::array<ColorValue, 256> m_palette{};
+    std::shared_ptr<const PixelRows> m_rows;
 };
 
 } // namespace kelviq

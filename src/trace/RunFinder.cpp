@@ -13,11 +13,18 @@ namespace kelviq {
 
 namespace {
 
-[[gnu::always_inline]] inline bool withinTolerance(QRgb pixel, QRgb wanted, int tolerance)
+// Whether the channel of two pixel words at this bit position differs by at most tolerance.
+[[gnu::always_inline]] inline bool channelNear(RgbWord pixel, RgbWord wanted, int shift,
+                                               int tolerance)
 {
-    return std::abs(qRed(pixel) - qRed(wanted)) <= tolerance &&
-           std::abs(qGreen(pixel) - qGreen(wanted)) <= tolerance &&
-           std::abs(qBlue(pixel) - qBlue(wanted)) <= tolerance;
+    return std::abs(static_cast<int>((pixel >> shift) & 0xff) -
+                    static_cast<int>((wanted >> shift) & 0xff)) <= tolerance;
+}
+
+[[gnu::always_inline]] inline bool withinTolerance(RgbWord pixel, RgbWord wanted, int tolerance)
+{
+    return channelNear(pixel, wanted, 16, tolerance) && channelNear(pixel, wanted, 8, tolerance) &&
+           channelNear(pixel, wanted, 0, tolerance);
 }
 
 using Bits = std::uint64_t;
@@ -67,7 +74,7 @@ template <typename Selected>
 #ifdef __SSE2__
 // Four pixels of the target colour (exactly, or within the tolerance when limit is given) as
 // four bits.
-[[gnu::always_inline]] inline Bits fourExact(const QRgb* pixels, __m128i target)
+[[gnu::always_inline]] inline Bits fourExact(const RgbWord* pixels, __m128i target)
 {
     const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
     const __m128i colorBits = _mm_set1_epi32(0x00ffffff);
@@ -75,7 +82,7 @@ template <typename Selected>
     return static_cast<Bits>(_mm_movemask_ps(_mm_castsi128_ps(equal)));
 }
 
-[[gnu::always_inline]] inline Bits fourNear(const QRgb* pixels, __m128i target, __m128i limit)
+[[gnu::always_inline]] inline Bits fourNear(const RgbWord* pixels, __m128i target, __m128i limit)
 {
     const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
     const __m128i distance = _mm_sub_epi8(_mm_max_epu8(four, target), _mm_min_epu8(four, target));
@@ -85,11 +92,6 @@ template <typename Selected>
 #endif
 
 } // namespace
-
-RunFinder::RunFinder(const Raster& raster, ColorValue target)
-    : RunFinder(raster, TraceSettings{target, 0, false, 0})
-{
-}
 
 RunFinder::RunFinder(const Raster& raster, const TraceSettings& settings)
     : m_raster(raster), m_settings(settings)
@@ -113,36 +115,19 @@ RunFinder::RunFinder(const Raster& raster, const TraceSettings& settings)
 
 bool RunFinder::selects(ColorValue color) const
 {
-    const bool within = color >= 0 && color <= 0xffffff && m_settings.target >= 0 &&
-                        m_settings.target <= 0xffffff &&
-                        withinTolerance(rgbFromColorValue(color),
-                                        rgbFromColorValue(m_settings.target), m_settings.tolerance);
+    const bool within =
+        color >= 0 && color <= 0xffffff && m_settings.target >= 0 &&
+        m_settings.target <= 0xffffff &&
+        withinTolerance(wordFromColorValue(color), wordFromColorValue(m_settings.target),
+                        m_settings.tolerance);
     return within != m_settings.invert;
-}
-
-void RunFinder::findRunsByPoint(int y, std::vector<Run>& runs) const
-{
-    runs.clear();
-    const int width = m_raster.width();
-    int begin = -1;
-    for (int x = 0; x < width; ++x) {
-        const bool match = selects(m_raster.point(x, y));
-        if (match && begin < 0)
-            begin = x;
-        else if (!match && begin >= 0) {
-            runs.push_back({begin, x});
-            begin = -1;
-        }
-    }
-    if (begin >= 0)
-        runs.push_back({begin, width});
 }
 
 void RunFinder::findRuns(int y, std::vector<Run>& runs) const
 {
     runs.clear();
     const int width = m_raster.width();
-    const uchar* line = m_raster.row(y);
+    const unsigned char* line = m_raster.row(y);
     switch (m_raster.layout()) {
     case Raster::Layout::Bits:
         findBitRuns(line, runs);
@@ -154,7 +139,7 @@ void RunFinder::findRuns(int y, std::vector<Run>& runs) const
                          [&](int x, int count) { return bitsOneByOne(x, count, selected); });
             return;
         }
-        const auto index = static_cast<uchar>(m_onlyIndex);
+        const auto index = static_cast<unsigned char>(m_onlyIndex);
         runsFromBits(width, runs, [&](int x, int count) {
 #ifdef __SSE2__
             if (count == Chunk) {
@@ -183,15 +168,15 @@ void RunFinder::findRuns(int y, std::vector<Run>& runs) const
                 runs.push_back({0, width});
             return;
         }
-        const auto* pixels = reinterpret_cast<const QRgb*>(line);
-        const QRgb wanted = rgbFromColorValue(target) & 0x00ffffffu;
+        const auto* pixels = reinterpret_cast<const RgbWord*>(line);
+        const RgbWord wanted = wordFromColorValue(target) & 0x00ffffffu;
         const int tolerance = m_settings.tolerance;
         auto near = [&](int x) { return withinTolerance(pixels[x], wanted, tolerance); };
 #ifdef __SSE2__
         const __m128i target4 = _mm_set1_epi32(static_cast<int>(wanted));
         // The alpha byte's limit is 255, so it never counts.
         const __m128i limit = _mm_set1_epi32(
-            static_cast<int>(0xff000000u | (0x010101u * static_cast<quint32>(tolerance))));
+            static_cast<int>(0xff000000u | (0x010101u * static_cast<std::uint32_t>(tolerance))));
 #endif
         if (tolerance == 0) {
             runsFromBits(width, runs, [&](int x, int count) {
@@ -227,7 +212,7 @@ void RunFinder::findRuns(int y, std::vector<Run>& runs) const
     }
 }
 
-void RunFinder::findBitRuns(const uchar* line, std::vector<Run>& runs) const
+void RunFinder::findBitRuns(const unsigned char* line, std::vector<Run>& runs) const
 {
     const int width = m_raster.width();
     const bool zeroMatches = m_matches[0];

@@ -17,19 +17,15 @@ class RunFinder
 {
 public:
     RunFinder(const Raster& raster, const TraceSettings& settings);
-    RunFinder(const Raster& raster, ColorValue target);
 
     // Whether a pixel of this colour is selected.
     bool selects(ColorValue color) const;
 
     // Replaces runs with the runs of row y, left to right.
     void findRuns(int y, std::vector<Run>& runs) const;
-    // The same through one point() per pixel: slow, kept as the reference the fast paths
-    // are checked against.
-    void findRunsByPoint(int y, std::vector<Run>& runs) const;
 
 private:
-    void findBitRuns(const uchar* line, std::vector<Run>& runs) const;
+    void findBitRuns(const unsigned char* line, std::vector<Run>& runs) const;
 
     const Raster& m_raster;
     TraceSettings m_settings;

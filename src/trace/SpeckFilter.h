@@ -1,7 +1,8 @@
 #pragma once
 
-#include "trace/RunFinder.h"
+#include "trace/Run.h"
 
+#include <cstdint>
 #include <deque>
 #include <vector>
 
@@ -27,32 +28,32 @@ public:
 private:
     struct Group
     {
-        qint64 parent; // node id; a root points to itself
-        qint64 pixels;
+        std::int64_t parent; // node id; a root points to itself
+        std::int64_t pixels;
         int lastRow;
     };
     struct PendingRow
     {
         int y;
-        qint64 firstNode;
+        std::int64_t firstNode;
         std::vector<Run> runs;
     };
 
-    Group& node(qint64 id) { return m_nodes[static_cast<std::size_t>(id - m_firstNode)]; }
-    qint64 find(qint64 id);
-    void unite(qint64 a, qint64 b);
+    Group& node(std::int64_t id) { return m_nodes[static_cast<std::size_t>(id - m_firstNode)]; }
+    std::int64_t find(std::int64_t id);
+    void unite(std::int64_t a, std::int64_t b);
     void dropSettledNodes();
 
-    qint64 m_smallestKept;
+    std::int64_t m_smallestKept;
     // Union-find over runs; a root is always the newest node of its group, so links point to
     // newer nodes and the oldest nodes can be forgotten once no waiting row needs them.
     std::deque<Group> m_nodes;
-    qint64 m_firstNode = 0;
-    qint64 m_nextNode = 0;
+    std::int64_t m_firstNode = 0;
+    std::int64_t m_nextNode = 0;
     std::deque<PendingRow> m_pending;
     // The last row added: the next row's runs join its groups.
     std::vector<Run> m_previousRuns;
-    qint64 m_previousFirstNode = 0;
+    std::int64_t m_previousFirstNode = 0;
     int m_lastRow = -1;
     bool m_finished = false;
 };

@@ -27,7 +27,6 @@ public:
     // The next row, in order from the top, with its traced runs. False when every row has been
     // given or the handler stopped the tracing.
     bool nextRow(int& y, std::vector<Run>& runs);
-    bool stopped() const { return m_stopped; }
 
     const Raster& raster() const { return m_raster; }
 

@@ -1,5 +1,7 @@
 #include "window/ColorSwatch.h"
 
+#include "picture/RgbColor.h"
+
 #include <QPainter>
 
 namespace kelviq {

@@ -6,41 +6,18 @@
 
 namespace kelviq {
 
-namespace {
-
-struct ExportItem
-{
-    PlotFormat format;
-    const char* caption;
-    const char* name;
-    const char* filter;
-};
-
-constexpr ExportItem Items[] = {
-    {PlotFormat::Gerber, "Gerber…", "exportGerber", "Gerber Files (*.gbr *.gto *.gbo)"},
-    {PlotFormat::Kicad, "KiCad Footprint…", "exportKicad", "KiCad Footprints (*.kicad_mod)"},
-    {PlotFormat::Svg, "SVG…", "exportSvg", "SVG Files (*.svg)"},
-};
-
-const ExportItem& itemFor(PlotFormat format)
-{
-    for (const ExportItem& item : Items) {
-        if (item.format == format)
-            return item;
-    }
-    return Items[0];
-}
-
-} // namespace
-
 ExportMenu::ExportMenu(QMenuBar* bar, QObject* parent) : QObject(parent)
 {
     m_menu = bar->addMenu(QStringLiteral("Export"));
     m_menu->setObjectName(QStringLiteral("export"));
-    for (const ExportItem& item : Items) {
-        QAction* action = m_menu->addAction(QString::fromUtf8(item.caption));
-        action->setObjectName(QLatin1String(item.name));
-        const PlotFormat format = item.format;
+    // Every format but the plot file "3 - Make out.plt" writes.
+    for (const PlotFormatInfo& info : plotformat::all()) {
+        if (info.format == PlotFormat::Ipf)
+            continue;
+        QAction* action = m_menu->addAction(QString::fromUtf8(info.title) + QChar(u'…'));
+        const QString name = QString::fromUtf8(info.name);
+        action->setObjectName(QStringLiteral("export") + name.left(1).toUpper() + name.mid(1));
+        const PlotFormat format = info.format;
         connect(action, &QAction::triggered, this,
                 [this, format] { emit exportRequested(format); });
     }
@@ -55,12 +32,17 @@ void ExportMenu::setEnabled(bool enabled)
 
 SaveFileRequest ExportMenu::saveRequest(PlotFormat format, const QString& picturePath)
 {
-    const ExportItem& item = itemFor(format);
+    const PlotFormatInfo& info = plotformat::info(format);
+    QStringList patterns;
+    for (const std::string_view extension : plotformat::extensions(format))
+        patterns.append(QLatin1Char('*') + QString::fromUtf8(extension));
+    const QString extension = QString::fromUtf8(plotformat::extension(format));
     const QFileInfo picture(picturePath);
-    const QString extension = plotformat::extension(format);
     SaveFileRequest request;
-    request.title = QStringLiteral("Export ") + QString::fromUtf8(item.caption).chopped(1);
-    request.filters = {QString::fromLatin1(item.filter), QStringLiteral("All Files (*.*)")};
+    request.title = QStringLiteral("Export ") + QString::fromUtf8(info.title);
+    request.filters = {QString::fromUtf8(info.filesTitle) + QStringLiteral(" (") +
+                           patterns.join(QLatin1Char(' ')) + QLatin1Char(')'),
+                       QStringLiteral("All Files (*.*)")};
     request.path = picture.dir().filePath(picture.completeBaseName() + extension);
     request.defaultSuffix = extension.mid(1);
     return request;

@@ -10,8 +10,8 @@ class QMenuBar;
 
 namespace kelviq {
 
-// The "Export" menu: the plot's segments as a Gerber file, a KiCad footprint or an SVG
-// picture. Asks the window to write them by signal.
+// The "Export" menu: the plot's segments in each format of the format table but IPF (a Gerber
+// file, a KiCad footprint, an SVG picture). Asks the window to write them by signal.
 class ExportMenu : public QObject
 {
     Q_OBJECT

@@ -37,6 +37,11 @@ const QChar CR(u'\r');
 // The least height the picture area keeps where the screen is small.
 constexpr int LeastPictureHeight = 40;
 
+std::optional<double> number(const QLineEdit* box)
+{
+    return StatusTexts::number(box->text());
+}
+
 } // namespace
 
 Form1::Form1(PlatformServices& platform, QWidget* parent)
@@ -173,12 +178,17 @@ void Form1::about_Click()
 void Form1::Command1_Click()
 {
     ConversionRun run(*this, m_platform);
-    showRun(run.Command1_Click());
+    finishRun(run.run());
 }
 
-void Form1::showRun(const RunResult& result)
+void Form1::finishRun(const RunResult& result)
 {
     m_lastRun = result;
+    if (result.outcome == RunOutcome::Written)
+        m_platform.beep();
+    else if (!result.message.isEmpty())
+        m_platform.showMessage(result.message, ConversionRun::messageTitle(),
+                               MessageIcon::Critical);
     m_status->showRun(m_lastRun, traceSettings());
 }
 
@@ -274,9 +284,9 @@ void Form1::setPlotSize()
     const Raster& raster = m_ui.Picture1->picture();
     if (raster.isNull())
         return;
-    const std::optional<PlotSizeQuestion::Answer> answer = PlotSizeQuestion::ask(
-        m_platform, {QSize(raster.width(), raster.height()), parseNumber(m_ui.Text1->text()),
-                     parseNumber(m_ui.Text2->text()), m_density});
+    const std::optional<PlotSizeQuestion::Answer> answer =
+        PlotSizeQuestion::ask(m_platform, {QSize(raster.width(), raster.height()),
+                                           number(m_ui.Text1), number(m_ui.Text2), m_density});
     if (!answer)
         return;
     m_ui.Text1->setNumberText(answer->scale);
@@ -296,7 +306,7 @@ void Form1::exportPlot(PlotFormat format)
     run.setFormat(format);
     run.setOutputPath(path);
     run.setDesignName(QFileInfo(path).completeBaseName());
-    showRun(run.Command1_Click());
+    finishRun(run.run());
 }
 
 void Form1::retrace()
@@ -313,8 +323,8 @@ void Form1::retrace()
 
 void Form1::settingsChanged()
 {
-    const std::optional<double> scale = parseNumber(m_ui.Text1->text());
-    const std::optional<double> thickness = parseNumber(m_ui.Text2->text());
+    const std::optional<double> scale = number(m_ui.Text1);
+    const std::optional<double> thickness = number(m_ui.Text2);
     m_ui.Picture1->setPlotLook(scale.value_or(0.0), thickness.value_or(0.0));
     m_status->markRunEarlier();
     showStatus();

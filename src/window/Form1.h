@@ -95,7 +95,8 @@ private:
     void setPlotSize();
     // Writes the plot's segments in another format, to a file the user names.
     void exportPlot(PlotFormat format);
-    void showRun(const RunResult& result);
+    // Tells how a run ended: a beep for a plot written, else the run's message.
+    void finishRun(const RunResult& result);
     // The picture or the picked colour changed: trace again. The scale or the thickness
     // changed: only the plot's look and the status.
     void retrace();

@@ -1,5 +1,7 @@
 #include "window/PictureArea.h"
 
+#include "picture/RgbColor.h"
+
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>

@@ -38,6 +38,11 @@ QString sizeText(qint64 bytes)
 
 } // namespace
 
+std::optional<double> StatusTexts::number(const QString& text)
+{
+    return parseNumber(text.toStdString());
+}
+
 QString StatusTexts::lengthText(double value)
 {
     QString text = QString::number(value, 'f', 3);
@@ -57,7 +62,7 @@ QString StatusTexts::facts(const StatusFacts& facts)
         parts.append(QStringLiteral("%1 × %2 pixels")
                          .arg(facts.picture.width())
                          .arg(facts.picture.height()));
-        const std::optional<double> scale = parseNumber(facts.scaleText);
+        const std::optional<double> scale = number(facts.scaleText);
         if (!scale) {
             parts.append(QStringLiteral("scale ") + quoted(facts.scaleText) +
                          QStringLiteral(" is not a number"));
@@ -105,12 +110,12 @@ QString StatusTexts::nothingTraced(const TraceSettings& settings)
 
 QString StatusTexts::thicknessAdvice(const QString& scaleText, const QString& thicknessText)
 {
-    const std::optional<double> thickness = parseNumber(thicknessText);
+    const std::optional<double> thickness = number(thicknessText);
     if (!thickness)
         return QStringLiteral("Lines Thick ") + quoted(thicknessText) +
                QStringLiteral(" is not a number: type the thickness in mils.");
     QStringList parts;
-    if (const std::optional<double> scale = parseNumber(scaleText); scale && *scale > 0.0) {
+    if (const std::optional<double> scale = number(scaleText); scale && *scale > 0.0) {
         const double difference = *thickness - *scale;
         const QString matching = QStringLiteral("type %1 as Lines Thick to cover the rows exactly.")
                                      .arg(lengthText(*scale));
@@ -154,7 +159,7 @@ QString StatusTexts::advice(const StatusFacts& facts)
     }
     if (facts.density.stated()) {
         const double mils = facts.density.milsPerPixel();
-        const std::optional<double> scale = parseNumber(facts.scaleText);
+        const std::optional<double> scale = number(facts.scaleText);
         if (!scale || std::abs(*scale - mils) > 1e-9 * mils) {
             const QString dpi = facts.density.dpiX == facts.density.dpiY
                                     ? lengthText(facts.density.dpiX)
@@ -190,7 +195,7 @@ QString StatusTexts::run(const RunResult& result, const TraceSettings& settings)
     case RunOutcome::WriteFailed:
         break;
     }
-    return oneLine(result.error, {result.outputPath});
+    return oneLine(result.message, {result.outputPath});
 }
 
 QString StatusTexts::view(const QString& viewName, double zoom)

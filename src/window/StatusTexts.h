@@ -51,6 +51,8 @@ public:
     // A text on one line, the names in it with their control characters escaped.
     static QString oneLine(QString text, const QStringList& names = {});
 
+    // A setting's text read as a number, as a run reads it.
+    static std::optional<double> number(const QString& text);
     // A length for reading, at most three decimals: "984.252".
     static QString lengthText(double value);
     // Differences in mils below this are no gap and no growth.

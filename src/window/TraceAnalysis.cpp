@@ -1,5 +1,6 @@
 #include "window/TraceAnalysis.h"
 
+#include "picture/ImageRows.h"
 #include "trace/Tracer.h"
 
 #include <QImage>
@@ -86,7 +87,7 @@ void TraceAnalysis::trace(Raster picture, TraceSettings settings, quint64 genera
     }
     if (cancelled->load())
         return;
-    const Raster traced = Raster::fromImage(mask);
+    const Raster traced = rasterFromImage(mask);
     QMetaObject::invokeMethod(
         this,
         [this, generation, segments, traced] {

@@ -1,5 +1,6 @@
 #include "window/ViewRenderer.h"
 
+#include "picture/RgbColor.h"
 #include "trace/RunFinder.h"
 
 #include <algorithm>

@@ -1,8 +1,10 @@
 // The picture loader on crafted files of every format: whole files give Qt's pixels (plain
 // bitmaps also when read row by row), damaged, cut or boastful ones are refused with their
 // reason, and pictures come from streams too.
+#include "picture/ImageRows.h"
 #include "picture/LoadControl.h"
 #include "picture/PictureLoader.h"
+#include "picture/RgbColor.h"
 #include "support/RasterPixels.h"
 #include "support/RunConverter.h"
 #include "support/TestFiles.h"
@@ -132,7 +134,7 @@ std::vector<ColorValue> qtPixels(const QByteArray& data)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(false);
-    return pixels(Raster::fromImage(reader.read()));
+    return pixels(rasterFromImage(reader.read()));
 }
 
 // Random pixels of a plain bitmap of 1, 4, 8 or 24 bits a pixel.
@@ -262,7 +264,7 @@ void TestPictureLoader::plainBitmapsOfEveryKindAndWidth()
         const QString path = dir.filePath(QStringLiteral("p%1.bmp").arg(width));
         QVERIFY(randomBitmap(random, bits, width, height).save(path, "BMP"));
         QCOMPARE(qFromLittleEndian<quint16>(testfiles::readFile(path).constData() + 28), bits);
-        const Raster qt = Raster::fromImage(QImageReader(path).read());
+        const Raster qt = rasterFromImage(QImageReader(path).read());
         for (const LoadMode mode : {LoadMode::Stream, LoadMode::Decode}) {
             const Raster raster = PictureLoader::load(path, mode).raster;
             QCOMPARE(raster.layout(), qt.layout());

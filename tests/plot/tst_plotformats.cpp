@@ -1,5 +1,6 @@
-// The other board formats: the worked example byte for byte, the same segments as the IPF plot
-// in each, and files that outside readers draw without complaint.
+// The other board formats through the run: the same segments as the IPF plot in each, and files
+// that outside readers draw without complaint. (The worked example byte for byte in every
+// format: tests/standalone/plot_example.)
 #include "run/ConversionRun.h"
 #include "support/FakeFrontEnd.h"
 #include "support/RecordingPlatform.h"
@@ -29,7 +30,7 @@ QByteArray convert(FakeFrontEnd& frontEnd, PlotFormat format, const QString& pat
     run.setOutputPath(path);
     run.setFormat(format);
     run.setDesignName(QStringLiteral("logo"));
-    const RunResult result = run.Command1_Click();
+    const RunResult result = run.run();
     return result.outcome == RunOutcome::Written ? testfiles::readFile(path) : QByteArray();
 }
 
@@ -114,16 +115,6 @@ std::vector<Drawn> readSvg(const QByteArray& text)
     return xml.hasError() ? std::vector<Drawn>{{-1, -1, -1, -1, -1}} : drawn;
 }
 
-QImage workedExamplePicture()
-{
-    QImage image(3, 2, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    image.setPixel(0, 0, qRgb(0, 0, 0));
-    image.setPixel(1, 0, qRgb(0, 0, 0));
-    image.setPixel(2, 1, qRgb(0, 0, 0));
-    return image;
-}
-
 } // namespace
 
 class TestPlotFormats : public QObject
@@ -131,8 +122,6 @@ class TestPlotFormats : public QObject
     Q_OBJECT
 
 private slots:
-    void workedExample_data();
-    void workedExample();
     void everyFormatHoldsTheIpfSegments();
     void outsideReadersDrawThem_data();
     void outsideReadersDrawThem();
@@ -140,56 +129,6 @@ private slots:
 private:
     QTemporaryDir m_dir;
 };
-
-void TestPlotFormats::workedExample_data()
-{
-    QTest::addColumn<PlotFormat>("format");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("ipf") << PlotFormat::Ipf
-                         << testfiles::PlotHeader + "259\r\n1000 2\r\n0 200 400 200\r\n"
-                                                    "259\r\n1000 2\r\n400 0 400 0\r\n";
-    QTest::newRow("gerber") << PlotFormat::Gerber
-                            << QByteArray("G04 Traced by KELVIQ*\n%FSLAX36Y36*%\n%MOIN*%\n%LPD*%\n"
-                                          "G01*\n%ADD10C,0.01*%\nD10*\nX0Y2000D02*\n"
-                                          "X4000Y2000D01*\nX4000Y0D03*\nM02*\n");
-    QTest::newRow("kicad")
-        << PlotFormat::Kicad
-        << QByteArray("(footprint \"logo\" (version 20211014) (generator kelviq)\n"
-                      "  (layer \"F.Cu\")\n"
-                      "  (descr \"Artwork traced by KELVIQ\")\n"
-                      "  (attr board_only exclude_from_pos_files exclude_from_bom)\n"
-                      "  (fp_text reference \"REF**\" (at 0 0) (layer \"F.SilkS\") hide\n"
-                      "    (effects (font (size 1 1) (thickness 0.15)))\n"
-                      "  )\n"
-                      "  (fp_text value \"logo\" (at 0 0) (layer \"F.Fab\") hide\n"
-                      "    (effects (font (size 1 1) (thickness 0.15)))\n"
-                      "  )\n"
-                      "  (fp_line (start -0.0762 -0.0254) (end 0.0254 -0.0254) (layer "
-                      "\"F.SilkS\") (width 0.254))\n"
-                      "  (fp_line (start 0.0254 0.0254) (end 0.0254 0.0254) (layer "
-                      "\"F.SilkS\") (width 0.254))\n"
-                      ")\n");
-    QTest::newRow("svg") << PlotFormat::Svg
-                         << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                       "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" "
-                                       "width=\"0.4064mm\" height=\"0.3556mm\" "
-                                       "viewBox=\"-5 -8 16 14\">\n"
-                                       "<path fill=\"none\" stroke=\"#000000\" "
-                                       "stroke-linecap=\"round\" stroke-width=\"10\" "
-                                       "d=\"M0 -2 L4 -2\nM4 0 L4 0\n\"/>\n</svg>\n");
-}
-
-// Thickness 10, scale 2, black at (0,0), (1,0) and (2,1) of a 3 × 2 picture: the run reaching
-// the right edge ends on the last column, a lone pixel there has coinciding ends (a Gerber
-// flash), and Y counts from the bottom row.
-void TestPlotFormats::workedExample()
-{
-    QFETCH(PlotFormat, format);
-    QFETCH(QByteArray, expected);
-    FakeFrontEnd frontEnd;
-    frontEnd.image = workedExamplePicture();
-    QCOMPARE(convert(frontEnd, format, m_dir.filePath(QStringLiteral("example"))), expected);
-}
 
 void TestPlotFormats::everyFormatHoldsTheIpfSegments()
 {
@@ -257,7 +196,8 @@ void TestPlotFormats::outsideReadersDrawThem()
         for (int x = y; x < 40; x += 3)
             image.setPixel(x, y, qRgb(0, 0, 0));
     frontEnd.image = image;
-    const QString file = m_dir.filePath(QStringLiteral("drawn") + plotformat::extension(format));
+    const QString file =
+        m_dir.filePath(QStringLiteral("drawn") + QString::fromUtf8(plotformat::extension(format)));
     const QString png = m_dir.filePath(QStringLiteral("drawn.png"));
     QVERIFY(!convert(frontEnd, format, file).isEmpty());
     for (QString& argument : arguments)

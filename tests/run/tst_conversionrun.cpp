@@ -1,6 +1,7 @@
 // The "3 - Make out.plt" run: the plot it writes, what it shows while it runs, and what it
 // refuses or gives up on without losing the previous plot.
-#include "picture/BmpRowSource.h"
+#include "picture/PictureLoader.h"
+#include "picture/RgbColor.h"
 #include "run/ConversionRun.h"
 #include "support/FakeFrontEnd.h"
 #include "support/LiteralPlot.h"
@@ -103,7 +104,7 @@ void TestConversionRun::writesTheLiteralPlot()
         frontEnd.image = randomPicture(random, format, width, height);
         if (fromFile) {
             QVERIFY(frontEnd.image.save(ws.path("picture.bmp"), "BMP"));
-            frontEnd.raster = Raster::fromRows(BmpRowSource::open(ws.path("picture.bmp")));
+            frontEnd.raster = PictureLoader::load(ws.path("picture.bmp"), LoadMode::Stream).raster;
             QVERIFY(!frontEnd.raster.isNull());
         }
         const QRgb target = frontEnd.image.convertToFormat(QImage::Format_RGB32).pixel(0, 0);
@@ -111,15 +112,15 @@ void TestConversionRun::writesTheLiteralPlot()
         frontEnd.scale = scale;
         frontEnd.thickness = thickness;
         RecordingPlatform platform;
-        const RunResult result = ConversionRun(frontEnd, platform).Command1_Click();
+        const RunResult result = ConversionRun(frontEnd, platform).run();
         QCOMPARE(result.outcome, RunOutcome::Written);
         const QByteArray expected =
             literalPlot(frontEnd.image, target, scale.toDouble(), thickness.toDouble());
         QCOMPARE(readFile(ws.path("out.plt")), expected);
         QCOMPARE(result.segments, qint64(expected.count("259\r\n")));
         QCOMPARE(result.outputPath, ws.path("out.plt"));
-        QCOMPARE(platform.beeps, 1);
-        QVERIFY(platform.messages.isEmpty());
+        QVERIFY(result.message.isEmpty());
+        QVERIFY(platform.messages.isEmpty()); // the window tells, not the run
     }
     QCOMPARE(ws.entries().filter("out"), QStringList{"out.plt"}); // no temporary file left
 }
@@ -133,7 +134,7 @@ void TestConversionRun::busyPicturesAndButtonFollowTheRows()
     frontEnd.image = filled(7, 130, Qt::black);
     RecordingPlatform platform;
     platform.setOnProcessEvents([&](int) { log.append(QStringLiteral("events")); });
-    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::Written);
+    QCOMPARE(ConversionRun(frontEnd, platform).run().outcome, RunOutcome::Written);
 
     QStringList expected{"Command1 hide"};
     for (int y = 0; y < 130; ++y) {
@@ -149,7 +150,6 @@ void TestConversionRun::busyPicturesAndButtonFollowTheRows()
              << "Image1(1) hide"
              << "Command1 show";
     QCOMPARE(log, expected);
-    QCOMPARE(platform.calls.last(), QStringLiteral("beep"));
 }
 
 void TestConversionRun::refusedBeforeAnything_data()
@@ -158,10 +158,12 @@ void TestConversionRun::refusedBeforeAnything_data()
     QTest::addColumn<int>("rows"); // of a picture three pixels wide
     QTest::addColumn<QString>("scale");
     QTest::addColumn<QString>("thickness");
+    QTest::addColumn<PlotFormat>("format");
     QTest::addColumn<QString>("message");
     auto row = [](const char* name, int rows, const QString& scale, const QString& thickness,
-                  const QString& message, const QString& file = "picture.bmp") {
-        QTest::newRow(name) << file << rows << scale << thickness << message;
+                  const QString& message, const QString& file = "picture.bmp",
+                  PlotFormat format = PlotFormat::Ipf) {
+        QTest::newRow(name) << file << rows << scale << thickness << format << message;
     };
     row("no picture chosen", 2, "2", "10",
         "This program has performed an illegal operation \rand it will be traced by Quorvane.\r\r"
@@ -183,16 +185,25 @@ void TestConversionRun::refusedBeforeAnything_data()
     row("scale overflows the rows", 2, huge, "10", "The scale \"" + huge + '"' + overflows);
     row("one row: scale overflows the columns", 1, huge, "10",
         "The scale \"" + huge + '"' + overflows);
+    row("negative thickness where the format has none", 2, "2", "-1",
+        "The line thickness \"-1\" is negative: svg lines need a thickness of 0 or more.",
+        "picture.bmp", PlotFormat::Svg);
+    // 1 234 565 inches to the last column: six digits, the half rounded up.
+    row("beyond the format's coordinates", 2, "617282500", "10",
+        "The scale \"617282500\" is too large for a Gerber file: the plot reaches 1.23457e+06 "
+        "inches from its origin, but Gerber coordinates reach only 999 inches.",
+        "picture.bmp", PlotFormat::Gerber);
 }
 
-// Without a picture, or with settings that cannot be used, the user is told and nothing else
-// happens: no control changes, no beep, the old plot stays.
+// Without a picture, or with settings that cannot be used, the result says why and nothing else
+// happens: no control changes, no platform call, the old plot stays.
 void TestConversionRun::refusedBeforeAnything()
 {
     QFETCH(QString, file);
     QFETCH(int, rows);
     QFETCH(QString, scale);
     QFETCH(QString, thickness);
+    QFETCH(PlotFormat, format);
     QFETCH(QString, message);
     CurrentFolder ws;
     QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
@@ -202,12 +213,12 @@ void TestConversionRun::refusedBeforeAnything()
     frontEnd.scale = scale;
     frontEnd.thickness = thickness;
     RecordingPlatform platform;
-    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome,
-             file.isEmpty() ? RunOutcome::NoPicture : RunOutcome::BadSetting);
-    QCOMPARE(platform.calls, QStringList{"message"});
-    QCOMPARE(platform.messages[0].text, message);
-    QCOMPARE(platform.messages[0].title, QStringLiteral("KELVIQ"));
-    QCOMPARE(platform.messages[0].icon, MessageIcon::Critical);
+    ConversionRun run(frontEnd, platform);
+    run.setFormat(format);
+    const RunResult result = run.run();
+    QCOMPARE(result.outcome, file.isEmpty() ? RunOutcome::NoPicture : RunOutcome::BadSetting);
+    QCOMPARE(result.message, message);
+    QVERIFY(platform.calls.isEmpty());
     QVERIFY(frontEnd.calls.isEmpty());
     QCOMPARE(readFile(ws.path("out.plt")), QByteArray("old plot"));
     QCOMPARE(ws.entries(), QStringList{"out.plt"});
@@ -234,7 +245,7 @@ void TestConversionRun::changesDuringTheRun()
         if (call == 4)
             frontEnd.thickness = QStringLiteral("");
     });
-    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::Written);
+    QCOMPARE(ConversionRun(frontEnd, platform).run().outcome, RunOutcome::Written);
     QCOMPARE(readFile(ws.path("out.plt")), PlotHeader + "259\r\n1000 2\r\n0 600 200 600\r\n"
                                                         "259\r\n750 2\r\n0 400 200 400\r\n"
                                                         "259\r\n750 2\r\n0 200 200 200\r\n"
@@ -253,12 +264,11 @@ void TestConversionRun::outputThatIsThePictureIsRefusedBeforeTheScan()
     const QByteArray picture = readFile(frontEnd.file);
     QVERIFY(QFile::link("picture.bmp", ws.path("out.plt")));
     RecordingPlatform platform;
-    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::OpenFailed);
-    QCOMPARE(platform.beeps, 0);
-    QCOMPARE(platform.messages.size(), 1);
-    QCOMPARE(platform.messages[0].text, "Cannot create the plot file " + ws.path("out.plt") +
-                                            ":\rit is the picture being converted (or another "
-                                            "name for it), which is left as it was");
+    const RunResult result = ConversionRun(frontEnd, platform).run();
+    QCOMPARE(result.outcome, RunOutcome::OpenFailed);
+    QCOMPARE(result.message, "Cannot create the plot file " + ws.path("out.plt") +
+                                 ":\rit is the picture being converted (or another name for "
+                                 "it), which is left as it was");
     QCOMPARE(frontEnd.calls,
              (QStringList{"Command1 hide", "Image1(0) hide", "Image1(1) hide", "Command1 show"}));
     QCOMPARE(platform.eventPasses, 0); // no scan without a file
@@ -276,21 +286,20 @@ void TestConversionRun::pictureFileCutShortStopsTheScanAtOnce()
     QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
     FakeFrontEnd frontEnd;
     frontEnd.file = ws.path("p.bmp");
-    frontEnd.raster = Raster::fromRows(BmpRowSource::open(frontEnd.file));
+    frontEnd.raster = PictureLoader::load(frontEnd.file, LoadMode::Stream).raster;
     QVERIFY(!frontEnd.raster.isNull());
     RecordingPlatform platform;
     platform.setOnProcessEvents([&](int call) {
         if (call == 10)
             QVERIFY(QFile::resize(frontEnd.file, 1000));
     });
-    QCOMPARE(ConversionRun(frontEnd, platform).Command1_Click().outcome, RunOutcome::WriteFailed);
-    QCOMPARE(platform.messages.size(), 1);
-    const QString text = platform.messages[0].text;
+    const RunResult result = ConversionRun(frontEnd, platform).run();
+    QCOMPARE(result.outcome, RunOutcome::WriteFailed);
+    const QString text = result.message;
     QVERIFY2(text.startsWith("Cannot read the picture " + frontEnd.file + ":\r"), qPrintable(text));
     QVERIFY2(text.contains("cut short"), qPrintable(text));
     QVERIFY(frontEnd.rowsDone.size() > 10);
     QCOMPARE(frontEnd.rowAfterFailure, -1);
-    QCOMPARE(platform.beeps, 0);
     QCOMPARE(readFile(ws.path("out.plt")), QByteArray("old plot"));
     QCOMPARE(ws.entries(), (QStringList{"out.plt", "p.bmp"}));
 }

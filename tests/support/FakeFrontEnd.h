@@ -1,5 +1,6 @@
 #pragma once
 
+#include "picture/ImageRows.h"
 #include "run/ConversionFrontEnd.h"
 
 #include <QStringList>
@@ -19,7 +20,7 @@ public:
     QString fileName() const override { return file; }
     kelviq::Raster picture() const override
     {
-        return raster.isNull() ? kelviq::Raster::fromImage(image) : raster;
+        return raster.isNull() ? kelviq::rasterFromImage(image) : raster;
     }
     kelviq::ColorValue targetColor() const override { return target; }
     QString scaleText() const override { return scale; }
@@ -39,7 +40,7 @@ public:
     void rowDone(int row, int /*rows*/) override
     {
         rowsDone.append(row);
-        if (rowAfterFailure < 0 && !raster.isNull() && !raster.readError().isEmpty())
+        if (rowAfterFailure < 0 && !raster.isNull() && !raster.readError().empty())
             rowAfterFailure = row;
     }
 

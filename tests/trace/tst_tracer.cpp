@@ -1,6 +1,8 @@
 // Which pixels are traced: the fast paths of every picture layout, the tolerance, the inversion
 // and speck removal against the rules read literally. (The colours pixels are traced as:
 // tst_pictureloader.)
+#include "picture/ImageRows.h"
+#include "picture/RgbColor.h"
 #include "trace/Raster.h"
 #include "trace/Tracer.h"
 
@@ -148,7 +150,7 @@ void TestTracer::selectionFollowsTheRules()
             1 + static_cast<int>(random() % (round % 3 == 0 ? 20 : 200 * (round % 3)));
         const QImage image =
             randomPicture(random, format, width, 1 + int(random() % 30), round % 3 == 2);
-        const Raster raster = Raster::fromImage(image);
+        const Raster raster = rasterFromImage(image);
         const QImage shown = overWhite(image);
         const QList<ColorValue> targets = {
             colorValueFromRgb(shown.pixel(0, 0)), 0xc83c14, 0, 0xffffff, 0x010000, NoColor};

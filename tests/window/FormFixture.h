@@ -1,5 +1,6 @@
 #pragma once
 
+#include "picture/RgbColor.h"
 #include "support/RecordingPlatform.h"
 #include "support/TestFiles.h"
 #include "window/ColorSwatch.h"

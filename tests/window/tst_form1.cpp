@@ -126,7 +126,11 @@ void TestForm1::keyboard()
                                       "invert Command3 Picture1"));
 
     QTest::keyClick(button("Command1"), Qt::Key_Return);
-    QCOMPARE(m_platform->messages.size(), 1); // no picture chosen
+    // No picture chosen: the run's words, in the box every run's failure comes in.
+    QCOMPARE(m_platform->messages.size(), 1);
+    QCOMPARE(m_platform->messages[0].text, ConversionRun::noPictureText());
+    QCOMPARE(m_platform->messages[0].title, QStringLiteral("KELVIQ"));
+    QCOMPARE(m_platform->messages[0].icon, MessageIcon::Critical);
     QTest::keyClick(button("Command2"), Qt::Key_Enter);
     QCOMPARE(m_platform->openRequests.size(), 1);
 

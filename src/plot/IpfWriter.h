@@ -11,19 +11,13 @@ namespace kelviq {
 
 // Writes the Allegro IPF plot file: a fixed 19-line header, then one three-line record per
 // line segment ("259", the width line, the two points). ASCII, CR LF line ends.
-class PlotWriter : public SegmentWriter
+class IpfWriter : public SegmentWriter
 {
 public:
-    explicit PlotWriter(QIODevice* device);
+    explicit IpfWriter(ByteSink& sink);
 
     // The header every plot file starts with, CR LF line ends included.
     static const std::string& headerText();
-
-    bool WriteHeader();
-    // Writes "259", the width line and the start point (without a line end).
-    bool StartSegment(double x, double y);
-    // Completes the record: a blank, the end point and the line end.
-    bool EndSegment(double x, double y);
 
     void setLineWidth(double plotUnits) override;
     void writeRow(int y, const std::vector<Run>& runs) override;

@@ -1,4 +1,4 @@
-#include "plot/PlotWriter.h"
+#include "plot/IpfWriter.h"
 
 #include <cstring>
 
@@ -24,12 +24,12 @@ inline char* copyText(char* out, const char* text, std::size_t length)
 }
 } // namespace
 
-PlotWriter::PlotWriter(QIODevice* device) : SegmentWriter(device)
+IpfWriter::IpfWriter(ByteSink& sink) : SegmentWriter(sink)
 {
     setLineWidth(1000.0);
 }
 
-const std::string& PlotWriter::headerText()
+const std::string& IpfWriter::headerText()
 {
     static const std::string header = "-1175000 -1100025 3025000 1899975 12\r\n"
                                       "-190525 -204016 413469 170985\r\n"
@@ -53,7 +53,7 @@ const std::string& PlotWriter::headerText()
     return header;
 }
 
-void PlotWriter::setLineWidth(double plotUnits)
+void IpfWriter::setLineWidth(double plotUnits)
 {
     // The record's first two lines only change with the width, so they are prepared once.
     char* out = m_widthLine.data();
@@ -63,47 +63,18 @@ void PlotWriter::setLineWidth(double plotUnits)
     m_widthLineLength = static_cast<std::size_t>(out + 4 - m_widthLine.data());
 }
 
-bool PlotWriter::WriteHeader()
-{
-    append(headerText());
-    return !failed();
-}
-
-void PlotWriter::writeHead()
+void IpfWriter::writeHead()
 {
     const PlotGeometry& plot = geometry();
     m_columnText.reset(plot.columns(), [&plot](char* out, int column) {
         return formatNumber(out, plot.x(column));
     });
-    WriteHeader();
+    append(headerText());
 }
 
 // The records are formed in place in the buffer: the widest of them is the plot file's
 // whole work when a picture has many short runs.
-bool PlotWriter::StartSegment(double x, double y)
-{
-    char* out = reserve(MostPerRecord);
-    out = copyText(out, m_widthLine.data(), m_widthLineLength);
-    out = formatNumber(out, x);
-    *out++ = ' ';
-    commit(writeY(out, y));
-    return !failed();
-}
-
-bool PlotWriter::EndSegment(double x, double y)
-{
-    char* out = reserve(MostPerRecord);
-    *out++ = ' ';
-    out = formatNumber(out, x);
-    *out++ = ' ';
-    out = writeY(out, y);
-    *out++ = '\r';
-    *out++ = '\n';
-    commit(out);
-    return flushIfFull();
-}
-
-void PlotWriter::writeRow(int y, const std::vector<Run>& runs)
+void IpfWriter::writeRow(int y, const std::vector<Run>& runs)
 {
     if (runs.empty())
         return;
@@ -131,7 +102,7 @@ void PlotWriter::writeRow(int y, const std::vector<Run>& runs)
     }
 }
 
-char* PlotWriter::writeY(char* out, double y)
+char* IpfWriter::writeY(char* out, double y)
 {
     if (y != m_lastY) {
         m_lastY = y;
