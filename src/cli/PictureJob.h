@@ -22,6 +22,8 @@ struct JobSettings
     TraceSettings trace; // tolerance, inversion and speck size; the colour comes from above
     std::optional<PlotFormat> format; // nothing: the output's extension decides
     QString scale = QStringLiteral("2");
+    // --scale picture: each picture's own size, from the dots per inch it states.
+    bool scaleFromPicture = false;
     QString thickness = QStringLiteral("10");
     // The plot's wanted width or height in mils, instead of the scale; the scale that gives it
     // is worked out for each picture.

@@ -100,7 +100,9 @@ int main(int argc, char* argv[])
     }
 
     // Settings and names are checked before anything is read or written.
-    if (const QString problem = ConversionRun::settingsProblem(options.scale, options.thickness);
+    // With --scale picture, the thickness is checked here, each picture's scale once it is read.
+    if (const QString problem = ConversionRun::settingsProblem(
+            options.scaleFromPicture() ? QStringLiteral("2") : options.scale, options.thickness);
         !problem.isEmpty())
         return failure(problem);
     if (const QString problem = options.settingsProblem(); !problem.isEmpty())
@@ -124,6 +126,7 @@ int main(int argc, char* argv[])
     settings.trace.despeckle = options.despeckleValue();
     settings.format = options.format;
     settings.scale = options.scale;
+    settings.scaleFromPicture = options.scaleFromPicture();
     if (!options.width.isEmpty())
         settings.widthMils = PlotSize::parseLength(options.width);
     if (!options.height.isEmpty())
