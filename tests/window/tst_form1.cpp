@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QWindow>
+#include <sys/stat.h>
 
 // The window's layout, keys, loading, status line, Set Plot Size and ending during a run.
 class TestForm1 : public QObject, protected FormFixture
@@ -19,6 +21,8 @@ private slots:
     void controlsFollowTheBottomEdge();
     void keyboard();
     void loadingPictures();
+    void readingInTheBackground();
+    void messagesComeOverTheShownWindow();
     void statusTexts_data();
     void statusTexts();
     void setPlotSize_data();
@@ -134,6 +138,15 @@ void TestForm1::keyboard()
     QTest::keyClick(button("Command2"), Qt::Key_Enter);
     QCOMPARE(m_platform->openRequests.size(), 1);
 
+    // The make button keeps the focus through its run, so Enter makes the plot again.
+    choose(savePicture("dot.bmp", numbered(3, 2)));
+    button("Command1")->setFocus();
+    for (int run = 1; run <= 2; ++run) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(m_platform->beeps, run);
+        QCOMPARE(QApplication::focusWidget(), button("Command1"));
+    }
+
     for (const char* name : {"Text1", "Text2"}) {
         box(name)->setFocus();
         type(name, "12.7500001");
@@ -195,6 +208,59 @@ void TestForm1::loadingPictures()
                                       ", third.png.");
     choose(QString());
     QCOMPARE(m_platform->openRequests.last().directory, m_dir->path());
+}
+
+// A picture that takes long to read (a pipe fed by the test) leaves the one shown before in
+// place and usable; the status line says how far the reading got; Esc, or choosing another
+// picture, stops it and keeps or shows the other.
+void TestForm1::readingInTheBackground()
+{
+    const QImage first = numbered(8, 6);
+    const QString firstPath = savePicture("first.bmp", first);
+    choose(firstPath);
+    const QString slow = m_dir->filePath("slow.bmp");
+    QVERIFY(::mkfifo(QFile::encodeName(slow).constData(), 0600) == 0);
+    const QByteArray picture = readFile(savePicture("big.bmp", numbered(300, 200)));
+
+    for (const bool byEscape : {true, false}) {
+        m_platform->setNextOpenFileAnswer(slow);
+        QTest::mouseClick(button("Command2"), Qt::LeftButton);
+        QVERIFY(m_form->loading());
+        QFile feed(slow);
+        QVERIFY(feed.open(QIODevice::WriteOnly)); // once the reader has opened it
+        QCOMPARE(feed.write(picture.left(3000)), 3000);
+        feed.flush();
+        QTRY_COMPARE(status("StatusRun"), QString("Reading slow.bmp … 3.0 kB. Esc cancels."));
+        click(QPoint(5, 4)); // the picture shown before picks as ever
+        QCOMPARE(swatch(), colorValueFromRgb(first.pixel(5, 4)));
+        if (byEscape) {
+            QTest::keyClick(m_form.get(), Qt::Key_Escape);
+            QCOMPARE(status("StatusRun"),
+                     "Stopped reading " + slow + "; still showing " + firstPath + ".");
+            QCOMPARE(m_form->FileName(), firstPath);
+        } else {
+            choose(savePicture("other.bmp", numbered(5, 5)));
+            QCOMPARE(m_form->FileName(), m_dir->filePath("other.bmp"));
+        }
+        QVERIFY(!m_form->loading());
+        feed.close(); // the stopped reader ends
+    }
+    QVERIFY(m_platform->messages.isEmpty());
+}
+
+// A picture named on the command line that cannot be read is told once the window is on the
+// screen, over it.
+void TestForm1::messagesComeOverTheShownWindow()
+{
+    Form1 form(*m_platform);
+    form.openFiles({m_dir->filePath("missing.bmp")});
+    QTRY_VERIFY(!form.loading());
+    QCoreApplication::processEvents();
+    QVERIFY(m_platform->messages.isEmpty());
+    form.show();
+    QTRY_COMPARE(m_platform->messages.size(), 1);
+    QVERIFY(form.windowHandle()->isExposed());
+    QVERIFY(m_platform->messages[0].text.contains("missing.bmp: the file does not exist"));
 }
 
 void TestForm1::statusTexts_data()
