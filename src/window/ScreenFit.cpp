@@ -1,6 +1,7 @@
 #include "window/ScreenFit.h"
 
 #include <QEvent>
+#include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QScreen>
@@ -61,6 +62,8 @@ void ScreenFit::apply()
     m_view->setMinimumSize(minimums.view);
     if (!m_form->isVisible() || !m_form->screen())
         return;
+    // The window's own minimum follows at once, so that it may be made that small now.
+    m_form->layout()->activate();
     // A window larger than the screen's free area is made to fit it.
     const QSize frame = m_form->frameGeometry().size() - m_form->geometry().size();
     const QSize free = m_form->screen()->availableGeometry().size() - frame;

@@ -1,11 +1,14 @@
 #include "platform/OpenFileDialog.h"
+#include "platform/PlotSizeDialog.h"
 #include "platform/QtPlatformServices.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,6 +21,7 @@ class TestQtPlatformServices : public QObject
 private slots:
     void dialogFilters_data();
     void dialogFilters();
+    void plotSizeChoices();
     void typedNamesOpenWhateverTheFilter_data();
     void typedNamesOpenWhateverTheFilter();
 };
@@ -55,6 +59,33 @@ void TestQtPlatformServices::dialogFilters()
     const QStringList patterns = dialog.findChild<QFileSystemModel*>()->nameFilters();
     QCOMPARE(QDir(dir.path()).entryList(patterns, QDir::Files | QDir::CaseSensitive, QDir::Name),
              listed);
+}
+
+// "Set Lines Thick to match" follows the window's advice for each length typed until the user
+// ticks or clears it; the stated size's button fills in the length.
+void TestQtPlatformServices::plotSizeChoices()
+{
+    PlotSizeRequest request;
+    request.number = "10";
+    request.units = {"mm", "mil", "in"};
+    request.stated = PlotSizeChoice{"Own size", PlotSide::Height, "2.5", 2};
+    request.matchThickness = [](PlotSide, const QString& length) { return length == "30mm"; };
+    PlotSizeDialog dialog(request);
+    auto* number = dialog.findChild<QLineEdit*>();
+    auto* match = dialog.findChild<QCheckBox*>("matchThickness");
+    QVERIFY(!match->isChecked());
+    number->setText("30");
+    QVERIFY(match->isChecked());
+    number->setText("20");
+    QVERIFY(!match->isChecked());
+    QTest::mouseClick(match, Qt::LeftButton, {}, QPoint(4, match->height() / 2));
+    number->setText("40");
+    QVERIFY(match->isChecked()); // as the user left it
+    QTest::mouseClick(dialog.findChild<QPushButton*>("statedSize"), Qt::LeftButton);
+    const PlotSizeAnswer answer = dialog.answer();
+    QCOMPARE(answer.side, PlotSide::Height);
+    QCOMPARE(answer.length, QString("2.5in"));
+    QVERIFY(answer.matchThickness);
 }
 
 void TestQtPlatformServices::typedNamesOpenWhateverTheFilter_data()

@@ -1,4 +1,6 @@
 #include "FormFixture.h"
+#include "window/ElidedLabel.h"
+#include "window/PlotSizeQuestion.h"
 #include "window/StatusLine.h"
 
 #include <QApplication>
@@ -23,6 +25,7 @@ private slots:
     void loadingPictures();
     void readingInTheBackground();
     void messagesComeOverTheShownWindow();
+    void oddAndLongTextsStayOnOneLine();
     void statusTexts_data();
     void statusTexts();
     void setPlotSize_data();
@@ -263,6 +266,27 @@ void TestForm1::messagesComeOverTheShownWindow()
     QVERIFY(m_platform->messages[0].text.contains("missing.bmp: the file does not exist"));
 }
 
+// A folder name with a line break shows escaped, on one line; a text longer than its place
+// ends in "…" after a whole word, and its tooltip holds it whole.
+void TestForm1::oddAndLongTextsStayOnOneLine()
+{
+    QVERIFY(QDir(m_dir->path()).mkdir("two\nlines"));
+    QImage image(4, 1, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    choose(savePicture("two\nlines/logo.bmp", image));
+    QTest::mouseClick(button("Command1"), Qt::LeftButton);
+    const QString run = status("StatusRun");
+    QVERIFY2(run.contains("/two\\nlines/out.plt (") && !run.contains('\n'), qPrintable(run));
+
+    auto* label = m_form->findChild<ElidedLabel*>("StatusRun");
+    QCOMPARE(label->toolTip(), run);
+    const QString shown = label->shown(label->fontMetrics().horizontalAdvance(run) / 2);
+    QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+    const QString kept = shown.chopped(1);
+    QVERIFY(run.startsWith(kept));
+    QVERIFY2(run.at(kept.size()) == ' ', qPrintable(shown)); // cut between words
+}
+
 void TestForm1::statusTexts_data()
 {
     QTest::addColumn<QString>("scale");
@@ -362,38 +386,63 @@ void TestForm1::statusTexts()
 void TestForm1::setPlotSize_data()
 {
     QTest::addColumn<QSize>("picture");
+    QTest::addColumn<quint32>("dotsPerMetre"); // what the picture states
     QTest::addColumn<int>("side");
-    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("length"); // empty: the picture's own size, by its button
     QTest::addColumn<QString>("scale");
+    QTest::addColumn<bool>("matchTicked"); // "Set Lines Thick to match" at first, for 10 mils
+    QTest::addColumn<QString>("matched");  // the thickness ticking it sets
 
-    QTest::newRow("25 mm wide") << QSize(500, 40) << int(PlotSide::Width) << "25mm"
-                                << "1.96850393700787";
-    QTest::newRow("1 in high") << QSize(30, 200) << int(PlotSide::Height) << "1in"
-                               << "5";
+    QTest::newRow("25 mm wide: the lines would bleed")
+        << QSize(500, 40) << 0u << int(PlotSide::Width) << "25mm"
+        << "1.96850393700787" << true << "1.96850393700787";
+    QTest::newRow("1 in high: they would not")
+        << QSize(30, 200) << 0u << int(PlotSide::Height) << "1in"
+        << "5" << false << "";
+    QTest::newRow("the picture's own 300 dpi")
+        << QSize(600, 40) << 11811u << int(PlotSide::Width) << ""
+        << "3.33333333333333" << true << "3.33333333333333";
 }
 
-// The dialog starts from the plot's width now and tells the scale an answer gives; OK writes
-// that scale into the box, showing its first digits; cancelling changes nothing.
+// The dialog starts from the plot's width now and tells the scale an answer gives and the
+// thickness that covers its rows; OK writes that scale into the box, showing its first digits,
+// and with "Set Lines Thick to match" the thickness; a picture's stated size is one button
+// away; cancelling changes nothing.
 void TestForm1::setPlotSize()
 {
     QFETCH(QSize, picture);
+    QFETCH(quint32, dotsPerMetre);
     QFETCH(int, side);
     QFETCH(QString, length);
     QFETCH(QString, scale);
+    QFETCH(bool, matchTicked);
+    QFETCH(QString, matched);
 
     QImage image(picture, QImage::Format_RGB32);
     image.fill(Qt::white);
-    choose(savePicture("sized.bmp", image));
-    m_platform->setNextPlotSizeAnswer(PlotSizeAnswer{PlotSide(side), length});
-    action("setPlotSize")->trigger();
-    const PlotSizeRequest request = m_platform->plotSizeRequests.first();
+    choose(savePicture("sized.bmp", image, dotsPerMetre));
+    PlotSizeRequest request = PlotSizeQuestion::request(
+        {picture, 2.0, 10.0, dotsPerMetre ? PictureDensity{300, 300} : PictureDensity{}});
     QCOMPARE(request.number, QString::number(picture.width() * 2 * 0.0254));
+    QCOMPARE(request.stated.has_value(), dotsPerMetre != 0);
+    if (length.isEmpty()) {
+        QCOMPARE(request.stated->caption, "The Picture's Own Size (300 dpi): 50.8 mm wide");
+        length = request.stated->number + request.units[request.stated->unit];
+    }
     QVERIFY(request.acceptable(PlotSide(side), length));
     QVERIFY(!request.acceptable(PlotSide::Width, "25"));
-    QVERIFY2(request.describe(PlotSide(side), length).contains(scale + " mils"),
-             qPrintable(request.describe(PlotSide(side), length)));
+    const QString described = request.describe(PlotSide(side), length);
+    QVERIFY2(described.contains(scale + " mils") &&
+                 described.contains("Lines " + scale + " mils thick cover the rows exactly"),
+             qPrintable(described));
+    QCOMPARE(request.matchThickness(PlotSide(side), length), matchTicked);
+
+    m_platform->setNextPlotSizeAnswer(PlotSizeAnswer{PlotSide(side), length, matchTicked});
+    action("setPlotSize")->trigger();
+    QCOMPARE(m_platform->plotSizeRequests.size(), 1);
     QCOMPARE(box("Text1")->text(), scale);
     QCOMPARE(box("Text1")->cursorPosition(), 0);
+    QCOMPARE(box("Text2")->text(), matched.isEmpty() ? QString("10") : matched);
     action("setPlotSize")->trigger();
     QCOMPARE(m_platform->plotSizeRequests.size(), 2);
     QCOMPARE(box("Text1")->text(), scale);

@@ -61,6 +61,7 @@ private slots:
     void zoomDragAndScroll();
     void bigPicturesOpenFitted();
     void focusFrameFollowsTheArea();
+    void aToleranceForPhotographedArtwork();
     void wheelZoomKeepsThePointUnderThePointer_data();
     void wheelZoomKeepsThePointUnderThePointer();
     void plotViewDrawsTheLines_data();
@@ -214,6 +215,38 @@ void TestForm1Views::focusFrameFollowsTheArea()
             }
         }
     }
+}
+
+// Dark lettering photographed on white: each dark pixel a little different, so the picked
+// one's exact colour is all but alone. The status line suggests a tolerance that takes the
+// lettering in, and says no more once one is set.
+void TestForm1Views::aToleranceForPhotographedArtwork()
+{
+    QRandomGenerator random(11);
+    QImage photo(240, 120, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y) {
+        for (int x = 0; x < photo.width(); ++x) {
+            const bool ink = (x / 20) % 2 == 0 && y > 30 && y < 90;
+            const int base = ink ? 0 : 225;
+            photo.setPixel(x, y,
+                           qRgb(base + random.bounded(31), base + random.bounded(31),
+                                base + random.bounded(31)));
+        }
+    }
+    choose(savePicture("photo.bmp", photo));
+    click(QPoint(10, 60));
+    const qint64 exact = countedSegments();
+    static const QRegularExpression hint(QStringLiteral("try Tolerance (\\d+)\\."));
+    QRegularExpressionMatch match;
+    QTRY_VERIFY2((match = hint.match(status("StatusAdvice"))).hasMatch(),
+                 qPrintable(status("StatusAdvice")));
+    QVERIFY(status("StatusAdvice")
+                .startsWith("Few pixels are exactly " + ColorSwatch::colorName(swatch())));
+    // It takes in every dark pixel: six blocks on each of 59 rows, and no more.
+    type("tolerance", match.captured(1));
+    QCOMPARE(countedSegments(), 6 * 59);
+    QVERIFY(exact < 6 * 59);
+    QVERIFY(!status("StatusAdvice").contains("Tolerance"));
 }
 
 void TestForm1Views::wheelZoomKeepsThePointUnderThePointer_data()
