@@ -9,6 +9,7 @@
 #include "window/MessageWhenShown.h"
 #include "window/NumberBox.h"
 #include "window/PictureArea.h"
+#include "window/PictureDrop.h"
 #include "window/PictureOpening.h"
 #include "window/PlotSizeQuestion.h"
 #include "window/ScreenFit.h"
@@ -24,7 +25,6 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMimeData>
 #include <QPushButton>
 #include <utility>
 
@@ -53,7 +53,7 @@ Form1::Form1(PlatformServices& platform, QWidget* parent)
 
     m_ui.setupUi(this);
     connect(m_ui.about, &QAction::triggered, this, &Form1::about_Click);
-    setAcceptDrops(true);
+    connect(new PictureDrop(this), &PictureDrop::dropped, this, &Form1::openFiles);
     m_screenFit =
         new ScreenFit(this, m_ui.surface, Form1Ui::PictureMarginHeight + LeastPictureHeight);
 
@@ -354,23 +354,6 @@ void Form1::showView()
 {
     m_status->showView(
         StatusTexts::view(ViewMenu::viewName(m_ui.Picture1->viewMode()), m_ui.Picture1->zoom()));
-}
-
-void Form1::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (event->mimeData()->hasUrls() && event->mimeData()->urls().constFirst().isLocalFile())
-        event->acceptProposedAction();
-}
-
-void Form1::dropEvent(QDropEvent* event)
-{
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile())
-            paths.append(url.toLocalFile());
-    }
-    event->acceptProposedAction();
-    openFiles(paths);
 }
 
 void Form1::Command3_Click()
