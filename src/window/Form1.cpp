@@ -243,9 +243,11 @@ void Form1::pictureRead(const QString& path, const LoadResult& loaded)
     m_density = loaded.density;
     m_ui.Picture1->setPicture(raster);
     fitPictureArea(size);
-    // A picture larger than the room is shown whole, as large as the room allows.
+    // A picture larger than the room is shown whole, as large as the room in sight allows.
     if (m_bigPicture)
-        m_ui.Picture1->setPicture(raster, PictureArea::fitZoom(size, m_ui.Picture1->size()));
+        m_ui.Picture1->setPicture(
+            raster, PictureArea::fitZoom(size, m_screenFit->inSight(m_ui.Picture1->pos(),
+                                                                    m_ui.Picture1->size())));
     setWindowTitle(caption() + QStringLiteral(" - ") + path);
     // out.plt is written beside the picture.
     QDir::setCurrent(QFileInfo(path).absolutePath());
@@ -273,10 +275,10 @@ void Form1::fitPictureArea(QSize shown)
 void Form1::fitInWindow()
 {
     const Raster& raster = m_ui.Picture1->picture();
-    m_ui.Picture1->setZoom(
-        PictureArea::fitZoom(QSize(raster.width(), raster.height()),
-                             QSize(ScaleWidth() - Form1Ui::PictureMarginWidth,
-                                   ScaleHeight() - Form1Ui::PictureMarginHeight)));
+    const QSize room(ScaleWidth() - Form1Ui::PictureMarginWidth,
+                     ScaleHeight() - Form1Ui::PictureMarginHeight);
+    m_ui.Picture1->setZoom(PictureArea::fitZoom(
+        QSize(raster.width(), raster.height()), m_screenFit->inSight(m_ui.Picture1->pos(), room)));
 }
 
 void Form1::setPlotSize()

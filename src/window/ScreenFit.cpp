@@ -72,6 +72,12 @@ void ScreenFit::apply()
         m_form->resize(size);
 }
 
+QSize ScreenFit::inSight(QPoint topLeft, QSize room) const
+{
+    const QPoint at = m_surface->mapTo(m_view->viewport(), topLeft);
+    return room.boundedTo(m_view->viewport()->size() - QSize(at.x(), at.y()));
+}
+
 void ScreenFit::watchScreen(QScreen* screen)
 {
     if (screen)

@@ -36,6 +36,8 @@ public:
     QSize room() const;
     // Sets the minimums for the screen, and makes the window fit it where it does not.
     void apply();
+    // As much of room, from topLeft of the surface on, as the window shows.
+    QSize inSight(QPoint topLeft, QSize room) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
