@@ -36,7 +36,8 @@ constexpr qint64 IconSlack = qint64(64) << 20;
 QString failure(const QString& name, const QString& reason)
 {
     const QString shown = name == QLatin1String("-") ? QStringLiteral("from standard input") : name;
-    return QStringLiteral("Cannot read the picture ") + shown + QStringLiteral(": ") + reason;
+    return QStringLiteral("Cannot read the picture ") + shown + QStringLiteral(": ") + reason +
+           (reason.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."));
 }
 
 // Whether a picture of this size can be traced, and held while it is loaded.

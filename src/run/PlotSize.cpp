@@ -33,7 +33,7 @@ QString PlotSize::unitName(Unit unit)
     return QStringLiteral("mil");
 }
 
-std::optional<double> PlotSize::parseLength(QStringView text, QString* why)
+std::optional<double> PlotSize::parseLength(QStringView text, QString* why, Unit* unitGiven)
 {
     const auto refuse = [&](const QString& reason) -> std::optional<double> {
         if (why)
@@ -69,6 +69,8 @@ std::optional<double> PlotSize::parseLength(QStringView text, QString* why)
     if (!value)
         return refuse(QStringLiteral("the length \"%1\" is not a number followed by mm, mil or in")
                           .arg(text.toString()));
+    if (unitGiven)
+        *unitGiven = parsed;
     const double mils = toMils(*value, parsed);
     const bool nonzero = digits.find_first_of("123456789") != std::string::npos;
     if (!(mils > 0.0) && *value >= 0.0 && nonzero)

@@ -470,7 +470,7 @@ void TestPictureLoader::unreadableFileSaysWhy()
     QFile::setPermissions(dir.filePath("locked.bmp"), QFile::WriteOwner);
     const QString path = name.startsWith('/') ? name : dir.filePath(name);
     QCOMPARE(PictureLoader::load(path, LoadMode::Stream).error,
-             "Cannot read the picture " + path + ": " + reason);
+             "Cannot read the picture " + path + ": " + reason + '.');
 }
 
 void TestPictureLoader::statedDensity_data()
@@ -569,7 +569,7 @@ void TestPictureLoader::countsAndCancels()
     const LoadResult loaded = PictureLoader::load(path, LoadMode::Decode, {}, &cancelled);
     QVERIFY(loaded.raster.isNull());
     QCOMPARE(loaded.error,
-             "Cannot read the picture " + path + ": " + PictureLoader::cancelledText());
+             "Cannot read the picture " + path + ": " + PictureLoader::cancelledText() + ".");
 }
 
 QTEST_GUILESS_MAIN(TestPictureLoader)

@@ -341,6 +341,12 @@ void TestForm1::statusTexts_data()
         << "6.005" << false << 0u << "plot 3000 × 1500 mils (76.2 × 38.1 mm)"
         << "Nothing to trace: no pixel of #000000 in this picture — pick the colour to trace."
         << "0 segments written to ";
+    QTest::newRow("no plot can be made")
+        << "0"
+        << "10" << true << 0u << "plot 0 × 0 mils (0 × 0 mm)"
+        << ""
+        << "The scale \"0\" must be more than 0. Type the size of one pixel in mils, for "
+           "example 2 or 0.5.";
 }
 
 // Facts, advice and the run's outcome for the settings; the boxes' tooltips hold their whole
@@ -381,6 +387,12 @@ void TestForm1::statusTexts()
                               "picture — pick the colour to trace."));
     type("Text2", thickness + "0");
     QVERIFY(status("StatusRun").startsWith(StatusLine::earlierPrefix() + run));
+    QTest::newRow("no plot can be made")
+        << "0"
+        << "10" << true << 0u << "plot 0 × 0 mils (0 × 0 mm)"
+        << ""
+        << "The scale \"0\" must be more than 0. Type the size of one pixel in mils, for "
+           "example 2 or 0.5.";
 }
 
 void TestForm1::setPlotSize_data()
