@@ -1,5 +1,4 @@
 #include "FormFixture.h"
-#include "window/ScreenFit.h"
 
 #include <QScreen>
 #include <QScrollArea>
@@ -14,36 +13,9 @@ class TestForm1Screens : public QObject, protected FormFixture
 private slots:
     void init() { start(); }
     void cleanup() { stop(); }
-    void minimumsForTheRoom_data();
-    void minimumsForTheRoom();
     void controlsStayReachable_data();
     void controlsStayReachable();
 };
-
-void TestForm1Screens::minimumsForTheRoom_data()
-{
-    QTest::addColumn<QSize>("room");
-    QTest::addColumn<QSize>("surface");
-    QTest::addColumn<QSize>("view");
-
-    QTest::newRow("room enough") << QSize(1900, 1100) << QSize(1024, 725) << QSize(1024, 725);
-    QTest::newRow("too low") << QSize(1366, 690) << QSize(1024, 690) << QSize(1024, 690);
-    QTest::newRow("too narrow") << QSize(900, 1000) << QSize(1024, 725) << QSize(900, 740);
-    QTest::newRow("too narrow and low") << QSize(790, 420) << QSize(1024, 405) << QSize(790, 420);
-    QTest::newRow("lower than the least") << QSize(790, 100) << QSize(1024, 135) << QSize(790, 100);
-}
-
-// The surface keeps its width for the controls and gives up height down to the least; what
-// shows of it never asks for more than the room.
-void TestForm1Screens::minimumsForTheRoom()
-{
-    QFETCH(QSize, room);
-    QFETCH(QSize, surface);
-    QFETCH(QSize, view);
-    const ScreenFit::Minimums fit = ScreenFit::fit(QSize(1024, 725), 135, room, 15);
-    QCOMPARE(fit.surface, surface);
-    QCOMPARE(fit.view, view);
-}
 
 void TestForm1Screens::controlsStayReachable_data()
 {
