@@ -3,9 +3,13 @@
 #include "picture/LoadControl.h"
 #include "window/StatusTexts.h"
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QShortcut>
 #include <QWidget>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace kelviq {
@@ -16,13 +20,7 @@ struct PictureOpening::Job
     LoadControl control;
     LoadResult result;
     std::thread worker;
-
-    void stop()
-    {
-        control.cancel = true;
-        if (worker.joinable())
-            worker.join();
-    }
+    std::atomic<bool> finished{false};
 };
 
 PictureOpening::PictureOpening(QWidget* window) : QObject(window)
@@ -42,8 +40,17 @@ PictureOpening::~PictureOpening()
         m_stopping.push_back(m_job);
     for (const std::shared_ptr<Job>& job : m_stopping)
         job->control.cancel = true;
-    for (const std::shared_ptr<Job>& job : m_stopping)
-        job->stop();
+    // A cancelled worker stops within a block of rows. One held up by its input (a pipe no one
+    // writes to) is left to end with the program, which does not wait for it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    for (const std::shared_ptr<Job>& job : m_stopping) {
+        while (!job->finished && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (job->finished)
+            job->worker.join();
+        else
+            job->worker.detach();
+    }
 }
 
 QString PictureOpening::path() const
@@ -59,10 +66,19 @@ void PictureOpening::open(const QString& path)
     m_job = job;
     // The worker keeps its job alive; the hand-over names the job, so a late one from a
     // cancelled load is told apart.
-    job->worker = std::thread([this, job] {
+    job->worker = std::thread([self = QPointer<PictureOpening>(this), job] {
         job->result = PictureLoader::load(job->path, LoadMode::Decode, {}, &job->control);
-        QMetaObject::invokeMethod(
-            this, [this, job] { deliver(job); }, Qt::QueuedConnection);
+        job->finished = true;
+        // Handed over on the user-interface thread, to this object only while it exists.
+        if (QCoreApplication* app = QCoreApplication::instance()) {
+            QMetaObject::invokeMethod(
+                app,
+                [self, job] {
+                    if (self)
+                        self->deliver(job);
+                },
+                Qt::QueuedConnection);
+        }
     });
     m_progress.start();
     m_escape->setEnabled(true);
