@@ -27,7 +27,7 @@ struct ToleranceHint
     // pixels, when it takes in several times as many as the exact colour; else nothing.
     static std::optional<ToleranceHint> fromDistances(const std::array<qint64, 256>& counts);
 
-    static constexpr qint64 SampledPixels = 4'000'000;
+    static constexpr qint64 SampledPixels = 1'000'000;
 };
 
 } // namespace kelviq
