@@ -252,7 +252,8 @@ void Form1::pictureRead(const QString& path, const LoadResult& loaded)
     // out.plt is written beside the picture.
     QDir::setCurrent(QFileInfo(path).absolutePath());
     m_viewMenu->setPlotSizeEnabled(true);
-    m_exportMenu->setEnabled(true);
+    // Read during a run, it is exported once the run is over.
+    m_exportMenu->setEnabled(!m_ui.Command1->isHidden());
     retrace();
 }
 
