@@ -139,6 +139,28 @@ compare stripes-4000-24 5 "KiCad" out.kicad_mod
 compare stripes-4000-24 5 "SVG" out.svg
 
 echo
+echo "Filled outlines (--shape outline) against lines in the same format, same picture (medians"
+echo "of 3; peak MB of the outline runs). Targets: logo 12000² at most 2 × the lines run and under"
+echo "64 MB; noise 4000², a million small shapes, completes."
+echo
+echo "| picture | format | lines s | outline s | outline ÷ lines | peak MB | shapes | vertices | file MB |"
+echo "|---|---|---:|---:|---:|---:|---:|---:|---:|"
+declare -A extension=([gerber]=gbr [kicad]=kicad_mod [svg]=svg)
+for name in logo-12000-24 noise-4000-24; do
+    for format in gerber kicad svg; do
+        out="$work/out.${extension[$format]}"
+        measure 3 "$convert" --output "$out" "$work/$name.bmp"
+        lw=$wall
+        measure 3 "$convert" --shape outline --output "$out" "$work/$name.bmp"
+        read -r shapes vertices < <(sed -n 's/^\([0-9]*\) shapes (\([0-9]*\) vertices).*/\1 \2/p' "$work/stdout")
+        awk -v n="$name" -v f="$format" -v l="$lw" -v o="$wall" -v m="$rss" -v s="$shapes" \
+            -v v="$vertices" -v b="$(stat -c %s "$out")" 'BEGIN {
+            printf "| %s | %s | %.3f | %.3f | %.2f | %d | %d | %d | %.1f |\n", n, f, l, o, o/l, m, s, v, b/1e6 }'
+        rm -f "$out"
+    done
+done
+
+echo
 echo "The window loading a picture: \"1 - Select BMP file\" until the picture is painted, then"
 echo "\"3 - Make out.plt\" (medians of 3; peak MB the largest). Targets: load at most 3 × the"
 echo "converter's whole run; peak at most the decoded picture in its own compact form + 100 MB"
