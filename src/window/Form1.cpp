@@ -37,11 +37,6 @@ const QChar CR(u'\r');
 // The least height the picture area keeps where the screen is small.
 constexpr int LeastPictureHeight = 40;
 
-std::optional<double> number(const QLineEdit* box)
-{
-    return StatusTexts::number(box->text());
-}
-
 } // namespace
 
 Form1::Form1(PlatformServices& platform, QWidget* parent)
@@ -246,8 +241,8 @@ void Form1::pictureRead(const QString& path, const LoadResult& loaded)
     // A picture larger than the room is shown whole, as large as the room in sight allows.
     if (m_bigPicture)
         m_ui.Picture1->setPicture(
-            raster, PictureArea::fitZoom(size, m_screenFit->inSight(m_ui.Picture1->pos(),
-                                                                    m_ui.Picture1->size())));
+            raster, PictureArea::fitZoom(
+                        size, m_screenFit->inSight(m_ui.Picture1->pos(), m_ui.Picture1->size())));
     setWindowTitle(caption() + QStringLiteral(" - ") + path);
     // out.plt is written beside the picture.
     QDir::setCurrent(QFileInfo(path).absolutePath());
@@ -278,8 +273,8 @@ void Form1::fitInWindow()
     const Raster& raster = m_ui.Picture1->picture();
     const QSize room(ScaleWidth() - Form1Ui::PictureMarginWidth,
                      ScaleHeight() - Form1Ui::PictureMarginHeight);
-    m_ui.Picture1->setZoom(PictureArea::fitZoom(
-        QSize(raster.width(), raster.height()), m_screenFit->inSight(m_ui.Picture1->pos(), room)));
+    m_ui.Picture1->setZoom(PictureArea::fitZoom(QSize(raster.width(), raster.height()),
+                                                m_screenFit->inSight(m_ui.Picture1->pos(), room)));
 }
 
 void Form1::setPlotSize()
@@ -289,7 +284,8 @@ void Form1::setPlotSize()
         return;
     const std::optional<PlotSizeQuestion::Answer> answer =
         PlotSizeQuestion::ask(m_platform, {QSize(raster.width(), raster.height()),
-                                           number(m_ui.Text1), number(m_ui.Text2), m_density});
+                                           StatusTexts::number(m_ui.Text1->text()),
+                                           StatusTexts::number(m_ui.Text2->text()), m_density});
     if (!answer)
         return;
     m_ui.Text1->setNumberText(answer->scale);
@@ -326,8 +322,8 @@ void Form1::retrace()
 
 void Form1::settingsChanged()
 {
-    const std::optional<double> scale = number(m_ui.Text1);
-    const std::optional<double> thickness = number(m_ui.Text2);
+    const std::optional<double> scale = StatusTexts::number(m_ui.Text1->text());
+    const std::optional<double> thickness = StatusTexts::number(m_ui.Text2->text());
     m_ui.Picture1->setPlotLook(scale.value_or(0.0), thickness.value_or(0.0));
     m_status->markRunEarlier();
     showStatus();
