@@ -10,8 +10,8 @@ PictureInput::Loaded PictureInput::load(const QString& path,
 {
     const LoadResult loaded = PictureLoader::load(path, LoadMode::Stream, reserve);
     if (!loaded.ok())
-        return {{}, QString(loaded.error).replace(path, displayName(path))};
-    return {loaded.raster, {}};
+        return {{}, QString(loaded.error).replace(path, displayName(path)), {}};
+    return {loaded.raster, {}, loaded.density};
 }
 
 } // namespace kelviq

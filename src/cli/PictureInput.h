@@ -1,5 +1,6 @@
 #pragma once
 
+#include "picture/PictureDensity.h"
 #include "trace/Raster.h"
 
 #include <QString>
@@ -14,7 +15,8 @@ public:
     struct Loaded
     {
         Raster raster;
-        QString error; // names the picture and the reason; empty on success
+        QString error;          // names the picture and the reason; empty on success
+        PictureDensity density; // what the picture says of its size
     };
 
     // Reads the picture once: a plain bitmap on disk row by row while it is converted, so it

@@ -15,6 +15,7 @@ class QImage;
 namespace kelviq {
 
 class PictureStream;
+struct LoadControl;
 
 // Rows of an uncompressed bitmap file read straight from the file as they are needed, so that
 // converting a large picture never holds it whole. Takes only the plainest files (1-, 4- and
@@ -50,8 +51,9 @@ public:
     // Reads the whole picture into image: 1 bit, 1 byte or 4 bytes a pixel as Qt's reader
     // makes it. From fd, a file on disk that holds all pixel data, when it is not -1; else
     // from input, which is at the start of the file. Returns the reason it could not, or
-    // empty.
-    static QString decode(PictureStream& input, int fd, const Header& header, QImage& image);
+    // empty. Reads from fd are counted into control and stop once it is cancelled.
+    static QString decode(PictureStream& input, int fd, const Header& header, QImage& image,
+                          LoadControl* control = nullptr);
 
     ~BmpRowSource() override;
 

@@ -6,10 +6,10 @@
 #include "picture/GifCheck.h"
 #include "picture/ImageRows.h"
 #include "picture/JpegCheck.h"
+#include "picture/LoadControl.h"
 #include "picture/PictureStream.h"
 #include "picture/PngCheck.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QtEndian>
@@ -77,6 +77,37 @@ QString openProblem(const QString& path, int error)
     }
 }
 
+// The bytes read, handed to Qt's reader without a copy; counts what the reader takes and ends
+// the input early once the load is cancelled, which stops the reader.
+class KeptBytes : public QIODevice
+{
+public:
+    KeptBytes(const QByteArray& data, LoadControl* control) : m_data(data), m_control(control)
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_data.size(); }
+
+protected:
+    qint64 readData(char* out, qint64 n) override
+    {
+        if (m_control && m_control->cancelled())
+            return -1;
+        const qint64 at = pos();
+        const qint64 take = std::clamp<qint64>(m_data.size() - at, 0, n);
+        std::memcpy(out, m_data.constData() + at, static_cast<std::size_t>(take));
+        if (m_control)
+            m_control->count(take);
+        return take;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    const QByteArray& m_data;
+    LoadControl* m_control;
+};
+
 // A picture Qt's reader decodes from the bytes read; the checks before have made sure they
 // are whole.
 struct Decoded
@@ -85,14 +116,12 @@ struct Decoded
     QString problem;
 };
 
-Decoded decodeWithQt(const QByteArray& data, const QByteArray& format)
+Decoded decodeWithQt(const QByteArray& data, const QByteArray& format, LoadControl* control)
 {
     // Qt refuses pictures over 256 MB by default; the size was checked against this machine.
     QImageReader::setAllocationLimit(
         static_cast<int>(std::min<qint64>(PictureLoader::memoryLimit() >> 20, INT_MAX)));
-    QByteArray bytes = data;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
+    KeptBytes buffer(data, control);
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false);
@@ -106,15 +135,17 @@ class Loader
 {
 public:
     Loader(PictureStream& input, const QString& name, LoadMode mode, int fd,
-           const struct stat* info, const PictureLoader::Reserve& reserve)
-        : m_input(input), m_name(name), m_mode(mode), m_fd(fd), m_info(info), m_reserve(reserve)
+           const struct stat* info, const PictureLoader::Reserve& reserve, LoadControl* control)
+        : m_input(input), m_name(name), m_mode(mode), m_fd(fd), m_info(info), m_reserve(reserve),
+          m_control(control)
     {
+        m_input.setControl(control);
     }
 
     LoadResult run();
 
 private:
-    LoadResult fail(const QString& reason) const { return {{}, failure(m_name, reason)}; }
+    LoadResult fail(const QString& reason) const { return {{}, failure(m_name, reason), {}}; }
     LoadResult fromImage(QImage image) const;
     LoadResult bmp();
     LoadResult plainBmp(const BmpRowSource::Header& header);
@@ -127,6 +158,17 @@ private:
     QString accept(qint64 width, qint64 height, qint64 memoryBytes) const;
     QString accept(const FormatCheck::Claim& claim) const;
 
+    Decoded decode(const QByteArray& data, const QByteArray& format) const
+    {
+        return decodeWithQt(data, format, m_control);
+    }
+    // The file is read this many times in all: by the checks, then by the decoder.
+    void expectReadings(int times) const
+    {
+        if (m_control && regularFile())
+            m_control->total = fileSize() * times;
+    }
+
     bool regularFile() const { return m_info && S_ISREG(m_info->st_mode); }
     qint64 fileSize() const { return regularFile() ? m_info->st_size : -1; }
 
@@ -136,6 +178,8 @@ private:
     int m_fd;
     const struct stat* m_info;
     const PictureLoader::Reserve& m_reserve;
+    LoadControl* m_control;
+    PictureDensity m_density;
 };
 
 QString Loader::accept(const FormatCheck::Claim& claim) const
@@ -166,6 +210,7 @@ LoadResult Loader::run()
         return fail(m_input.errorString().isEmpty() ? QStringLiteral("the file is empty")
                                                     : m_input.errorString());
     const Format format = FormatCheck::sniff(head);
+    expectReadings(format == Format::Bmp ? 1 : 2);
     switch (format) {
     case Format::Bmp:
         return bmp();
@@ -187,10 +232,14 @@ LoadResult Loader::run()
 
 LoadResult Loader::fromImage(QImage image) const
 {
+    // 16 bits a channel become 8 in the same memory, so such a picture is never held twice
+    // (with transparency it is painted over white at 16 bits, as always).
+    if (image.depth() > 32 && !image.hasAlphaChannel())
+        image.convertTo(QImage::Format_RGB32);
     Raster raster = rasterFromImage(std::move(image));
     if (raster.isNull())
         return fail(QStringLiteral("not enough memory to convert it"));
-    return {std::move(raster), {}};
+    return {std::move(raster), {}, m_density};
 }
 
 QString Loader::readProblem(const QString& problem) const
@@ -204,6 +253,7 @@ QString Loader::readProblem(const QString& problem) const
 LoadResult Loader::bmp()
 {
     const QByteArray head = m_input.head(BmpRowSource::HeadBytes);
+    m_density = PictureDensity::fromBmp(head);
     if (const std::optional<BmpRowSource::Header> plain = BmpRowSource::plainHeader(head))
         return plainBmp(*plain);
 
@@ -213,6 +263,7 @@ LoadResult Loader::bmp()
     if (const QString tooLarge = accept(claim); !tooLarge.isEmpty())
         return fail(tooLarge);
     m_input.setCap(claim.fileBytes);
+    expectReadings(2);
     m_input.readAll();
     const QByteArray& data = m_input.kept();
     if (!m_input.errorString().isEmpty())
@@ -221,7 +272,7 @@ LoadResult Loader::bmp()
     if (!file.problem().isEmpty())
         return fail(file.problem());
     const QByteArray repaired = file.repaired(data);
-    Decoded decoded = decodeWithQt(repaired, "bmp");
+    Decoded decoded = decode(repaired, "bmp");
     if (!decoded.problem.isEmpty())
         return fail(QStringLiteral("the file is damaged or uses a kind of BMP this program "
                                    "cannot read"));
@@ -254,10 +305,11 @@ LoadResult Loader::plainBmp(const BmpRowSource::Header& header)
         Raster raster(BmpRowSource::open(m_fd, header));
         if (raster.isNull())
             return fail(QString::fromLocal8Bit(std::strerror(errno)));
-        return {std::move(raster), {}};
+        return {std::move(raster), {}, m_density};
     }
     QImage image;
-    const QString problem = BmpRowSource::decode(m_input, onDisk ? m_fd : -1, header, image);
+    const QString problem =
+        BmpRowSource::decode(m_input, onDisk ? m_fd : -1, header, image, m_control);
     if (!problem.isEmpty())
         return fail(problem);
     return fromImage(std::move(image));
@@ -286,7 +338,11 @@ LoadResult Loader::checkedByLibrary(Format format)
     }
     if (!problem.isEmpty())
         return fail(readProblem(problem));
-    Decoded decoded = decodeWithQt(m_input.kept(), FormatCheck::qtName(format, {}));
+    if (format == Format::Png)
+        m_density = PictureDensity::fromPng(m_input.kept());
+    else if (format == Format::Jpeg)
+        m_density = PictureDensity::fromJpeg(m_input.kept());
+    Decoded decoded = decode(m_input.kept(), FormatCheck::qtName(format, {}));
     if (!decoded.problem.isEmpty())
         return fail(decoded.problem);
     return fromImage(std::move(decoded.image));
@@ -311,7 +367,7 @@ LoadResult Loader::readWhole(Format format)
     const QByteArray& data = m_input.kept();
     if (const QString problem = FormatCheck::textProblem(format, data); !problem.isEmpty())
         return fail(problem);
-    Decoded decoded = decodeWithQt(data, FormatCheck::qtName(format, head));
+    Decoded decoded = decode(data, FormatCheck::qtName(format, head));
     if (!decoded.problem.isEmpty())
         return fail(decoded.problem);
     return fromImage(std::move(decoded.image));
@@ -385,7 +441,7 @@ LoadResult Loader::ico()
         if (const QString problem = PngCheck::problem(picture); !problem.isEmpty())
             return fail(problem);
     }
-    Decoded decoded = decodeWithQt(data, FormatCheck::qtName(Format::Ico, head));
+    Decoded decoded = decode(data, FormatCheck::qtName(Format::Ico, head));
     if (!decoded.problem.isEmpty())
         return fail(decoded.problem);
     return fromImage(std::move(decoded.image));
@@ -402,14 +458,20 @@ qint64 PictureLoader::memoryLimit()
     return static_cast<qint64>(pages) * pageSize / 2;
 }
 
-LoadResult PictureLoader::load(const QString& path, LoadMode mode, const Reserve& reserve)
+QString PictureLoader::cancelledText()
+{
+    return QStringLiteral("its loading was cancelled");
+}
+
+LoadResult PictureLoader::load(const QString& path, LoadMode mode, const Reserve& reserve,
+                               LoadControl* control)
 {
     const bool standardInput = path == QLatin1String("-");
     const int fd = standardInput
                        ? STDIN_FILENO
                        : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return {{}, failure(path, openProblem(path, errno))};
+        return {{}, failure(path, openProblem(path, errno)), {}};
     struct Closer
     {
         int fd;
@@ -425,17 +487,20 @@ LoadResult PictureLoader::load(const QString& path, LoadMode mode, const Reserve
     {
     };
     if (::fstat(fd, &info) != 0)
-        return {{}, failure(path, QString::fromLocal8Bit(std::strerror(errno)))};
+        return {{}, failure(path, QString::fromLocal8Bit(std::strerror(errno))), {}};
     if (S_ISDIR(info.st_mode))
-        return {{}, failure(path, QStringLiteral("it is a folder, not a file"))};
+        return {{}, failure(path, QStringLiteral("it is a folder, not a file")), {}};
     PictureStream input(fd);
-    return Loader(input, path, mode, fd, &info, reserve).run();
+    LoadResult result = Loader(input, path, mode, fd, &info, reserve, control).run();
+    if (control && control->cancelled()) // whatever it got to, it is not the picture
+        result = {{}, failure(path, cancelledText()), {}};
+    return result;
 }
 
 LoadResult PictureLoader::loadFromData(const QByteArray& data, const QString& name, LoadMode mode)
 {
     PictureStream input(data);
-    return Loader(input, name, mode, -1, nullptr, {}).run();
+    return Loader(input, name, mode, -1, nullptr, {}, nullptr).run();
 }
 
 } // namespace kelviq

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "picture/PictureDensity.h"
 #include "trace/Raster.h"
 
 #include <QByteArray>
@@ -9,6 +10,7 @@
 namespace kelviq {
 
 class PictureStream;
+struct LoadControl;
 
 enum class LoadMode
 {
@@ -21,7 +23,8 @@ enum class LoadMode
 struct LoadResult
 {
     Raster raster;
-    QString error; // names the file and the reason; empty on success
+    QString error;          // names the file and the reason; empty on success
+    PictureDensity density; // what the file states, if anything
     bool ok() const { return error.isEmpty(); }
 };
 
@@ -37,13 +40,17 @@ public:
     // before it is decoded; may wait until that much is free.
     using Reserve = std::function<void(qint64 bytes)>;
 
-    // "-" stands for standard input.
-    static LoadResult load(const QString& path, LoadMode mode, const Reserve& reserve = {});
+    // "-" stands for standard input. control, when given, counts the bytes read and can stop
+    // the load from another thread: it then fails with cancelledText().
+    static LoadResult load(const QString& path, LoadMode mode, const Reserve& reserve = {},
+                           LoadControl* control = nullptr);
     // The same for a picture already in memory; name stands for it in messages.
     static LoadResult loadFromData(const QByteArray& data, const QString& name,
                                    LoadMode mode = LoadMode::Decode);
     // Largest memory a picture may take while it is loaded, in bytes: half the machine's.
     static qint64 memoryLimit();
+    // The reason of a cancelled load.
+    static QString cancelledText();
 };
 
 } // namespace kelviq

@@ -1,5 +1,7 @@
 #include "picture/PictureStream.h"
 
+#include "picture/LoadControl.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -14,6 +16,24 @@ namespace {
 constexpr qsizetype ChunkBytes = 1 << 20;
 
 } // namespace
+
+bool PictureStream::cancelled() const
+{
+    return m_control && m_control->cancelled();
+}
+
+ssize_t PictureStream::readFile(char* out, qsizetype n)
+{
+    if (cancelled())
+        return 0; // as if the input ended here
+    ssize_t got = 0;
+    do
+        got = ::read(m_fd, out, static_cast<size_t>(n));
+    while (got < 0 && errno == EINTR);
+    if (got > 0 && m_control)
+        m_control->count(got);
+    return got;
+}
 
 bool PictureStream::fill(qsizetype wanted)
 {
@@ -35,10 +55,7 @@ bool PictureStream::fill(qsizetype wanted)
     }
     const qsizetype old = m_data.size();
     m_data.resize(old + chunk);
-    ssize_t n = 0;
-    do
-        n = ::read(m_fd, m_data.data() + old, static_cast<size_t>(chunk));
-    while (n < 0 && errno == EINTR);
+    const ssize_t n = readFile(m_data.data() + old, chunk);
     if (n < 0)
         m_error = QString::fromLocal8Bit(std::strerror(errno));
     m_data.resize(old + std::max<qsizetype>(n, 0));
@@ -64,7 +81,7 @@ void PictureStream::fillTo(qsizetype n)
 qsizetype PictureStream::read(char* out, qsizetype n)
 {
     qsizetype done = 0;
-    while (done < n) {
+    while (done < n && !cancelled()) {
         const qsizetype buffered = m_data.size() - m_pos;
         if (buffered > 0) {
             const qsizetype take = std::min(buffered, n - done);
@@ -75,10 +92,7 @@ qsizetype PictureStream::read(char* out, qsizetype n)
         }
         if (!m_keep && n - done >= ChunkBytes && !m_ended && m_fd >= 0) {
             // Large reads go straight to their place.
-            ssize_t got = 0;
-            do
-                got = ::read(m_fd, out + done, static_cast<size_t>(n - done));
-            while (got < 0 && errno == EINTR);
+            const ssize_t got = readFile(out + done, n - done);
             if (got <= 0) {
                 if (got < 0)
                     m_error = QString::fromLocal8Bit(std::strerror(errno));
