@@ -7,6 +7,7 @@
 #include "plot/PlotFormat.h"
 #include "plot/PlotGeometry.h"
 #include "plot/SegmentWriter.h"
+#include "plot/SettingChecks.h"
 #include "trace/OverWhite.h"
 #include "trace/PixelRows.h"
 #include "trace/Raster.h"
@@ -98,22 +99,6 @@ std::string quoted(const std::string& text)
     return '"' + text + '"';
 }
 
-// The converter's words for a setting that cannot be used.
-std::string badSetting(const std::string& setting, const std::string& text, const std::string& hint)
-{
-    if (isNumberText(text))
-        return setting + quoted(text) + " is too large.";
-    return setting + quoted(text) + " is not a number. " + hint;
-}
-
-std::optional<double> lineWidth(const std::string& text)
-{
-    const std::optional<double> mils = parseNumber(text);
-    if (!mils || !std::isfinite(*mils * 100.0))
-        return std::nullopt;
-    return *mils * 100.0;
-}
-
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
@@ -181,88 +166,17 @@ std::optional<double> parseLength(const std::string& text, LengthUnit* given = n
     return mils;
 }
 
-// The checks of the converter's run (run/ConversionRun), in its words.
-
-bool widthFits(PlotFormat format, double plotUnits)
-{
-    return plotUnits >= 0.0 && plotformat::info(format).widthProblem(plotUnits).empty();
-}
-
-// The number nearest limit (below it when down) with six significant digits that, typed back,
-// still fits.
-std::string typeableWithin(double limit, bool down, const std::function<bool(double)>& fits)
-{
-    if (!(limit > 0.0) || !std::isfinite(limit))
-        return numberText(limit);
-    double exponent = std::floor(std::log10(limit));
-    if (std::pow(10.0, exponent) > limit)
-        exponent -= 1;
-    const double step = std::pow(10.0, exponent - 5);
-    double value = (down ? std::floor(limit / step) : std::ceil(limit / step)) * step;
-    for (int tries = 0; tries < 20 && value > 0.0; ++tries, value += down ? -step : step) {
-        const std::string text = numberText(value);
-        if (const std::optional<double> typed = parseNumber(text); typed && fits(*typed))
-            return text;
-    }
-    return numberText(limit);
-}
-
-// A scale or thickness no plot in the format can be made with.
-std::string rangeProblem(const std::string& scaleText, const std::string& thicknessText,
-                         PlotFormat format)
-{
-    const double scale = parseNumber(scaleText).value_or(0.0);
-    if (!(scale > 0.0)) {
-        return "The scale " + quoted(scaleText) +
-               " must be more than 0. Type the size of one pixel in mils, for example 2 or 0.5.";
-    }
-    // Outlines have no thickness: it plays no part in them.
-    if (style.shape == PlotShape::Outline)
-        return {};
-    const double width = lineWidth(thicknessText).value_or(-1.0);
-    if (width < 0.0) {
-        return "The line thickness " + quoted(thicknessText) +
-               " is negative. Type the thickness in mils, for example 10 or 7.5.";
-    }
-    const std::string problem = plotformat::info(format).widthProblem(width);
-    if (problem.empty())
-        return {};
-    const bool thin = width < 1000.0;
-    const double bound =
-        (thin ? plotformat::thinnestWidth(format) : plotformat::thickestWidth(format)) / 100;
-    const std::string offer = thin && bound < 1e-9
-                                  ? "Type a thickness above 0 mils, for example 10 or 7.5."
-                                  : std::string(thin ? "The thinnest" : "The thickest") +
-                                        " line that fits is " +
-                                        typeableWithin(bound, !thin,
-                                                       [format](double mils) {
-                                                           return widthFits(format, mils * 100.0);
-                                                       }) +
-                                        " mils.";
-    return "The line thickness " + quoted(thicknessText) + " is " + problem + ". " + offer;
-}
-
 std::string limitProblem(PlotFormat format, int columns, int rows, double scale)
 {
-    return plotformat::info(format).limitProblem(
-        PlotGeometry(columns, rows, scale, style.side, style.shape));
+    return settingcheck::limitProblem(format, columns, rows, scale, style);
 }
 
-// Outlines in a format that holds lines only.
-std::string shapeProblem(PlotFormat format)
+// The page's status line is one line: the sentences a message box would break apart, with a
+// space between.
+std::string oneLine(std::string text)
 {
-    const PlotFormatInfo& info = plotformat::info(format);
-    if (style.shape != PlotShape::Outline || info.filledShapes)
-        return {};
-    std::vector<std::string> holding;
-    for (const PlotFormatInfo& other : plotformat::all())
-        if (other.filledShapes)
-            holding.emplace_back(other.title);
-    std::string list;
-    for (std::size_t i = 0; i < holding.size(); ++i)
-        list += (i == 0 ? "" : i + 1 == holding.size() ? " or " : ", ") + holding[i];
-    return std::string(info.title) + " files hold lines only; filled outlines can be written as " +
-           list + '.';
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    return text;
 }
 
 } // namespace
@@ -612,14 +526,15 @@ EMSCRIPTEN_KEEPALIVE int kv_check_length(const char* length, int byWidth)
 EMSCRIPTEN_KEEPALIVE int kv_check_range(const char* scaleText, const char* thicknessText,
                                         int format)
 {
-    if (!parseNumber(scaleText))
-        message = badSetting("The scale ", scaleText,
-                             "Type the size of one pixel in mils, for example 2 or 0.5.");
-    else if (!lineWidth(thicknessText))
-        message = badSetting("The line thickness ", thicknessText,
-                             "Type the thickness in mils, for example 10 or 7.5.");
-    else if (message = shapeProblem(static_cast<PlotFormat>(format)); message.empty())
-        message = rangeProblem(scaleText, thicknessText, static_cast<PlotFormat>(format));
+    const settingcheck::Setting scale{scaleText, scaleText};
+    const settingcheck::Setting thickness{thicknessText, thicknessText};
+    const auto plotFormat = static_cast<PlotFormat>(format);
+    message = settingcheck::unreadableProblem(scale, thickness);
+    if (message.empty())
+        message = settingcheck::shapeProblem(plotFormat, style.shape);
+    if (message.empty())
+        message = settingcheck::rangeProblem(scale, thickness, plotFormat, style.shape);
+    message = oneLine(message);
     return message.empty();
 }
 
@@ -660,7 +575,7 @@ EMSCRIPTEN_KEEPALIVE int kv_scale_for(const char* length, int byWidth, const cha
     }
     const double largest =
         plotformat::largestScale(format, columns, rows, style) * pixels / toMils(1.0, unit);
-    const std::string fitting = typeableWithin(largest, true, [&](double length) {
+    const std::string fitting = settingcheck::typeableWithin(largest, true, [&](double length) {
         const std::optional<double> s = scaleFor(toMils(length, unit));
         return s && limitProblem(format, columns, rows, *s).empty();
     });
@@ -680,19 +595,13 @@ EMSCRIPTEN_KEEPALIVE int kv_write(int formatNumber, const char* scaleText,
     if (!kv_check_range(scaleText, thicknessText, formatNumber))
         return -1;
     const double scale = *parseNumber(scaleText);
-    const double width = *lineWidth(thicknessText);
+    const double width = *settingcheck::lineWidth(thicknessText);
     const int columns = picture->width();
     const int rows = picture->height();
-    if (const std::string problem = limitProblem(format, columns, rows, scale); !problem.empty()) {
-        message = "The scale " + quoted(scaleText) + " is " + problem +
-                  ". The largest scale that fits this picture (" + std::to_string(columns) + " × " +
-                  std::to_string(rows) + " pixels) is " +
-                  typeableWithin(
-                      plotformat::largestScale(format, columns, rows, style), true,
-                      [&](double s) { return limitProblem(format, columns, rows, s).empty(); }) +
-                  '.';
+    message =
+        oneLine(settingcheck::scaleProblem({scaleText, scaleText}, format, columns, rows, style));
+    if (!message.empty())
         return -1;
-    }
 
     const PlotGeometry geometry(columns, rows, scale, style.side, style.shape);
     MemorySink sink;

@@ -8,6 +8,7 @@
 #include "plot/OutlineTracer.h"
 #include "plot/PlotGeometry.h"
 #include "plot/SegmentWriter.h"
+#include "plot/SettingChecks.h"
 #include "run/ConversionFrontEnd.h"
 #include "trace/Tracer.h"
 
@@ -28,30 +29,6 @@ QString sentence(const QString& text)
     return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');
 }
 
-QString quoted(const QString& text)
-{
-    return QLatin1Char('"') + displayName(text) + QLatin1Char('"');
-}
-
-std::optional<double> lineWidth(const QString& thicknessText)
-{
-    const std::optional<double> mils = parseNumber(thicknessText.toStdString());
-    if (!mils)
-        return std::nullopt;
-    const double width = *mils * 100.0;
-    if (!std::isfinite(width))
-        return std::nullopt;
-    return width;
-}
-
-// A setting that is written like a number but cannot be held is too large, not "not a number".
-QString badSettingText(const QString& setting, const QString& text, const QString& hint)
-{
-    if (isNumberText(text.toStdString()))
-        return setting + quoted(text) + QStringLiteral(" is too large.");
-    return setting + quoted(text) + QStringLiteral(" is not a number.") + CR + hint;
-}
-
 // The sentence that tells what became of the file there was before, where there was one.
 QString keptText(const PlotOutput& output)
 {
@@ -64,11 +41,6 @@ QString keptText(const PlotOutput& output)
     }
     return CR + QStringLiteral("The previous ") + displayName(output.fileName()) +
            QStringLiteral(", if any, is unchanged.");
-}
-
-bool widthFits(PlotFormat format, double plotUnits)
-{
-    return plotUnits >= 0.0 && plotformat::info(format).widthProblem(plotUnits).empty();
 }
 
 } // namespace
@@ -97,109 +69,57 @@ RunResult ConversionRun::fail(RunResult result, const QString& message)
     return result;
 }
 
+namespace {
+
+// The setting as typed, and as a message quotes it: control characters escaped.
+struct SettingText
+{
+    explicit SettingText(const QString& text)
+        : typed(text.toStdString()), shown(displayName(text).toStdString())
+    {
+    }
+    operator settingcheck::Setting() const { return {typed, shown}; }
+
+    std::string typed;
+    std::string shown;
+};
+
+} // namespace
+
 QString ConversionRun::settingsProblem(const QString& scaleText, const QString& thicknessText)
 {
-    if (!parseNumber(scaleText.toStdString())) {
-        return badSettingText(QStringLiteral("The scale "), scaleText,
-                              QStringLiteral("Type the size of one pixel in mils, "
-                                             "for example 2 or 0.5."));
-    }
-    if (!lineWidth(thicknessText)) {
-        return badSettingText(QStringLiteral("The line thickness "), thicknessText,
-                              QStringLiteral("Type the thickness in mils, for example 10 or 7.5."));
-    }
-    return {};
+    return QString::fromStdString(
+        settingcheck::unreadableProblem(SettingText(scaleText), SettingText(thicknessText)));
 }
 
 QString ConversionRun::shapeProblem(PlotFormat format, PlotShape shape)
 {
-    const PlotFormatInfo& info = plotformat::info(format);
-    if (shape != PlotShape::Outline || info.filledShapes)
-        return {};
-    QStringList holding;
-    for (const PlotFormatInfo& other : plotformat::all())
-        if (other.filledShapes)
-            holding << QString::fromUtf8(other.title);
-    const QString last = holding.isEmpty() ? QString() : holding.takeLast();
-    return QString::fromUtf8(info.title) +
-           QStringLiteral(" files hold lines only; filled outlines can be written as ") +
-           (holding.isEmpty()
-                ? last
-                : holding.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last) +
-           QLatin1Char('.');
+    return QString::fromStdString(settingcheck::shapeProblem(format, shape));
 }
 
 QString ConversionRun::rangeProblem(const QString& scaleText, const QString& thicknessText,
                                     PlotFormat format, PlotShape shape)
 {
-    const double scale = parseNumber(scaleText.toStdString()).value_or(0.0);
-    if (!(scale > 0.0)) {
-        return QStringLiteral("The scale ") + quoted(scaleText) +
-               QStringLiteral(" must be more than 0.") + CR +
-               QStringLiteral("Type the size of one pixel in mils, for example 2 or 0.5.");
-    }
-    // Outlines have no thickness: it plays no part in them.
-    if (shape == PlotShape::Outline)
-        return {};
-    const double width = lineWidth(thicknessText).value_or(-1.0);
-    if (width < 0.0) {
-        return QStringLiteral("The line thickness ") + quoted(thicknessText) +
-               QStringLiteral(" is negative.") + CR +
-               QStringLiteral("Type the thickness in mils, for example 10 or 7.5.");
-    }
-    if (const std::string problem = plotformat::info(format).widthProblem(width);
-        !problem.empty()) {
-        const bool thin = width < 1000.0;
-        const double bound =
-            (thin ? plotformat::thinnestWidth(format) : plotformat::thickestWidth(format)) / 100;
-        const QString offer =
-            thin && bound < 1e-9
-                ? QStringLiteral("Type a thickness above 0 mils, for example 10 or 7.5.")
-                : (thin ? QStringLiteral("The thinnest") : QStringLiteral("The thickest")) +
-                      QStringLiteral(" line that fits is ") +
-                      typeableWithin(
-                          bound, !thin,
-                          [format](double mils) { return widthFits(format, mils * 100.0); }) +
-                      QStringLiteral(" mils.");
-        return QStringLiteral("The line thickness ") + quoted(thicknessText) +
-               QStringLiteral(" is ") + QString::fromStdString(problem) + QLatin1Char('.') + CR +
-               offer;
-    }
-    return {};
+    return QString::fromStdString(settingcheck::rangeProblem(
+        SettingText(scaleText), SettingText(thicknessText), format, shape));
 }
 
 QString ConversionRun::limitProblem(PlotFormat format, int columns, int rows, double scale,
                                     const PlotStyle& style)
 {
-    return QString::fromStdString(plotformat::info(format).limitProblem(
-        PlotGeometry(columns, rows, scale, style.side, style.shape)));
+    return QString::fromStdString(settingcheck::limitProblem(format, columns, rows, scale, style));
 }
 
 QString ConversionRun::typeableWithin(double limit, bool down,
                                       const std::function<bool(double)>& fits)
 {
-    if (!(limit > 0.0) || !std::isfinite(limit))
-        return QString::fromStdString(numberText(limit));
-    // log10 rounds up just below a power of ten; the digits must not.
-    double exponent = std::floor(std::log10(limit));
-    if (std::pow(10.0, exponent) > limit)
-        exponent -= 1;
-    const double step = std::pow(10.0, exponent - 5);
-    double value = (down ? std::floor(limit / step) : std::ceil(limit / step)) * step;
-    for (int tries = 0; tries < 20 && value > 0.0; ++tries, value += down ? -step : step) {
-        const std::string text = numberText(value);
-        if (const std::optional<double> typed = parseNumber(text); typed && fits(*typed))
-            return QString::fromStdString(text);
-    }
-    return QString::fromStdString(numberText(limit));
+    return QString::fromStdString(settingcheck::typeableWithin(limit, down, fits));
 }
 
 QString ConversionRun::largestScaleText(PlotFormat format, int columns, int rows,
                                         const PlotStyle& style)
 {
-    return typeableWithin(
-        plotformat::largestScale(format, columns, rows, style), true,
-        [&](double scale) { return limitProblem(format, columns, rows, scale, style).isEmpty(); });
+    return QString::fromStdString(settingcheck::largestScaleText(format, columns, rows, style));
 }
 
 QString ConversionRun::cannotCreateText(const PlotOutput& output)
@@ -226,23 +146,17 @@ RunResult ConversionRun::run()
         !problem.isEmpty())
         return fail(result, problem);
     const double pixelMils = *parseNumber(scaleText.toStdString());
-    const double width = *lineWidth(thicknessText);
+    const double width = *settingcheck::lineWidth(thicknessText.toStdString());
     const Raster picture = m_frontEnd.picture();
     const int columns = picture.width();
     const int rows = picture.height();
     const PlotGeometry geometry(columns, rows, pixelMils, m_style.side, m_style.shape);
     const bool outline = m_style.shape == PlotShape::Outline;
     const PlotFormatInfo& format = plotformat::info(m_format);
-    if (const QString problem = limitProblem(m_format, columns, rows, pixelMils, m_style);
-        !problem.isEmpty()) {
-        return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
-                                QStringLiteral(" is ") + problem + QLatin1Char('.') + CR +
-                                QStringLiteral("The largest scale that fits this picture (%1 × "
-                                               "%2 pixels) is %3.")
-                                    .arg(columns)
-                                    .arg(rows)
-                                    .arg(largestScaleText(m_format, columns, rows, m_style)));
-    }
+    if (const std::string problem =
+            settingcheck::scaleProblem(SettingText(scaleText), m_format, columns, rows, m_style);
+        !problem.empty())
+        return fail(result, QString::fromStdString(problem));
 
     const TraceSettings settings = m_frontEnd.traceSettings();
     m_frontEnd.setMakeButtonVisible(false);
@@ -296,7 +210,8 @@ RunResult ConversionRun::run()
         const QString text = m_frontEnd.thicknessText();
         if (text != lastThicknessText) {
             lastThicknessText = text;
-            if (const std::optional<double> w = lineWidth(text); w && widthFits(m_format, *w))
+            if (const std::optional<double> w = settingcheck::lineWidth(text.toStdString());
+                w && settingcheck::widthFits(m_format, *w))
                 writer.setLineWidth(*w);
         }
         m_frontEnd.rowDone(y, rows);
