@@ -27,7 +27,7 @@ PictureArea::PictureArea(QWidget* parent) : QAbstractScrollArea(parent)
 void PictureArea::setPicture(const Raster& picture, double zoom)
 {
     m_picture = picture;
-    m_mask = Raster();
+    releaseTraced();
     m_state.zoom = zoom;
     m_anchor.reset();
     horizontalScrollBar()->setValue(0);
