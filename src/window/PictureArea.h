@@ -11,10 +11,9 @@
 namespace kelviq {
 
 // The picture box: shows the picture, its traced pixels, its plot or its filled outlines from
-// the top-left corner,
-// enlarged or reduced, and scrolls where that is larger than the area. Zoom In and Out step
-// through powers of two; fitting a picture to the room takes any factor. Positions are in area
-// pixels: picture pixels, (0, 0) the top-left one, whatever the zoom.
+// the top-left corner, enlarged or reduced, and scrolls where that is larger than the area.
+// Zoom In and Out step through powers of two; fitting a picture to the room takes any factor.
+// Positions are in area pixels: picture pixels, (0, 0) the top-left one, whatever the zoom.
 class PictureArea : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -45,7 +44,7 @@ public:
     }
     // The plot's look; a scale that is not a positive number shows an empty plot.
     void setPlotLook(double pixelMils, double thicknessMils);
-    // A line over the traced-pixel and plot views, such as why nothing is traced; empty for
+    // A line over every view but the picture itself, such as why nothing is traced; empty for
     // none.
     void setNotice(const QString& text);
 
