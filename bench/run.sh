@@ -264,15 +264,17 @@ echo
 echo "The window's views: from a pick (traced-pixel view), a changed tolerance (a new trace, plot view)"
 echo "or a typed scale (plot view) until the status line counts the segments and the view is drawn"
 echo "again, zoomed to fit (stripes at actual size, where they show); handler s is how long a pick"
-echo "holds the user-interface thread, scale s how long a keystroke does. Medians of 5."
+echo "holds the user-interface thread, scale s how long a keystroke does; outline s: a pick in the"
+echo "outline view with Filled Outlines on, until the shapes are counted and drawn. Medians of 5."
 echo "Targets: 0.1 s at 4000², 1 s at 12000²."
 echo
-echo "| picture | pick s | handler s | tolerance s | scale s |"
-echo "|---|---:|---:|---:|---:|"
+echo "| picture | pick s | handler s | tolerance s | scale s | outline s |"
+echo "|---|---:|---:|---:|---:|---:|"
 views="$build/bench/kelviq-bench-views"
-for name in logo-4000-24 stripes-4000-24 logo-12000-24; do
+for name in logo-4000-24 stripes-4000-24 noise-4000-24 logo-12000-24; do
     QT_QPA_PLATFORM=offscreen "$views" "$work/$name.bmp" >"$work/views" 2>/dev/null
-    awk -v n="$name" '{ printf "| %s | %.3f | %.4f | %.3f | %.3f |\n", n, $2, $3, $4, $5 }' "$work/views"
+    awk -v n="$name" '{ printf "| %s | %.3f | %.4f | %.3f | %.3f | %.3f |\n", n, $2, $3, $4, $5, $6 }' \
+        "$work/views"
 done
 
 echo

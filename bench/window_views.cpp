@@ -3,8 +3,10 @@
 // Opens the picture through "1 - Select BMP file", then: picks two colours in turn in the
 // traced-pixel view; in the plot view changes the tolerance (a new trace) and types scales (the
 // plot drawn again on the user-interface thread), the picture zoomed to fit. Also times how long
-// each pick's own handler holds the user-interface thread. Prints: load s, pick s, pick handler
-// s, tolerance change s, scale change s (medians of 5). Run with QT_QPA_PLATFORM=offscreen.
+// each pick's own handler holds the user-interface thread; then, with Filled Outlines on, picks
+// in the outline view until the shapes are counted and drawn. Prints: load s, pick s, pick
+// handler s, tolerance change s, scale change s, outline pick s (medians of 5). Run with
+// QT_QPA_PLATFORM=offscreen; the choices it makes are not remembered.
 
 #include "BenchPlatform.h"
 #include "window/Form1.h"
@@ -16,7 +18,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QSettings>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -29,11 +33,12 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// Runs events until the status line counts segments again and the view is drawn.
+// Runs events until the status line counts segments (or shapes) again and the view is drawn.
 void waitUntilShown(QLabel* facts, kelviq::PictureArea* area)
 {
     while (!facts->text().endsWith(QLatin1String("segments")) &&
-           !facts->text().endsWith(QLatin1String("segment")))
+           !facts->text().endsWith(QLatin1String("segment")) &&
+           !facts->text().endsWith(QLatin1String("vertices)")))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     QCoreApplication::processEvents();
     area->viewport()->repaint();
@@ -54,6 +59,8 @@ void click(QWidget* viewport, QPoint at)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     if (argc != 2) {
         std::fputs("usage: window_views PICTURE\n", stderr);
         return 2;
@@ -122,9 +129,19 @@ int main(int argc, char* argv[])
         waitUntilShown(facts, area);
         scales.push_back(timer.nsecsElapsed() / 1e9);
     }
+    form.findChild<QAction*>(QStringLiteral("viewOutline"))->trigger();
+    form.findChild<QAction*>(QStringLiteral("filledOutlines"))->trigger();
+    waitUntilShown(facts, area);
+    std::vector<double> outlines;
+    for (int i = 0; i < 5; ++i) {
+        timer.restart();
+        click(area->viewport(), i % 2 ? first : second);
+        waitUntilShown(facts, area);
+        outlines.push_back(timer.nsecsElapsed() / 1e9);
+    }
     picks.erase(picks.begin()); // the first pick may wait for the load's own trace
     handlers.erase(handlers.begin());
-    std::printf("%.4f %.4f %.4f %.4f %.4f\n", load, median(picks), median(handlers),
-                median(tolerances), median(scales));
+    std::printf("%.4f %.4f %.4f %.4f %.4f %.4f\n", load, median(picks), median(handlers),
+                median(tolerances), median(scales), median(outlines));
     return 0;
 }

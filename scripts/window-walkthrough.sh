@@ -4,9 +4,11 @@
 # it equals the headless converter's plot; Ctrl+2 must highlight exactly the pixels of that
 # colour; zoomed in, a click picks the pixel under the pointer; "Set Plot Size…" for 25 mm sets
 # the scale that the plot then has; "All but this colour" and Export → Gerber… write what the
-# converter writes with --invert and --format gerber; takes the screenshots of the three views in
-# docs/; ends with "4 - Bye". Then, at a display scale of 2, a click in the right half of a pixel
-# picks that pixel. Needs xvfb, xdotool and imagemagick.
+# converter writes with --invert and --format gerber; with Export → Filled Outlines and Board Side
+# → Bottom, Export → SVG… writes what the converter writes with --shape outline --side bottom;
+# takes the screenshots of the four views in docs/; ends with "4 - Bye". Then, at a display scale
+# of 2, a click in the right half of a pixel picks that pixel. The window's remembered choices
+# go to a folder of its own, never the user's. Needs xvfb, xdotool and imagemagick.
 #   usage: scripts/window-walkthrough.sh [BUILD_DIR]
 set -eu
 build=${1:-build}
@@ -26,6 +28,7 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/config"
 cp "$root/samples/logo.bmp" "$work/logo.bmp"
 cd "$work"
 fail() {
@@ -124,12 +127,19 @@ click $((8 + 10 * 4 + 3)) $((8 + 20 * 4 + 3)) # the black letter at (10, 20)
 
 # The documentation's screenshots: each view of the lettering, with the status line.
 mkdir -p "$root/docs"
-for view in 1:picture 2:traced 3:plot; do
+filledOutlines() { # Export → Filled Outlines, below the three formats
+    click 117 $((-menu / 2))
+    xdotool key Down Down Down Down Return
+}
+for view in 1:picture 2:traced 3:plot 4:outline; do
+    # The outline view as the exports with Filled Outlines write it: the status counts shapes.
+    [ "${view#*:}" = outline ] && filledOutlines
     xdotool key "ctrl+${view%%:*}"
     sleep 0.5
     import -window "$window" "$work/view.png"
     convert "$work/view.png" -strip "PNG8:$root/docs/view-${view#*:}.png"
 done
+filledOutlines
 xdotool key ctrl+1
 
 # Set Plot Size: 25 mm wide; the plot of the 160-pixel-wide picture is then 25 mm wide.
@@ -167,6 +177,20 @@ sleep 1
     --format gerber --output "$work/expected.gbr" logo.bmp >/dev/null
 cmp -s "$work/logo.gbr" "$work/expected.gbr" || fail "logo.gbr differs from the converter's Gerber"
 
+# Export → Filled Outlines, Board Side → Bottom, then SVG…: the mirrored outlines.
+filledOutlines
+click 117 $((-menu / 2))
+xdotool key Down Down Down Down Down Right Down Return # "Board Side", "Bottom"
+click 117 $((-menu / 2))
+xdotool key Down Down Down Return # "SVG…"
+sleep 1
+xdotool key Return
+sleep 1
+"$root/$build/src/cli/kelviq-convert" --pick 10,20 --scale 6.15157480314961 --invert \
+    --shape outline --side bottom --format svg --output "$work/expected.svg" logo.bmp >/dev/null
+cmp -s "$work/logo.svg" "$work/expected.svg" ||
+    fail "logo.svg differs from the converter's outlines on the bottom side"
+
 click 956 684 # 4 - Bye
 for _ in $(seq 50); do
     kill -0 "$pid" 2>/dev/null || break
@@ -177,5 +201,5 @@ if kill -0 "$pid" 2>/dev/null; then
     fail "4 - Bye did not end the program"
 fi
 echo "Loaded, picked, made out.plt (same as kelviq-convert); Ctrl+2 showed its $red pixels;" \
-    "zoomed picking, Set Plot Size, All but this colour and Export → Gerber worked;" \
-    "screenshots in docs/view-*.png"
+    "zoomed picking, Set Plot Size, All but this colour, Export → Gerber and the bottom side's" \
+    "outlines in SVG worked; screenshots in docs/view-*.png"

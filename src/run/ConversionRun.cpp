@@ -5,10 +5,10 @@
 #include "output/PlotOutput.h"
 #include "platform/PlatformServices.h"
 #include "plot/NumberText.h"
-#include "plot/OutlineTracer.h"
 #include "plot/PlotGeometry.h"
 #include "plot/SegmentWriter.h"
 #include "plot/SettingChecks.h"
+#include "plot/ShapeStream.h"
 #include "run/ConversionFrontEnd.h"
 #include "trace/Tracer.h"
 
@@ -131,6 +131,7 @@ QString ConversionRun::cannotCreateText(const PlotOutput& output)
 RunResult ConversionRun::run()
 {
     RunResult result;
+    result.shape = m_style.shape;
     if (m_frontEnd.fileName().isEmpty())
         return fail(result, noPictureText());
 
@@ -222,25 +223,13 @@ RunResult ConversionRun::run()
     int y = 0;
     if (outline) {
         // Shapes are written as they complete, so only the open ones are held.
-        OutlineTracer outlines;
-        Shape shape;
-        auto writeCompleted = [&] {
-            while (outlines.takeShape(shape)) {
-                writer.writeShape(shape);
-                ++result.shapes;
-                result.vertices += static_cast<qint64>(shape.outline.size());
-                for (const Contour& hole : shape.holes)
-                    result.vertices += static_cast<qint64>(hole.size());
-            }
-        };
-        while (tracer.nextRow(y, runs)) {
-            outlines.addRow(y, runs);
-            writeCompleted();
-        }
-        if (!abandoned) {
-            outlines.finish();
-            writeCompleted();
-        }
+        ShapeStream shapes([&writer](const Shape& shape) { writer.writeShape(shape); });
+        while (tracer.nextRow(y, runs))
+            shapes.addRow(y, runs);
+        if (!abandoned)
+            shapes.finish();
+        result.shapes = shapes.shapes();
+        result.vertices = shapes.vertices();
     } else {
         while (tracer.nextRow(y, runs)) {
             writer.writeRow(y, runs);

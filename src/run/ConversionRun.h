@@ -27,9 +27,10 @@ enum class RunOutcome
 struct RunResult
 {
     RunOutcome outcome = RunOutcome::NoPicture;
-    qint64 segments = 0; // lines written (lines plots)
-    qint64 shapes = 0;   // filled shapes written (outline plots) ...
-    qint64 vertices = 0; // ... and the corners of their outlines and holes
+    PlotShape shape = PlotShape::Lines; // what was asked for: lines or filled shapes
+    qint64 segments = 0;                // lines written (lines plots)
+    qint64 shapes = 0;                  // filled shapes written (outline plots) ...
+    qint64 vertices = 0;                // ... and the corners of their outlines and holes
     qint64 bytes = 0;
     QString outputPath; // absolute, or "standard output"
     // What the user is to be told, for every outcome but Written and Abandoned: a message box

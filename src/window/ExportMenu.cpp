@@ -1,10 +1,42 @@
 #include "window/ExportMenu.h"
 
+#include <QActionGroup>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QSettings>
 
 namespace kelviq {
+
+namespace {
+
+// The user's settings of the window, the choices under the converter's names for them.
+QSettings settings()
+{
+    return QSettings(QStringLiteral("kelviq"), QStringLiteral("kelviq"));
+}
+
+const QString ShapeKey = QStringLiteral("export/shape");
+const QString SideKey = QStringLiteral("export/side");
+const QString LayerKey = QStringLiteral("export/layer");
+
+// The remembered choice among names; the first (the default) when none or none known.
+int remembered(const QSettings& from, const QString& key, std::span<const std::string_view> names)
+{
+    return plotstyle::indexOf(names, from.value(key).toString().toStdString()).value_or(0);
+}
+
+QString nameOf(std::span<const std::string_view> names, int index)
+{
+    return QString::fromUtf8(names[static_cast<std::size_t>(index)]);
+}
+
+int checkedIndex(const QActionGroup* group)
+{
+    return static_cast<int>(group->actions().indexOf(group->checkedAction()));
+}
+
+} // namespace
 
 ExportMenu::ExportMenu(QMenuBar* bar, QObject* parent) : QObject(parent)
 {
@@ -20,14 +52,77 @@ ExportMenu::ExportMenu(QMenuBar* bar, QObject* parent) : QObject(parent)
         const PlotFormat format = info.format;
         connect(action, &QAction::triggered, this,
                 [this, format] { emit exportRequested(format); });
+        m_exports.append(action);
     }
     setEnabled(false);
+    m_menu->addSeparator();
+
+    const QSettings chosen = settings();
+    m_filled = m_menu->addAction(QStringLiteral("Filled Outlines"));
+    m_filled->setObjectName(QStringLiteral("filledOutlines"));
+    m_filled->setCheckable(true);
+    m_filled->setChecked(remembered(chosen, ShapeKey, plotstyle::shapeNames()) ==
+                         static_cast<int>(PlotShape::Outline));
+    connect(m_filled, &QAction::toggled, this, &ExportMenu::remember);
+    // In the order of the converter's names.
+    m_sides = addChoices("Board Side", "boardSide", {{"Top", "sideTop"}, {"Bottom", "sideBottom"}},
+                         remembered(chosen, SideKey, plotstyle::sideNames()));
+    m_layers = addChoices("Layer", "layer",
+                          {{"Silkscreen", "layerSilkscreen"},
+                           {"Solder Mask", "layerMask"},
+                           {"Copper", "layerCopper"}},
+                          remembered(chosen, LayerKey, plotstyle::layerNames()));
+}
+
+QActionGroup* ExportMenu::addChoices(const char* title, const char* name,
+                                     const QList<std::pair<const char*, const char*>>& items,
+                                     int chosen)
+{
+    QMenu* menu = m_menu->addMenu(QString::fromUtf8(title));
+    menu->setObjectName(QLatin1String(name));
+    auto* group = new QActionGroup(this);
+    for (const auto& [caption, itemName] : items) {
+        QAction* action = menu->addAction(QString::fromUtf8(caption));
+        action->setObjectName(QLatin1String(itemName));
+        action->setCheckable(true);
+        group->addAction(action);
+    }
+    group->actions().value(chosen, group->actions().constFirst())->setChecked(true);
+    connect(group, &QActionGroup::triggered, this, &ExportMenu::remember);
+    return group;
+}
+
+void ExportMenu::remember()
+{
+    const PlotStyle style = chosen();
+    QSettings to = settings();
+    to.setValue(ShapeKey, nameOf(plotstyle::shapeNames(), static_cast<int>(style.shape)));
+    to.setValue(SideKey, nameOf(plotstyle::sideNames(), static_cast<int>(style.side)));
+    to.setValue(LayerKey, nameOf(plotstyle::layerNames(), static_cast<int>(style.layer)));
+    emit styleChanged();
 }
 
 void ExportMenu::setEnabled(bool enabled)
 {
-    for (QAction* action : m_menu->actions())
+    for (QAction* action : std::as_const(m_exports))
         action->setEnabled(enabled);
+}
+
+PlotStyle ExportMenu::chosen() const
+{
+    PlotStyle style;
+    style.shape = m_filled->isChecked() ? PlotShape::Outline : PlotShape::Lines;
+    style.side = static_cast<BoardSide>(checkedIndex(m_sides));
+    style.layer = static_cast<BoardLayer>(checkedIndex(m_layers));
+    return style;
+}
+
+PlotStyle ExportMenu::style(PlotFormat format) const
+{
+    PlotStyle style = chosen();
+    if (!plotformat::info(format).filledShapes)
+        style.shape = PlotShape::Lines;
+    return style;
 }
 
 SaveFileRequest ExportMenu::saveRequest(PlotFormat format, const QString& picturePath)

@@ -8,6 +8,7 @@
 #include "window/ExportMenu.h"
 #include "window/MessageWhenShown.h"
 #include "window/NumberBox.h"
+#include "window/OutlineAnalysis.h"
 #include "window/PictureArea.h"
 #include "window/PictureDrop.h"
 #include "window/PictureOpening.h"
@@ -65,6 +66,7 @@ Form1::Form1(PlatformServices& platform, QWidget* parent)
     connect(m_viewMenu, &ViewMenu::setPlotSizeRequested, this, &Form1::setPlotSize);
     m_exportMenu = new ExportMenu(menuBar(), this);
     connect(m_exportMenu, &ExportMenu::exportRequested, this, &Form1::exportPlot);
+    connect(m_exportMenu, &ExportMenu::styleChanged, this, &Form1::settingsChanged);
 
     // Below the client area: the window grows by its height.
     m_status = new StatusLine(this);
@@ -72,9 +74,15 @@ Form1::Form1(PlatformServices& platform, QWidget* parent)
     m_analysis = new TraceAnalysis(this);
     connect(m_analysis, &TraceAnalysis::finished, this, [this] {
         m_ui.Picture1->setTraced(m_analysis->mask(), ViewRenderer::highlightFor(targetColor()));
+        followOutlines();
         showStatus();
     });
     connect(m_analysis, &TraceAnalysis::hintFound, this, &Form1::showStatus);
+    m_outlines = new OutlineAnalysis(this);
+    connect(m_outlines, &OutlineAnalysis::finished, this, [this] {
+        m_ui.Picture1->setFilled(m_outlines->filled(), m_outlines->side() == BoardSide::Bottom);
+        showStatus();
+    });
     m_opening = new PictureOpening(this);
     connect(m_opening, &PictureOpening::finished, this, &Form1::pictureRead);
     connect(m_opening, &PictureOpening::note, m_status, &StatusLine::showNote);
@@ -173,6 +181,7 @@ void Form1::about_Click()
 void Form1::Command1_Click()
 {
     ConversionRun run(*this, m_platform);
+    run.setStyle(m_exportMenu->style(PlotFormat::Ipf));
     finishRun(run.run());
 }
 
@@ -303,6 +312,7 @@ void Form1::exportPlot(PlotFormat format)
     // What "3 - Make out.plt" writes, in this format and to this file.
     ConversionRun run(*this, m_platform);
     run.setFormat(format);
+    run.setStyle(m_exportMenu->style(format));
     run.setOutputPath(path);
     run.setDesignName(QFileInfo(path).completeBaseName());
     finishRun(run.run());
@@ -315,13 +325,22 @@ void Form1::retrace()
         return;
     // The same settings a run takes, so what is shown is what will be written.
     m_ui.Picture1->releaseTraced();
+    m_outlines->clear();
     m_analysis->start(raster, traceSettings());
     m_status->markRunEarlier();
     showStatus();
 }
 
+void Form1::followOutlines()
+{
+    const PlotStyle chosen = m_exportMenu->chosen();
+    if (chosen.shape == PlotShape::Outline || m_ui.Picture1->viewMode() == ViewMode::Outline)
+        m_outlines->follow(*m_analysis, chosen.side);
+}
+
 void Form1::settingsChanged()
 {
+    followOutlines();
     const std::optional<double> scale = StatusTexts::number(m_ui.Text1->text());
     const std::optional<double> thickness = StatusTexts::number(m_ui.Text2->text());
     m_ui.Picture1->setPlotLook(scale.value_or(0.0), thickness.value_or(0.0));
@@ -343,6 +362,11 @@ void Form1::showStatus()
         facts.segments = m_analysis->segments();
         facts.hint = m_analysis->hint();
     }
+    facts.outlines = m_exportMenu->chosen().shape == PlotShape::Outline;
+    if (m_outlines->ready()) {
+        facts.shapes = m_outlines->shapes();
+        facts.vertices = m_outlines->vertices();
+    }
     m_status->showFacts(facts);
     m_ui.Picture1->setNotice(facts.segments == 0 ? QStringLiteral("Nothing traced: ") +
                                                        StatusTexts::nothingTraced(facts.settings)
@@ -351,6 +375,7 @@ void Form1::showStatus()
 
 void Form1::showView()
 {
+    followOutlines();
     m_status->showView(
         StatusTexts::view(ViewMenu::viewName(m_ui.Picture1->viewMode()), m_ui.Picture1->zoom()));
 }

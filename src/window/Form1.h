@@ -13,6 +13,7 @@ namespace kelviq {
 
 class ExportMenu;
 class MessageWhenShown;
+class OutlineAnalysis;
 class PictureOpening;
 class PlatformServices;
 class ScreenFit;
@@ -95,9 +96,11 @@ private:
     void exportPlot(PlotFormat format);
     // Tells how a run ended: a beep for a plot written, else the run's message.
     void finishRun(const RunResult& result);
-    // The picture or the picked colour changed: trace again. The scale or the thickness
-    // changed: only the plot's look and the status.
+    // The picture or the picked colour changed: trace again. The scale, the thickness or the
+    // export choices changed: only the plot's look, the outlines and the status.
     void retrace();
+    // Works the filled outlines out where they are shown or counted.
+    void followOutlines();
     void settingsChanged();
     void showStatus();
     void showView();
@@ -121,6 +124,7 @@ private:
     ExportMenu* m_exportMenu = nullptr;
     StatusLine* m_status = nullptr;
     TraceAnalysis* m_analysis = nullptr;
+    OutlineAnalysis* m_outlines = nullptr;
     PictureOpening* m_opening = nullptr;
     MessageWhenShown* m_messages = nullptr;
     ScreenFit* m_screenFit = nullptr;

@@ -27,7 +27,7 @@ PictureArea::PictureArea(QWidget* parent) : QAbstractScrollArea(parent)
 void PictureArea::setPicture(const Raster& picture, double zoom)
 {
     m_picture = picture;
-    m_mask = Raster();
+    releaseTraced();
     m_state.zoom = zoom;
     m_anchor.reset();
     horizontalScrollBar()->setValue(0);
@@ -59,6 +59,14 @@ void PictureArea::setTraced(const Raster& mask, QRgb highlight)
     m_mask = mask;
     m_state.highlight = highlight;
     if (m_state.mode != ViewMode::Picture)
+        refresh();
+}
+
+void PictureArea::setFilled(const Raster& filled, bool mirrored)
+{
+    m_filled = filled;
+    m_mirrored = mirrored;
+    if (m_state.mode == ViewMode::Outline)
         refresh();
 }
 
@@ -164,8 +172,11 @@ QPoint PictureArea::areaPosition(const QPointF& viewportPosition) const
     if (!QRectF(viewport()->rect()).contains(viewportPosition))
         return {-1, -1};
     const QPointF shown = viewportPosition + scrollOffset();
-    return {ViewRenderer::picturePosition(shown.x(), m_state.zoom),
-            ViewRenderer::picturePosition(shown.y(), m_state.zoom)};
+    int x = ViewRenderer::picturePosition(shown.x(), m_state.zoom);
+    // The bottom side's outlines are the picture's mirror image.
+    if (m_state.mode == ViewMode::Outline && m_mirrored && x < m_picture.width())
+        x = m_picture.width() - 1 - x;
+    return {x, ViewRenderer::picturePosition(shown.y(), m_state.zoom)};
 }
 
 void PictureArea::updateScrollBars()
@@ -206,7 +217,8 @@ void PictureArea::paintEvent(QPaintEvent* /*event*/)
         if (m_rendered.isNull() || m_rendered.deviceIndependentSize() != QSizeF(m_state.size) ||
             m_rendered.devicePixelRatio() != m_state.devicePixelRatio ||
             m_renderedAt != m_state.windowPosition) {
-            m_rendered = ViewRenderer::render(m_picture, m_mask, m_state);
+            m_rendered = ViewRenderer::render(
+                m_picture, m_state.mode == ViewMode::Outline ? m_filled : m_mask, m_state);
             m_renderedAt = m_state.windowPosition;
         }
         painter.drawImage(QPointF(0, 0), m_rendered);

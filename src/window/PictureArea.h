@@ -10,10 +10,10 @@
 
 namespace kelviq {
 
-// The picture box: shows the picture, its traced pixels or its plot from the top-left corner,
-// enlarged or reduced, and scrolls where that is larger than the area. Zoom In and Out step
-// through powers of two; fitting a picture to the room takes any factor. Positions are in area
-// pixels: picture pixels, (0, 0) the top-left one, whatever the zoom.
+// The picture box: shows the picture, its traced pixels, its plot or its filled outlines from
+// the top-left corner, enlarged or reduced, and scrolls where that is larger than the area.
+// Zoom In and Out step through powers of two; fitting a picture to the room takes any factor.
+// Positions are in area pixels: picture pixels, (0, 0) the top-left one, whatever the zoom.
 class PictureArea : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -32,12 +32,19 @@ public:
     ViewMode viewMode() const { return m_state.mode; }
     // The traced pixels (1-bit, black where traced) and the colour that marks them.
     void setTraced(const Raster& mask, QRgb highlight);
-    // Lets go of the traced pixels while new ones are worked out, so that the two are never
-    // held at once; what is drawn stays until something makes it be drawn again.
-    void releaseTraced() { m_mask = Raster(); }
+    // The filled outlines (1-bit, black where filled) as they lie on the board; mirrored: on
+    // the bottom side, where a click on column x picks the picture's column (width - 1 - x).
+    void setFilled(const Raster& filled, bool mirrored);
+    // Lets go of the traced pixels and the outlines while new ones are worked out, so that the
+    // two are never held at once; what is drawn stays until something makes it be drawn again.
+    void releaseTraced()
+    {
+        m_mask = Raster();
+        m_filled = Raster();
+    }
     // The plot's look; a scale that is not a positive number shows an empty plot.
     void setPlotLook(double pixelMils, double thicknessMils);
-    // A line over the traced-pixel and plot views, such as why nothing is traced; empty for
+    // A line over every view but the picture itself, such as why nothing is traced; empty for
     // none.
     void setNotice(const QString& text);
 
@@ -96,6 +103,8 @@ private:
 
     Raster m_picture;
     Raster m_mask;
+    Raster m_filled;
+    bool m_mirrored = false;
     int m_wheelAngle = 0;
     // The exact picture point the last zoom kept under its anchor, and where the view stood
     // after it: the next zoom about the same anchor, with nothing scrolled since, keeps that

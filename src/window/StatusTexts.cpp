@@ -31,6 +31,13 @@ QString segmentsText(qint64 segments)
                          : QStringLiteral("%1 segments").arg(segments);
 }
 
+// "23 shapes (118 vertices)", as the converter counts an outline plot.
+QString shapesText(qint64 shapes, qint64 vertices)
+{
+    return (shapes == 1 ? QStringLiteral("1 shape") : QStringLiteral("%1 shapes").arg(shapes)) +
+           QStringLiteral(" (%1 vertices)").arg(vertices);
+}
+
 QString sizeText(qint64 bytes)
 {
     return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
@@ -76,11 +83,12 @@ QString StatusTexts::facts(const StatusFacts& facts)
         }
     }
     parts.append(ColorSwatch::colorName(facts.settings.target));
-    if (!facts.picture.isEmpty()) {
-        if (!facts.segments)
-            parts.append(QStringLiteral("counting segments…"));
-        else
-            parts.append(segmentsText(*facts.segments));
+    if (!facts.picture.isEmpty() && facts.outlines) {
+        parts.append(facts.shapes ? shapesText(*facts.shapes, facts.vertices)
+                                  : QStringLiteral("counting shapes…"));
+    } else if (!facts.picture.isEmpty()) {
+        parts.append(facts.segments ? segmentsText(*facts.segments)
+                                    : QStringLiteral("counting segments…"));
     }
     return parts.join(Separator);
 }
@@ -108,7 +116,8 @@ QString StatusTexts::nothingTraced(const TraceSettings& settings)
     return what + QStringLiteral(" in this picture — pick the colour to trace.");
 }
 
-QString StatusTexts::thicknessAdvice(const QString& scaleText, const QString& thicknessText)
+QString StatusTexts::thicknessAdvice(const QString& scaleText, const QString& thicknessText,
+                                     bool outlines)
 {
     const std::optional<double> thickness = number(thicknessText);
     if (!thickness)
@@ -135,6 +144,9 @@ QString StatusTexts::thicknessAdvice(const QString& scaleText, const QString& th
         parts.append(QStringLiteral("Thinner than 5 mils (0.127 mm): finer than many board "
                                     "makers print on silkscreen."));
     }
+    // Filled outlines follow the pixels' edges and have no thickness: it only draws out.plt.
+    if (outlines && !parts.isEmpty())
+        parts.front().prepend(QStringLiteral("In out.plt: "));
     return parts.join(Separator);
 }
 
@@ -169,7 +181,7 @@ QString StatusTexts::advice(const StatusFacts& facts)
                              .arg(dpi, lengthText(mils)));
         }
     }
-    const QString thickness = thicknessAdvice(facts.scaleText, facts.thicknessText);
+    const QString thickness = thicknessAdvice(facts.scaleText, facts.thicknessText, facts.outlines);
     if (!thickness.isEmpty())
         parts.append(thickness);
     return parts.join(Separator);
@@ -179,10 +191,12 @@ QString StatusTexts::run(const RunResult& result, const TraceSettings& settings)
 {
     switch (result.outcome) {
     case RunOutcome::Written: {
-        const QString written = segmentsText(result.segments) + QStringLiteral(" written to ") +
-                                displayName(result.outputPath) + QStringLiteral(" (") +
-                                sizeText(result.bytes) + QLatin1Char(')');
-        if (result.segments == 0)
+        const bool outline = result.shape == PlotShape::Outline;
+        const QString written =
+            (outline ? shapesText(result.shapes, result.vertices) : segmentsText(result.segments)) +
+            QStringLiteral(" written to ") + displayName(result.outputPath) + QStringLiteral(" (") +
+            sizeText(result.bytes) + QLatin1Char(')');
+        if ((outline ? result.shapes : result.segments) == 0)
             return written + QStringLiteral(": the plot is empty, ") + nothingTraced(settings);
         return written + QLatin1Char('.');
     }

@@ -21,7 +21,12 @@ struct StatusFacts
     QString thicknessText;
     TraceSettings settings;         // the picked colour and which pixels are traced
     std::optional<qint64> segments; // none while they are being counted
-    PictureDensity density;         // what the picture says of its size
+    // The exports write filled outlines: their shapes and vertices are told instead of the
+    // segments, none while they are being counted.
+    bool outlines = false;
+    std::optional<qint64> shapes;
+    qint64 vertices = 0;
+    PictureDensity density; // what the picture says of its size
     std::optional<ToleranceHint> hint;
 };
 
@@ -30,12 +35,14 @@ struct StatusFacts
 class StatusTexts
 {
 public:
-    // Picture size, plot size, colour, segments.
+    // Picture size, plot size, colour, segments (or shapes).
     static QString facts(const StatusFacts& facts);
     // Why nothing is traced, a tolerance worth trying, the picture's own scale, and the
     // thickness against the pixel pitch; empty when there is nothing to say.
     static QString advice(const StatusFacts& facts);
-    static QString thicknessAdvice(const QString& scaleText, const QString& thicknessText);
+    // outlines: the exports write filled outlines, so the thickness is only out.plt's.
+    static QString thicknessAdvice(const QString& scaleText, const QString& thicknessText,
+                                   bool outlines = false);
     // Why these settings trace no pixel of the picture.
     static QString nothingTraced(const TraceSettings& settings);
     // What a run did; settings say why an empty plot is empty.

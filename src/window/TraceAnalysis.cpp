@@ -2,34 +2,11 @@
 
 #include "picture/ImageRows.h"
 #include "trace/Tracer.h"
+#include "window/MaskRow.h"
 
 #include <QImage>
-#include <cstring>
 
 namespace kelviq {
-
-namespace {
-
-// Sets bits begin .. end-1 of a 1-bit row, first pixel in the top bit.
-void setBits(uchar* line, int begin, int end)
-{
-    if (begin >= end)
-        return;
-    const int first = begin >> 3;
-    const int last = (end - 1) >> 3;
-    const auto head = static_cast<uchar>(0xffu >> (begin & 7));
-    const auto tail = static_cast<uchar>(0xffu << (7 - ((end - 1) & 7)));
-    if (first == last) {
-        line[first] |= head & tail;
-        return;
-    }
-    line[first] |= head;
-    if (last > first + 1)
-        std::memset(line + first + 1, 0xff, static_cast<std::size_t>(last - first - 1));
-    line[last] |= tail;
-}
-
-} // namespace
 
 TraceAnalysis::TraceAnalysis(QObject* parent) : QObject(parent)
 {
@@ -82,7 +59,7 @@ void TraceAnalysis::trace(Raster picture, TraceSettings settings, quint64 genera
         if (!mask.isNull()) {
             uchar* line = mask.scanLine(y);
             for (const Run& run : runs)
-                setBits(line, run.begin, run.end);
+                MaskRow::setBits(line, run.begin, run.end);
         }
     }
     if (cancelled->load())

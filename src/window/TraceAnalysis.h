@@ -28,6 +28,8 @@ public:
 
     // True once the trace of the latest start() is complete.
     bool ready() const { return m_ready; }
+    // Which start() the results are of: a new number for every start.
+    quint64 generation() const { return m_generation; }
     qint64 segments() const { return m_segments; }
     // The traced pixels of the latest complete trace: a 1-bit raster, traced pixels black.
     // Null when none is complete or the mask found no memory.

@@ -19,8 +19,9 @@ ViewMenu::ViewMenu(QMenuBar* bar, PictureArea* area, QObject* parent) : QObject(
         ViewMode mode;
     } modes[] = {{"viewPicture", ViewMode::Picture},
                  {"viewTraced", ViewMode::TracedPixels},
-                 {"viewPlot", ViewMode::Plot}};
-    for (int i = 0; i < 3; ++i) {
+                 {"viewPlot", ViewMode::Plot},
+                 {"viewOutline", ViewMode::Outline}};
+    for (int i = 0; i < 4; ++i) {
         QAction* action = addAction(qPrintable(viewName(modes[i].mode)), modes[i].name,
                                     {QKeySequence(Qt::CTRL | (Qt::Key_1 + i))});
         action->setCheckable(true);
@@ -63,6 +64,8 @@ QString ViewMenu::viewName(ViewMode mode)
         return QStringLiteral("Traced Pixels");
     case ViewMode::Plot:
         return QStringLiteral("Plot");
+    case ViewMode::Outline:
+        return QStringLiteral("Outline");
     case ViewMode::Picture:
         break;
     }

@@ -12,7 +12,7 @@ namespace kelviq {
 
 class PictureArea;
 
-// The "View" menu: the three views of the picture area, its zoom, and "Set Plot Size…".
+// The "View" menu: the four views of the picture area, its zoom, and "Set Plot Size…".
 // Switches views and zooms the area itself; what needs the window asks it by signal.
 class ViewMenu : public QObject
 {

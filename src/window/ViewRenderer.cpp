@@ -2,11 +2,10 @@
 
 #include "picture/RgbColor.h"
 #include "trace/RunFinder.h"
+#include "window/MaskRow.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstdint>
 #include <vector>
 
 namespace kelviq {
@@ -36,52 +35,6 @@ std::vector<int> pictureIndices(int devicePixels, int offset, int windowPosition
         indices[static_cast<std::size_t>(i)] = index < limit ? index : -1;
     }
     return indices;
-}
-
-bool bitAt(const uchar* line, int x)
-{
-    return ((line[x >> 3] >> (7 - (x & 7))) & 1) != 0;
-}
-
-// The first column from `from` on, before `to`, whose bit in a 1-bit row (first pixel in the
-// top bit) is `set`; `to` when there is none. Reads eight bytes at a time where it can.
-int nextBit(const uchar* line, int from, int to, bool set)
-{
-    const uchar flip = set ? 0x00 : 0xff; // makes the bits looked for ones
-    int x = from;
-    for (; x < to && (x & 7) != 0; ++x) {
-        if (bitAt(line, x) == set)
-            return x;
-    }
-    for (; x + 64 <= to; x += 64) {
-        std::uint64_t word = 0; // the first pixel in the top bit
-        for (int i = 0; i < 8; ++i)
-            word = (word << 8) | static_cast<uchar>(line[(x >> 3) + i] ^ flip);
-        if (word != 0)
-            return x + std::countl_zero(word);
-    }
-    for (; x + 8 <= to; x += 8) {
-        const auto byte = static_cast<uchar>(line[x >> 3] ^ flip);
-        if (byte != 0)
-            return x + std::countl_zero(byte);
-    }
-    for (; x < to; ++x) {
-        if (bitAt(line, x) == set)
-            return x;
-    }
-    return to;
-}
-
-// Runs of set bits among columns from .. to-1 of a 1-bit row, cut at from and to.
-void bitRuns(const uchar* line, int from, int to, std::vector<Run>& runs)
-{
-    runs.clear();
-    int x = from;
-    while ((x = nextBit(line, x, to, true)) < to) {
-        const int end = nextBit(line, x, to, false);
-        runs.push_back({x, end});
-        x = end;
-    }
 }
 
 // First picture column (or row) of each device column (row) of the visible part, and one past
@@ -130,6 +83,8 @@ QImage ViewRenderer::render(const Raster& picture, const Raster& mask, const Vie
     image.setDevicePixelRatio(state.devicePixelRatio);
     if (state.mode == ViewMode::Plot)
         renderPlot(picture, mask, state, image);
+    else if (state.mode == ViewMode::Outline)
+        renderOutline(picture, mask, state, image);
     else
         renderPixels(picture, mask, state, image);
     return image;
@@ -176,6 +131,43 @@ void ViewRenderer::renderPixels(const Raster& picture, const Raster& mask, const
                 out[i] = state.highlight;
             else
                 out[i] = washedOut(color);
+        }
+    }
+}
+
+// The filled shapes, dark on white. Enlarged, each device pixel shows the pixel square a click
+// on it picks; reduced, a device pixel is ink where any of the pixels it stands for is filled,
+// so thin parts of the shapes stay in sight.
+void ViewRenderer::renderOutline(const Raster& picture, const Raster& filled,
+                                 const ViewState& state, QImage& image)
+{
+    image.fill(PlotPaper);
+    if (filled.width() != picture.width() || filled.height() != picture.height() ||
+        filled.layout() != Raster::Layout::Bits || filled.paletteColor(1) != Traced)
+        return;
+    if (state.zoom * state.devicePixelRatio < 1.0) {
+        renderReducedPlot(filled, state, 0.0, image);
+        return;
+    }
+    const std::vector<int> columns = pictureIndices(
+        image.width(), state.offset.x(), state.windowPosition.x(), state, filled.width());
+    const std::vector<int> rows = pictureIndices(image.height(), state.offset.y(),
+                                                 state.windowPosition.y(), state, filled.height());
+    for (int j = 0; j < image.height(); ++j) {
+        const int y = rows[static_cast<std::size_t>(j)];
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(j));
+        if (j > 0 && y == rows[static_cast<std::size_t>(j) - 1]) {
+            std::copy_n(reinterpret_cast<const QRgb*>(image.constScanLine(j - 1)), image.width(),
+                        out);
+            continue;
+        }
+        if (y < 0)
+            continue;
+        const uchar* line = filled.row(y);
+        for (int i = 0; i < image.width(); ++i) {
+            const int x = columns[static_cast<std::size_t>(i)];
+            if (x >= 0 && MaskRow::bitAt(line, x))
+                out[i] = PlotInk;
         }
     }
 }
@@ -233,7 +225,7 @@ void ViewRenderer::renderEnlargedPlot(const Raster& mask, const ViewState& state
         for (int y = first; y <= last; ++y) {
             const std::size_t slot = static_cast<std::size_t>(y) % rowsInReach;
             if (rowOf[slot] != y) {
-                bitRuns(mask.row(y), from, to, runsOf[slot]);
+                MaskRow::runs(mask.row(y), from, to, runsOf[slot]);
                 rowOf[slot] = y;
             }
             const double dy = at - (y + 0.5);
@@ -299,9 +291,9 @@ void ViewRenderer::renderReducedPlot(const Raster& mask, const ViewState& state,
             const uchar* line = mask.row(y);
             const int end = columns.back();
             int x = columns.front();
-            while ((x = nextBit(line, x, end, true)) < end) {
+            while ((x = MaskRow::nextBit(line, x, end, true)) < end) {
                 // The blocks of a run are traced; the search goes on after its last block.
-                const int runEnd = nextBit(line, x, end, false);
+                const int runEnd = MaskRow::nextBit(line, x, end, false);
                 const std::size_t firstBlock = blockOf(x);
                 const std::size_t lastBlock = blockOf(runEnd - 1);
                 for (std::size_t i = firstBlock; i <= lastBlock; ++i) {

@@ -13,7 +13,8 @@ enum class ViewMode
 {
     Picture,
     TracedPixels,
-    Plot
+    Plot,
+    Outline
 };
 
 // What one view of the picture area shows, and where.
@@ -43,7 +44,8 @@ struct ViewState
 class ViewRenderer
 {
 public:
-    // mask: the traced pixels as a 1-bit raster, black (bit set) where traced (may be null).
+    // mask: the traced pixels as a 1-bit raster, black (bit set) where traced; for the outline
+    // view the filled shapes as they lie on the board (may be null).
     static QImage render(const Raster& picture, const Raster& mask, const ViewState& state);
 
     // A colour halfway toward white.
@@ -57,6 +59,8 @@ public:
 private:
     static void renderPixels(const Raster& picture, const Raster& mask, const ViewState& state,
                              QImage& image);
+    static void renderOutline(const Raster& picture, const Raster& filled, const ViewState& state,
+                              QImage& image);
     static void renderPlot(const Raster& picture, const Raster& mask, const ViewState& state,
                            QImage& image);
     // half: half the line thickness, in picture pixels (enlarged) or device pixels (reduced).

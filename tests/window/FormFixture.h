@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +43,9 @@ protected:
         QStandardPaths::setTestModeEnabled(true);
         m_previousDir = QDir::currentPath();
         m_dir = std::make_unique<QTemporaryDir>();
+        // Each test starts from the defaults and remembers its choices for itself alone.
+        m_settings = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings->path());
         m_platform = std::make_unique<RecordingPlatform>();
         m_form = std::make_unique<Form1>(*m_platform);
         m_form->show();
@@ -99,6 +103,7 @@ protected:
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_settings;
     QString m_previousDir;
     std::unique_ptr<RecordingPlatform> m_platform;
     std::unique_ptr<Form1> m_form;

@@ -74,7 +74,7 @@ void TestForm1Views::picksThePixelUnderThePointer_data()
 {
     QTest::addColumn<QString>("view");
     QTest::addColumn<int>("zoomIns"); // negative: zoomed out
-    for (const char* view : {"viewPicture", "viewTraced", "viewPlot"}) {
+    for (const char* view : {"viewPicture", "viewTraced", "viewPlot", "viewOutline"}) {
         for (int zoomIns : {-2, 0, 3})
             QTest::newRow(qPrintable(QStringLiteral("%1, zoom 2^%2").arg(view).arg(zoomIns)))
                 << QString(view) << zoomIns;
