@@ -355,17 +355,24 @@
     return lo;
   }
 
-  // The filled outlines, dark on white: exactly the traced pixels' squares, as --shape outline
-  // writes them (seen from the top, like the picture).
+  // Whether the view shows the board from below: the outline view of the bottom side, mirrored
+  // as the exports write it.
+  function mirrored() {
+    return mode === "outline" && $("side").value === "bottom";
+  }
+
+  // The filled outlines, dark on white: the union of the traced pixels' squares, which is what
+  // --shape outline fills, mirrored for the bottom side.
   function drawOutline(top, bottom) {
     context.fillStyle = "#ffffff";
     context.fillRect(0, 0, current.width, current.height);
     const runs = current.runs;
     if (!runs) return;
+    const flip = mirrored();
     context.fillStyle = "#1e1e1e";
     context.beginPath();
     for (let i = firstRunFrom(runs, Math.floor(top)) * 3; i < runs.length && runs[i] <= bottom; i += 3)
-      context.rect(runs[i + 1], runs[i], runs[i + 2] - runs[i + 1], 1);
+      context.rect(flip ? current.width - runs[i + 2] : runs[i + 1], runs[i], runs[i + 2] - runs[i + 1], 1);
     context.fill();
   }
 
@@ -418,6 +425,8 @@
 
   async function pick(x, y) {
     if (!current || x < 0 || y < 0 || x >= current.width || y >= current.height) return;
+    // A mirrored view's square stands for the pixel on the other side.
+    if (mirrored()) x = current.width - 1 - x;
     const shown = current;
     busy(1);
     try {
@@ -543,6 +552,9 @@
     if (id === "scale") $("plot-width").value = $("plot-height").value = "";
     showStatus();
     if (mode === "plot") draw();
+  });
+  $("side").addEventListener("change", () => {
+    if (mode === "outline") draw();
   });
   $("plot-width").addEventListener("change", () => sizeFromPlot("plot-width", true));
   $("plot-height").addEventListener("change", () => sizeFromPlot("plot-height", false));

@@ -8,6 +8,7 @@
 #include "plot/PlotGeometry.h"
 #include "plot/SegmentWriter.h"
 #include "plot/SettingChecks.h"
+#include "plot/ShapeStream.h"
 #include "trace/OverWhite.h"
 #include "trace/PixelRows.h"
 #include "trace/Raster.h"
@@ -614,21 +615,11 @@ EMSCRIPTEN_KEEPALIVE int kv_write(int formatNumber, const char* scaleText,
     int y = 0;
     long long segments = 0; // or shapes
     if (style.shape == PlotShape::Outline) {
-        // Shapes are written as they complete, so only the open ones are held.
-        OutlineTracer outlines;
-        Shape shape;
-        auto writeCompleted = [&] {
-            while (outlines.takeShape(shape)) {
-                writer->writeShape(shape);
-                ++segments;
-            }
-        };
-        while (tracer.nextRow(y, runs)) {
-            outlines.addRow(y, runs);
-            writeCompleted();
-        }
-        outlines.finish();
-        writeCompleted();
+        ShapeStream shapes([&](const Shape& shape) { writer->writeShape(shape); });
+        while (tracer.nextRow(y, runs))
+            shapes.addRow(y, runs);
+        shapes.finish();
+        segments = shapes.shapes();
     } else {
         while (tracer.nextRow(y, runs)) {
             writer->writeRow(y, runs);

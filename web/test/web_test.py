@@ -331,6 +331,31 @@ def page_controls(page, convert, work, rng, results):
     expected, _ = convert_natively(convert, work, picture, {"pick": [x, y], "tolerance": 20, "format": "gerber",
                                                             "name": "artwork", "shape": "outline", "side": "bottom"})
     results.check("export gerber as filled outlines on the bottom side", got == expected)
+
+    # The outline view shows the bottom side from below: the top side's mirror image.
+    driver.find_element(By.CSS_SELECTOR, 'input[name="mode"][value="outline"]').click()
+    driver.find_element(By.ID, "zoom-actual").click()
+    dark = """
+        const canvas = document.getElementById("view-canvas");
+        const ratio = canvas.width / canvas.clientWidth;
+        const w = arguments[0], h = arguments[1];
+        const pixels = canvas.getContext("2d").getImageData(0, 0, w * ratio, h * ratio).data;
+        const rows = [];
+        for (let y = 0; y < h; y++) {
+          let row = "";
+          for (let x = 0; x < w; x++)
+            row += pixels[(Math.floor((y + 0.5) * ratio) * Math.round(w * ratio)
+                           + Math.floor((x + 0.5) * ratio)) * 4] < 128 ? "#" : ".";
+          rows.push(row);
+        }
+        return rows;"""
+    bottom = driver.execute_script(dark, w, h)
+    driver.execute_script("const s = document.getElementById('side');"
+                          "s.value = 'top'; s.dispatchEvent(new Event('change'));")
+    top = driver.execute_script(dark, w, h)
+    results.check("the outline view of the bottom side is the top side's mirror image",
+                  "#" in "".join(top) and top != bottom and bottom == [r[::-1] for r in top])
+    driver.find_element(By.CSS_SELECTOR, 'input[name="mode"][value="picture"]').click()
     driver.find_element(By.ID, "make").click()
     want = "IPF files hold lines only"
     WebDriverWait(driver, 20).until(lambda d: want in d.find_element(By.ID, "status-run").text)
