@@ -6,6 +6,7 @@
 #include "plot/OutlineTracer.h"
 #include "plot/PlotFormat.h"
 #include "plot/PlotGeometry.h"
+#include "plot/PlotLength.h"
 #include "plot/SegmentWriter.h"
 #include "plot/SettingChecks.h"
 #include "plot/ShapeStream.h"
@@ -98,73 +99,6 @@ TraceSettings traceSettings(int color, int tolerance, int invert, int despeckle)
 std::string quoted(const std::string& text)
 {
     return '"' + text + '"';
-}
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-bool isLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-// The units a plot length is given in, as mils: "mm" 1 / 0.0254, "in" 1000, "mil" 1.
-struct LengthUnit
-{
-    const char* name;
-    double mils;
-};
-
-double toMils(double value, const LengthUnit& unit)
-{
-    return unit.name[0] == 'm' && unit.name[1] == 'm' ? value / 0.0254 : value * unit.mils;
-}
-
-// A plot length such as "25mm", "800 mil" or "1in" in mils, read as the converter reads it,
-// and the unit it was given in; nothing, with message saying why, for anything else.
-std::optional<double> parseLength(const std::string& text, LengthUnit* given = nullptr)
-{
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    std::size_t split = end;
-    while (split > begin && isLetter(text[split - 1]))
-        --split;
-    std::string unit = text.substr(split, end - split);
-    std::transform(unit.begin(), unit.end(), unit.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-    const std::string length = "the length " + quoted(text);
-    if (unit.empty()) {
-        message = length + " has no unit: add mm, mil or in";
-        return std::nullopt;
-    }
-    LengthUnit parsed{"mil", 1.0};
-    if (unit == "mm")
-        parsed = {"mm", 1.0};
-    else if (unit == "in" || unit == "inch" || unit == "inches")
-        parsed = {"in", 1000.0};
-    else if (unit != "mil" && unit != "mils") {
-        message = length + " has an unknown unit " + quoted(unit) + ": use mm, mil or in";
-        return std::nullopt;
-    }
-    const std::optional<double> value = parseNumber(text.substr(begin, split - begin));
-    if (!value) {
-        message = length + " is not a number followed by mm, mil or in";
-        return std::nullopt;
-    }
-    const double mils = toMils(*value, parsed);
-    if (!(mils > 0.0) || !std::isfinite(mils)) {
-        message = length + " must be more than zero";
-        return std::nullopt;
-    }
-    if (given)
-        *given = parsed;
-    return mils;
 }
 
 std::string limitProblem(PlotFormat format, int columns, int rows, double scale)
@@ -515,7 +449,7 @@ EMSCRIPTEN_KEEPALIVE void kv_set_style(int shape, int side, int layer)
 // Whether a plot length ("25mm") can be used; message says why not, in the converter's words.
 EMSCRIPTEN_KEEPALIVE int kv_check_length(const char* length, int byWidth)
 {
-    if (parseLength(length))
+    if (plotlength::parse(length, &message))
         return 1;
     message = std::string("The plot ") + (byWidth ? "width" : "height") + ' ' + quoted(length) +
               " cannot be used: " + message + '.';
@@ -547,8 +481,8 @@ EMSCRIPTEN_KEEPALIVE int kv_scale_for(const char* length, int byWidth, const cha
 {
     if (!kv_check_length(length, byWidth))
         return 0;
-    LengthUnit unit{"mil", 1.0};
-    const double wanted = *parseLength(length, &unit);
+    plotlength::Unit unit = plotlength::Unit::Mil;
+    const double wanted = *plotlength::parse(length, nullptr, &unit);
     const auto format = static_cast<PlotFormat>(formatNumber);
     const int columns = picture->width();
     const int rows = picture->height();
@@ -557,10 +491,10 @@ EMSCRIPTEN_KEEPALIVE int kv_scale_for(const char* length, int byWidth, const cha
     const std::string subject = "The plot " + size + ' ' + quoted(length);
     // The scale as the run reads it back from its text.
     auto scaleFor = [pixels](double mils) -> std::optional<double> {
-        const double scale = mils / pixels;
-        if (pixels <= 0 || !(mils > 0.0) || !std::isfinite(scale) || scale <= 0.0)
+        const std::optional<double> scale = plotlength::scaleFor(mils, pixels);
+        if (!scale)
             return std::nullopt;
-        return parseNumber(numberText(scale)).value_or(scale);
+        return parseNumber(numberText(*scale)).value_or(*scale);
     };
     const std::optional<double> typed = scaleFor(wanted);
     if (!typed || !(*typed > 0.0)) {
@@ -574,15 +508,15 @@ EMSCRIPTEN_KEEPALIVE int kv_scale_for(const char* length, int byWidth, const cha
         message = numberText(*typed);
         return 1;
     }
-    const double largest =
-        plotformat::largestScale(format, columns, rows, style) * pixels / toMils(1.0, unit);
+    const double largest = plotformat::largestScale(format, columns, rows, style) * pixels /
+                           plotlength::toMils(1.0, unit);
     const std::string fitting = settingcheck::typeableWithin(largest, true, [&](double length) {
-        const std::optional<double> s = scaleFor(toMils(length, unit));
+        const std::optional<double> s = scaleFor(plotlength::toMils(length, unit));
         return s && limitProblem(format, columns, rows, *s).empty();
     });
     message = subject + " is " + problem + ". The largest " + size + " that fits this picture (" +
               std::to_string(columns) + " × " + std::to_string(rows) + " pixels) is " + fitting +
-              unit.name + '.';
+              std::string(plotlength::unitName(unit)) + '.';
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "plot/PlotLength.h"
+
 #include <QString>
 #include <QStringView>
 #include <optional>
@@ -11,15 +13,10 @@ namespace kelviq {
 class PlotSize
 {
 public:
-    enum class Unit
-    {
-        Millimetre,
-        Mil,
-        Inch
-    };
+    using Unit = plotlength::Unit;
 
-    static constexpr double MilsPerInch = 1000.0;
-    static constexpr double MillimetresPerMil = 0.0254;
+    static constexpr double MilsPerInch = plotlength::MilsPerInch;
+    static constexpr double MillimetresPerMil = plotlength::MillimetresPerMil;
 
     static double toMils(double value, Unit unit);
     // "mm", "mil" or "in".
