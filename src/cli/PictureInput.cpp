@@ -8,7 +8,9 @@ namespace kelviq {
 PictureInput::Loaded PictureInput::load(const QString& path,
                                         const std::function<void(qint64 bytes)>& reserve)
 {
-    const LoadResult loaded = PictureLoader::load(path, LoadMode::Stream, reserve);
+    LoadOptions options;
+    options.reserve = reserve;
+    const LoadResult loaded = PictureLoader::load(path, LoadMode::Stream, options);
     if (!loaded.ok())
         return {{}, QString(loaded.error).replace(path, displayName(path))};
     return {loaded.raster, {}};

@@ -15,6 +15,18 @@ constexpr qsizetype ChunkBytes = 1 << 20;
 
 } // namespace
 
+ssize_t PictureStream::readFile(char* out, qsizetype n)
+{
+    ssize_t got = 0;
+    do
+        got = m_positional ? ::pread(m_fd, out, static_cast<size_t>(n), m_fileOffset)
+                           : ::read(m_fd, out, static_cast<size_t>(n));
+    while (got < 0 && errno == EINTR);
+    if (got > 0)
+        m_fileOffset += got;
+    return got;
+}
+
 bool PictureStream::fill(qsizetype wanted)
 {
     if (m_ended || m_fd < 0)
@@ -35,10 +47,7 @@ bool PictureStream::fill(qsizetype wanted)
     }
     const qsizetype old = m_data.size();
     m_data.resize(old + chunk);
-    ssize_t n = 0;
-    do
-        n = ::read(m_fd, m_data.data() + old, static_cast<size_t>(chunk));
-    while (n < 0 && errno == EINTR);
+    const ssize_t n = readFile(m_data.data() + old, chunk);
     if (n < 0)
         m_error = QString::fromLocal8Bit(std::strerror(errno));
     m_data.resize(old + std::max<qsizetype>(n, 0));
@@ -75,10 +84,7 @@ qsizetype PictureStream::read(char* out, qsizetype n)
         }
         if (!m_keep && n - done >= ChunkBytes && !m_ended && m_fd >= 0) {
             // Large reads go straight to their place.
-            ssize_t got = 0;
-            do
-                got = ::read(m_fd, out + done, static_cast<size_t>(n - done));
-            while (got < 0 && errno == EINTR);
+            const ssize_t got = readFile(out + done, n - done);
             if (got <= 0) {
                 if (got < 0)
                     m_error = QString::fromLocal8Bit(std::strerror(errno));

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <sys/types.h>
 
 namespace kelviq {
 
@@ -12,8 +13,10 @@ namespace kelviq {
 class PictureStream
 {
 public:
-    // Reads from fd, which stays the caller's.
-    explicit PictureStream(int fd) : m_fd(fd) {}
+    // Reads from fd, which stays the caller's. A positional stream reads the file from its start
+    // with pread(), whatever the descriptor's own offset, so that several readers can share one
+    // descriptor and each start over.
+    explicit PictureStream(int fd, bool positional = false) : m_fd(fd), m_positional(positional) {}
     // A picture already in memory.
     explicit PictureStream(const QByteArray& data) : m_data(data), m_ended(true) {}
 
@@ -47,7 +50,12 @@ private:
     // Reads more from the file into the buffer; false at the end, on an error or the cap.
     bool fill(qsizetype wanted);
 
+    // A read from the file; -1 with errno set on an error.
+    ssize_t readFile(char* out, qsizetype n);
+
     int m_fd = -1;
+    bool m_positional = false;
+    qint64 m_fileOffset = 0; // of a positional stream: where its next read starts
     QByteArray m_data;
     qsizetype m_pos = 0; // consumed bytes of m_data
     bool m_keep = true;
