@@ -176,9 +176,14 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
                        "the segments and the bytes that would be written."));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Print nothing on success."));
+    const QCommandLineOption ignoreOrientationOption(
+        QStringLiteral("ignore-orientation"),
+        QStringLiteral("Trace the rows as the file stores them, not turned as its EXIF "
+                       "orientation says."));
     parser.addOptions({colorOption, pickOption, toleranceOption, invertOption, despeckleOption,
                        scaleOption, widthOption, heightOption, thicknessOption, formatOption,
-                       outputOption, outputDirOption, dryRunOption, quietOption});
+                       outputOption, outputDirOption, dryRunOption, quietOption,
+                       ignoreOrientationOption});
     parser.addPositionalArgument(
         QStringLiteral("PICTURE..."),
         QStringLiteral("BMP, PNG, JPEG, GIF, ICO/CUR, PBM/PGM/PPM, XBM or XPM picture; - is "
@@ -252,6 +257,7 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
     }
     options.dryRun = parser.isSet(dryRunOption);
     options.quiet = parser.isSet(quietOption);
+    options.ignoreOrientation = parser.isSet(ignoreOrientationOption);
     return options;
 }
 

@@ -45,6 +45,7 @@ public:
     std::optional<PlotFormat> format; // nothing: the output's extension decides
     bool dryRun = false;
     bool quiet = false;
+    bool ignoreOrientation = false;
 
     // The bytes of a picture or output name that is not valid UTF-8 as the system passed it;
     // nothing for names that came through whole.

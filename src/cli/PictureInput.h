@@ -1,9 +1,12 @@
 #pragma once
 
 #include "trace/Raster.h"
+#include "trace/TraceSettings.h"
 
+#include <QPoint>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace kelviq {
 
@@ -14,13 +17,24 @@ public:
     struct Loaded
     {
         Raster raster;
-        QString error; // names the picture and the reason; empty on success
+        QString error;       // names the picture and the reason; empty on success
+        bool turned = false; // turned as its EXIF orientation says
     };
 
-    // Reads the picture once: a plain bitmap on disk row by row while it is converted, so it
-    // takes next to no memory, any other picture decoded whole. reserve is told the memory
-    // it will take from the size its header claims, before it is decoded.
-    static Loaded load(const QString& path, const std::function<void(qint64 bytes)>& reserve);
+    // How the picture will be traced: a picture that must be held whole (interlaced, or
+    // turned) is then held a byte a pixel.
+    struct Tracing
+    {
+        TraceSettings settings;
+        std::optional<QPoint> pick; // the target is the colour of this pixel
+        bool ignoreOrientation = false;
+    };
+
+    // Reads the picture once, row by row while it is converted, so that it takes little memory
+    // whatever its size. reserve is told the memory it will take from the size its header
+    // claims, before it is decoded.
+    static Loaded load(const QString& path, const Tracing& tracing,
+                       const std::function<void(qint64 bytes)>& reserve);
 };
 
 } // namespace kelviq

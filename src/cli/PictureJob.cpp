@@ -49,11 +49,18 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     if (!output.open(m_kept))
         return failed(ConversionRun::cannotCreateText(output));
 
-    // Plain bitmaps are converted row by row from the file without holding the picture;
-    // others are decoded whole and share the memory with the pictures converted meanwhile.
+    // Pictures are converted row by row as they are decoded; those held whole (interlaced,
+    // turned) share the memory with the pictures converted meanwhile.
     MemoryBudget::Claim claim;
-    PictureInput::Loaded loaded =
-        PictureInput::load(m_picture, [&](qint64 bytes) { claim = memory.claim(bytes); });
+    PictureInput::Tracing tracing;
+    tracing.settings = m_settings.trace;
+    tracing.settings.target = m_settings.color.value_or(0);
+    tracing.pick = m_settings.pick;
+    tracing.ignoreOrientation = m_settings.ignoreOrientation;
+    PictureInput::Loaded loaded = PictureInput::load(m_picture, tracing, [&](qint64 bytes) {
+        claim = MemoryBudget::Claim(); // what a job holds is never waited for by itself
+        claim = memory.claim(bytes);
+    });
     if (!loaded.error.isEmpty())
         return failed(loaded.error);
     const Raster raster = loaded.raster;
@@ -110,20 +117,22 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     report.converted = true;
     report.summaryToStandardError = toStandardOutput;
     if (!m_settings.quiet)
-        report.summary = summary(raster.width(), raster.height(), scale, result.segments,
-                                 result.bytes, result.outputPath);
+        report.summary = summary(raster.width(), raster.height(), loaded.turned, scale,
+                                 result.segments, result.bytes, result.outputPath);
     return report;
 }
 
-QString PictureJob::summary(int width, int height, const QString& scale, qint64 segments,
-                            qint64 bytes, const QString& outputPath) const
+QString PictureJob::summary(int width, int height, bool turned, const QString& scale,
+                            qint64 segments, qint64 bytes, const QString& outputPath) const
 {
     const QString picture = displayName(m_picture);
     const QString output = displayName(outputPath);
     // A scale worked out from --width or --height is told, so it can be used again.
-    const QString sized = m_settings.widthMils || m_settings.heightMils
-                              ? QStringLiteral(" at scale ") + scale
-                              : QString();
+    QString sized = m_settings.widthMils || m_settings.heightMils
+                        ? QStringLiteral(" at scale ") + scale
+                        : QString();
+    if (turned)
+        sized += QStringLiteral(", turned as its EXIF orientation says");
     if (!m_settings.dryRun) {
         return QStringLiteral("%1 segments from %2 (%3 x %4 pixels%5) written to %6")
             .arg(segments)

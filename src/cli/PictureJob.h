@@ -29,7 +29,8 @@ struct JobSettings
     std::optional<double> heightMils;
     bool dryRun = false;
     bool quiet = false;
-    bool showProgress = false; // at a terminal, for large pictures
+    bool ignoreOrientation = false; // trace the rows as stored, not as the EXIF data turns them
+    bool showProgress = false;      // at a terminal, for large pictures
 };
 
 // What the user is told about one picture.
@@ -59,8 +60,8 @@ public:
     JobReport run(MemoryBudget& memory) const;
 
 private:
-    QString summary(int width, int height, const QString& scale, qint64 segments, qint64 bytes,
-                    const QString& outputPath) const;
+    QString summary(int width, int height, bool turned, const QString& scale, qint64 segments,
+                    qint64 bytes, const QString& outputPath) const;
 
     JobSettings m_settings;
     QString m_picture;

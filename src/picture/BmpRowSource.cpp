@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -318,9 +319,16 @@ QString decodeFile(int fd, const BmpRowSource::Header& header, QImage& image,
         }
     };
     std::vector<std::thread> helpers;
-    for (int part = 1; part < threads; ++part)
-        helpers.emplace_back(work, part);
-    work(0);
+    std::vector<int> ownParts = {0};
+    for (int part = 1; part < threads; ++part) {
+        try {
+            helpers.emplace_back(work, part);
+        } catch (const std::system_error&) {
+            ownParts.push_back(part); // no thread to be had: this one does it
+        }
+    }
+    for (const int part : ownParts)
+        work(part);
     for (std::thread& helper : helpers)
         helper.join();
     for (const QString& problem : problems)

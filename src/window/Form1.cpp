@@ -224,7 +224,9 @@ void Form1::openPicture(const QString& path)
     QDir::setCurrent(QFileInfo(path).absolutePath());
     m_viewMenu->setPlotSizeEnabled(true);
     m_exportMenu->setEnabled(true);
-    m_status->showNote(QString());
+    // A photo turned upright as every viewer shows it: say so, its rows are not the file's.
+    m_status->showNote(loaded.turned() ? QStringLiteral("Turned as its EXIF orientation says.")
+                                       : QString());
     retrace();
 }
 
