@@ -32,9 +32,9 @@ while IFS= read -r f; do
     rel=${f#"$suite"/}
     add "$f" "suite-${rel//\//-}"
 done < <(find "$suite" -name '*.bmp' | sort)
-for spec in "logo 300 24" "logo 300 8" "logo 300 1" "logo 157x93 24" "noise 120 24" \
+for picture in "logo 300 24" "logo 300 8" "logo 300 1" "logo 157x93 24" "noise 120 24" \
     "stripes 128 24" "solid 64 24" "logo 200x100 8"; do
-    set -- $spec
+    set -- $picture
     "$pictures" "$1" "$2" "$3" "$work/in/bench-$1-$2-$3.bmp" >/dev/null
 done
 if command -v convert >/dev/null; then

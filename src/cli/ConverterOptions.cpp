@@ -129,7 +129,8 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
         QStringLiteral("scale"), QStringLiteral("Size of one picture pixel in mils. Default 2."),
         QStringLiteral("MILS"), QStringLiteral("2"));
     const QCommandLineOption thicknessOption(QStringLiteral("thickness"),
-                                             QStringLiteral("Line thickness in mils. Default 10."),
+                                             QStringLiteral("Line thickness in mils, 0 or more (0 "
+                                                            "only in IPF). Default 10."),
                                              QStringLiteral("MILS"), QStringLiteral("10"));
     const QCommandLineOption toleranceOption(
         QStringLiteral("tolerance"),
@@ -162,20 +163,24 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
         QStringLiteral("FORMAT"));
     const QCommandLineOption outputOption(
         QStringLiteral("output"),
-        QStringLiteral("Plot file to write; - is standard output. One picture only. "
-                       "Default out.plt in the current folder."),
+        QStringLiteral("Plot file to write; - is standard output, and so are /dev/stdout, "
+                       "/dev/fd/1 ... One picture only. Default out.plt in the current folder "
+                       "(out.gbr, out.kicad_mod, out.svg with --format)."),
         QStringLiteral("FILE"));
     const QCommandLineOption outputDirOption(
         QStringLiteral("output-dir"),
-        QStringLiteral("Folder that receives one NAME.plt per picture (made if missing). "
-                       "Default: with several pictures, each picture's own folder."),
+        QStringLiteral("Folder that receives one NAME.plt (or the format's extension) per "
+                       "picture (made if missing). Default: with several pictures, each "
+                       "picture's own folder."),
         QStringLiteral("DIR"));
     const QCommandLineOption dryRunOption(
         QStringLiteral("dry-run"),
-        QStringLiteral("Read and trace, write nothing: print the size in pixels, mils and mm, "
-                       "the segments and the bytes that would be written."));
+        QStringLiteral("Check everything a real run checks, read and trace, write nothing: "
+                       "print the size in pixels, mils and mm, the segments and the bytes that "
+                       "would be written."));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
-                                         QStringLiteral("Print nothing on success."));
+                                         QStringLiteral("Print nothing on success (a dry run's "
+                                                        "report is still printed)."));
     const QCommandLineOption ignoreOrientationOption(
         QStringLiteral("ignore-orientation"),
         QStringLiteral("Trace the rows as the file stores them, not turned as its EXIF "

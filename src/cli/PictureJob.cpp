@@ -7,6 +7,7 @@
 #include "output/DisplayName.h"
 #include "output/PlotOutput.h"
 #include "plot/NumberText.h"
+#include "plot/PlotFormat.h"
 #include "run/ConversionRun.h"
 #include "run/PlotSize.h"
 
@@ -46,6 +47,7 @@ JobReport PictureJob::run(MemoryBudget& memory) const
         return failed(m_refusal);
 
     PlotOutput output(m_outputName, m_settings.dryRun);
+    output.setFolderWillBeMade(m_settings.folderWillBeMade);
     if (!output.open(m_kept))
         return failed(ConversionRun::cannotCreateText(output));
 
@@ -70,7 +72,7 @@ JobReport PictureJob::run(MemoryBudget& memory) const
         target = raster.point(m_settings.pick->x(), m_settings.pick->y());
         if (target == NoColor) {
             return failed(QStringLiteral("--pick %1,%2 lies outside the picture %3 (%4 × %5 "
-                                         "pixels)")
+                                         "pixels).")
                               .arg(m_settings.pick->x())
                               .arg(m_settings.pick->y())
                               .arg(displayName(m_picture))
@@ -81,29 +83,20 @@ JobReport PictureJob::run(MemoryBudget& memory) const
 
     TraceSettings trace = m_settings.trace;
     trace.target = target;
+    const bool toStandardOutput = m_outputName == PlotOutput::standardOutputName();
+    const PlotFormat format = m_settings.format.value_or(
+        toStandardOutput ? PlotFormat::Ipf : plotformat::fromFileName(m_outputName.toStdString()));
     QString scale = m_settings.scale;
-    if (m_settings.widthMils || m_settings.heightMils) {
-        const bool byWidth = m_settings.widthMils.has_value();
-        const double wanted = byWidth ? *m_settings.widthMils : *m_settings.heightMils;
-        const std::optional<double> fitting =
-            PlotSize::scaleFor(wanted, byWidth ? raster.width() : raster.height());
-        if (!fitting)
-            return failed(QStringLiteral("Cannot scale the picture %1 to a plot %2 mils %3: "
-                                         "the scale would not be a number")
-                              .arg(displayName(m_picture),
-                                   QString::fromStdString(numberText(wanted)),
-                                   byWidth ? QStringLiteral("wide") : QStringLiteral("high")));
-        scale = PlotSize::scaleText(*fitting);
-    }
+    if (const std::optional<QString> problem =
+            sizeProblem(format, raster.width(), raster.height(), scale))
+        return failed(*problem);
     ConverterFrontEnd frontEnd(m_picture, raster, trace, scale, m_settings.thickness);
     frontEnd.setShowProgress(m_settings.showProgress &&
                              qint64(raster.width()) * raster.height() >= 16'000'000);
     ConsolePlatform platform;
     ConversionRun run(frontEnd, platform);
     run.setOutput(&output);
-    const bool toStandardOutput = m_outputName == PlotOutput::standardOutputName();
-    run.setFormat(m_settings.format.value_or(
-        toStandardOutput ? PlotFormat::Ipf : plotformat::fromFileName(m_outputName.toStdString())));
+    run.setFormat(format);
     // A footprint is named after its file, or after the picture when it has none.
     run.setDesignName(
         QFileInfo(toStandardOutput || m_picture == QLatin1String("-") ? m_picture : m_outputName)
@@ -115,11 +108,59 @@ JobReport PictureJob::run(MemoryBudget& memory) const
 
     JobReport report;
     report.converted = true;
-    report.summaryToStandardError = toStandardOutput;
-    if (!m_settings.quiet)
+    report.summaryToStandardError = output.reachesStandardOutput();
+    // A dry run's report is what it was asked for, not chatter.
+    if (!m_settings.quiet || m_settings.dryRun)
         report.summary = summary(raster.width(), raster.height(), loaded.turned, scale,
                                  result.segments, result.bytes, result.outputPath);
     return report;
+}
+
+std::optional<QString> PictureJob::sizeProblem(PlotFormat format, int columns, int rows,
+                                               QString& scale) const
+{
+    if (!m_settings.widthMils && !m_settings.heightMils)
+        return std::nullopt;
+    const bool byWidth = m_settings.widthMils.has_value();
+    const int pixels = byWidth ? columns : rows;
+    const QString size = byWidth ? QStringLiteral("width") : QStringLiteral("height");
+    const QString subject =
+        QStringLiteral("The plot %1 \"%2\"").arg(size, displayName(m_settings.sizeText));
+    // The scale as the run will read it back from its text; too large a one has no such text
+    // and is told by its size.
+    auto scaleFor = [pixels](double mils) -> std::optional<double> {
+        const std::optional<double> fitting = PlotSize::scaleFor(mils, pixels);
+        if (!fitting)
+            return std::nullopt;
+        return parseNumber(PlotSize::scaleText(*fitting).toStdString()).value_or(*fitting);
+    };
+    const std::optional<double> typed =
+        scaleFor(byWidth ? *m_settings.widthMils : *m_settings.heightMils);
+    if (!typed || !(*typed > 0.0)) {
+        return subject + QStringLiteral(" is too small for the picture %1 (%2 pixels %3): one "
+                                        "pixel would measure 0 mils.")
+                             .arg(displayName(m_picture))
+                             .arg(pixels)
+                             .arg(byWidth ? QStringLiteral("wide") : QStringLiteral("high"));
+    }
+    const QString problem = ConversionRun::limitProblem(format, columns, rows, *typed);
+    if (problem.isEmpty()) {
+        scale = PlotSize::scaleText(*typed);
+        return std::nullopt;
+    }
+    const PlotSize::Unit unit = m_settings.sizeUnit;
+    const double largest =
+        plotformat::largestScale(format, columns, rows) * pixels / PlotSize::toMils(1.0, unit);
+    const QString fitting = ConversionRun::typeableWithin(largest, true, [&](double length) {
+        const std::optional<double> s = scaleFor(PlotSize::toMils(length, unit));
+        return s && ConversionRun::limitProblem(format, columns, rows, *s).isEmpty();
+    });
+    return subject + QStringLiteral(" is ") + problem + QLatin1Char('.') + QLatin1Char('\r') +
+           QStringLiteral("The largest %1 that fits this picture (%2 × %3 pixels) is %4%5.")
+               .arg(size)
+               .arg(columns)
+               .arg(rows)
+               .arg(fitting, PlotSize::unitName(unit));
 }
 
 QString PictureJob::summary(int width, int height, bool turned, const QString& scale,

@@ -2,6 +2,7 @@
 
 #include "output/FileIdentity.h"
 #include "plot/PlotFormat.h"
+#include "run/PlotSize.h"
 #include "trace/ColorValue.h"
 #include "trace/TraceSettings.h"
 
@@ -27,7 +28,10 @@ struct JobSettings
     // is worked out for each picture.
     std::optional<double> widthMils;
     std::optional<double> heightMils;
+    QString sizeText; // the width or height as given ("25mm"), for messages
+    PlotSize::Unit sizeUnit = PlotSize::Unit::Mil;
     bool dryRun = false;
+    bool folderWillBeMade = false; // a dry run's --output-dir that the real run would make
     bool quiet = false;
     bool ignoreOrientation = false; // trace the rows as stored, not as the EXIF data turns them
     bool showProgress = false;      // at a terminal, for large pictures
@@ -60,6 +64,10 @@ public:
     JobReport run(MemoryBudget& memory) const;
 
 private:
+    // Why the picture cannot be plotted at the size asked for, in the words of that size; the
+    // scale that gives it otherwise.
+    std::optional<QString> sizeProblem(PlotFormat format, int columns, int rows,
+                                       QString& scale) const;
     QString summary(int width, int height, bool turned, const QString& scale, qint64 segments,
                     qint64 bytes, const QString& outputPath) const;
 

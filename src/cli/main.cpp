@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kelviq;
@@ -37,6 +38,13 @@ int failure(const QString& message)
     return Failure;
 }
 
+// Settings no plot can be made with are wrong usage too, told in the same words as the window.
+int settingError(const QString& message)
+{
+    std::fprintf(stderr, "%s\n", ConsolePlatform::lineFor(message).toLocal8Bit().constData());
+    return Usage;
+}
+
 int usageError(const QString& line)
 {
     std::fprintf(stderr, "kelviq-convert: %s\n", line.toLocal8Bit().constData());
@@ -47,7 +55,25 @@ int usageError(const QString& line)
 QString notUtf8(const QString& what, const QByteArray& raw, const QString& consequence)
 {
     return what + displayName(raw) + QStringLiteral(": its name is not valid UTF-8, ") +
-           consequence;
+           consequence + QLatin1Char('.');
+}
+
+// What making the folder would run into, without making it (a dry run): the nearest part of
+// it that exists must be a folder this process may make folders in. 0 when nothing would.
+int folderCannotBeMade(const QString& folder)
+{
+    QString path = QFileInfo(folder).absoluteFilePath();
+    for (;;) {
+        struct stat info = {};
+        if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
+            if (!S_ISDIR(info.st_mode))
+                return ENOTDIR;
+            return ::access(QFile::encodeName(path).constData(), W_OK | X_OK) == 0 ? 0 : errno;
+        }
+        if (errno != ENOENT)
+            return errno;
+        path = QFileInfo(path).path();
+    }
 }
 
 // Where a picture's plot goes: --output, else NAME.plt in the output folder when there is
@@ -111,10 +137,34 @@ int main(int argc, char* argv[])
     if (const auto broken = options.brokenName(options.outputDir))
         return failure(notUtf8(QStringLiteral("Cannot use the folder "), *broken,
                                QStringLiteral("and no other name is used in its place")));
-    if (!options.outputDir.isEmpty() && !options.dryRun && !QDir().mkpath(options.outputDir))
-        return failure(QStringLiteral("Cannot create the folder ") +
-                       displayName(options.outputDir) + QStringLiteral(": ") +
-                       QString::fromLocal8Bit(std::strerror(errno)));
+    // The format of every plot: the option, else the extension that --output or the folder's
+    // names give.
+    const PlotFormat format = options.format.value_or(
+        options.output.isEmpty() || options.output == PlotOutput::standardOutputName()
+            ? PlotFormat::Ipf
+            : plotformat::fromFileName(options.output.toStdString()));
+    if (const QString problem =
+            ConversionRun::rangeProblem(options.scale, options.thickness, format);
+        !problem.isEmpty())
+        return settingError(problem);
+
+    bool folderWillBeMade = false;
+    if (!options.outputDir.isEmpty()) {
+        const QFileInfo folder(options.outputDir);
+        const int cannot = folder.exists()  ? (folder.isDir() ? 0 : -1)
+                           : options.dryRun ? folderCannotBeMade(options.outputDir)
+                           : QDir().mkpath(options.outputDir) ? 0
+                                                              : errno;
+        if (cannot < 0)
+            return failure(QStringLiteral("Cannot use the folder ") +
+                           displayName(options.outputDir) +
+                           QStringLiteral(": it is a file, not a folder."));
+        if (cannot > 0)
+            return failure(QStringLiteral("Cannot create the folder ") +
+                           displayName(options.outputDir) + QStringLiteral(": ") +
+                           QString::fromLocal8Bit(std::strerror(cannot)) + QLatin1Char('.'));
+        folderWillBeMade = options.dryRun && !folder.exists();
+    }
 
     JobSettings settings;
     settings.color = options.color;
@@ -124,14 +174,16 @@ int main(int argc, char* argv[])
     settings.trace.despeckle = options.despeckleValue();
     settings.format = options.format;
     settings.scale = options.scale;
+    settings.sizeText = options.width.isEmpty() ? options.height : options.width;
     if (!options.width.isEmpty())
-        settings.widthMils = PlotSize::parseLength(options.width);
+        settings.widthMils = PlotSize::parseLength(options.width, nullptr, &settings.sizeUnit);
     if (!options.height.isEmpty())
-        settings.heightMils = PlotSize::parseLength(options.height);
+        settings.heightMils = PlotSize::parseLength(options.height, nullptr, &settings.sizeUnit);
     settings.thickness = options.thickness;
     settings.dryRun = options.dryRun;
     settings.quiet = options.quiet;
     settings.ignoreOrientation = options.ignoreOrientation;
+    settings.folderWillBeMade = folderWillBeMade;
     settings.showProgress = options.pictures.size() == 1 && isatty(STDERR_FILENO);
 
     QList<FileIdentity> pictures;
@@ -149,7 +201,7 @@ int main(int argc, char* argv[])
         } else if (pictureForPlot.contains(plot)) {
             job.refuse(QStringLiteral("Cannot create the plot file %1 for %2: %3, given before, "
                                       "has a plot of the same name; convert %2 on its own "
-                                      "with --output")
+                                      "with --output.")
                            .arg(displayName(plot), displayName(picture),
                                 displayName(pictureForPlot.value(plot))));
         } else {

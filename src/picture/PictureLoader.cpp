@@ -48,7 +48,7 @@ QString shownName(const QString& name)
 QString failure(const QString& name, const QString& reason)
 {
     return QStringLiteral("Cannot read the picture ") + shownName(name) + QStringLiteral(": ") +
-           reason;
+           reason + (reason.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."));
 }
 
 QString openProblem(const QString& path, int error)

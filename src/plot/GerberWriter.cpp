@@ -1,7 +1,5 @@
 #include "plot/GerberWriter.h"
 
-#include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace kelviq {
@@ -14,42 +12,10 @@ double microInches(double plotUnits)
     return std::round(plotUnits * 10.0);
 }
 
-// Format 3.6 holds nine digits.
+// Format 3.6: three digits before the point and six after, so at most 999.999999 inches.
 constexpr double MostMicroInches = 999'999'999.0;
 
 constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 32;
-
-// A whole number as messages have always given it: at most six significant digits, halves
-// rounded up, the exponent form from a million on ("1.23457e+06").
-std::string sixDigits(double whole)
-{
-    char digits[MaxNumberTextLength];
-    char* const end =
-        std::to_chars(digits, digits + sizeof digits, whole, std::chars_format::fixed, 0).ptr;
-    const auto count = static_cast<int>(end - digits);
-    if (count <= 6)
-        return std::string(digits, end);
-    std::string kept(digits, 6);
-    int exponent = count - 1;
-    if (digits[6] >= '5') {
-        int i = 5;
-        while (i >= 0 && kept[static_cast<std::size_t>(i)] == '9')
-            kept[static_cast<std::size_t>(i--)] = '0';
-        if (i < 0) {
-            kept.insert(kept.begin(), '1');
-            kept.pop_back();
-            ++exponent;
-        } else {
-            ++kept[static_cast<std::size_t>(i)];
-        }
-    }
-    while (kept.size() > 1 && kept.back() == '0')
-        kept.pop_back();
-    std::string text(1, kept[0]);
-    if (kept.size() > 1)
-        text += '.' + kept.substr(1);
-    return text + (exponent < 10 ? "e+0" : "e+") + std::to_string(exponent);
-}
 
 } // namespace
 
@@ -59,14 +25,26 @@ GerberWriter::GerberWriter(ByteSink& sink) : SegmentWriter(sink)
 
 std::string GerberWriter::limitProblem(const PlotGeometry& geometry)
 {
-    const double farthest =
-        std::max({std::abs(geometry.x(0)), std::abs(geometry.x(geometry.columns() - 1)),
-                  std::abs(geometry.y(0)), std::abs(geometry.y(geometry.rows() - 1))});
+    const double farthest = geometry.farthest();
     if (microInches(farthest) <= MostMicroInches)
         return {};
-    return "too large for a Gerber file: the plot reaches " +
-           sixDigits(std::round(farthest / 1e5)) +
-           " inches from its origin, but Gerber coordinates reach only 999 inches";
+    return "too large for a Gerber file: the plot would reach " + roughNumberText(farthest / 1e5) +
+           " inches from its origin, but Gerber coordinates (format 3.6) reach only 999.999999 "
+           "inches";
+}
+
+std::string GerberWriter::widthProblem(double plotUnits)
+{
+    // As setLineWidth() writes it.
+    char text[MaxNumberTextLength];
+    if (std::string_view(text, formatDecimal(text, plotUnits / 1e5, 6)) == "0") {
+        return "too thin for a Gerber file: its aperture would measure 0 inches (to the "
+               "micro-inch), and a zero-size aperture draws nothing";
+    }
+    if (microInches(plotUnits) <= MostMicroInches)
+        return {};
+    return "too thick for a Gerber file: apertures are kept within the 999.999999 inches its "
+           "coordinates reach";
 }
 
 void GerberWriter::writeHead()

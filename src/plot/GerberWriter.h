@@ -16,9 +16,11 @@ class GerberWriter : public SegmentWriter
 public:
     explicit GerberWriter(ByteSink& sink);
 
-    // Why a plot of this geometry cannot be written as Gerber (coordinates beyond 999 inches),
-    // or empty: the format table's limit.
+    // Why a plot of this geometry cannot be written as Gerber (coordinates beyond 999.999999
+    // inches), or lines of this width (an aperture of 0 micro-inches, which draws nothing, or
+    // one wider than the coordinates reach); empty when they can. The format table's limits.
     static std::string limitProblem(const PlotGeometry& geometry);
+    static std::string widthProblem(double plotUnits);
 
     void setLineWidth(double plotUnits) override;
     void writeRow(int y, const std::vector<Run>& runs) override;

@@ -24,6 +24,24 @@ inline char* copyText(char* out, const char* text, std::size_t length)
 }
 } // namespace
 
+std::string IpfWriter::limitProblem(const PlotGeometry& geometry)
+{
+    const double farthest = geometry.farthest();
+    if (isPlainNumber(farthest))
+        return {};
+    return "too large for an IPF plot: the plot would reach " + roughNumberText(farthest / 100) +
+           " mils from its origin, but IPF numbers, in hundredths of a mil, are plain digits "
+           "only below 10^15 (10^13 mils)";
+}
+
+std::string IpfWriter::widthProblem(double plotUnits)
+{
+    if (isPlainNumber(plotUnits))
+        return {};
+    return "too thick for an IPF plot: widths, in hundredths of a mil, are plain digits only "
+           "below 10^15 (10^13 mils)";
+}
+
 IpfWriter::IpfWriter(ByteSink& sink) : SegmentWriter(sink)
 {
     setLineWidth(1000.0);

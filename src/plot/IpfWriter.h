@@ -19,6 +19,11 @@ public:
     // The header every plot file starts with, CR LF line ends included.
     static const std::string& headerText();
 
+    // Why a plot of this geometry, or lines of this width, cannot be written: every number
+    // must stay in plain digits, below 10^15 hundredths of a mil. The format table's limits.
+    static std::string limitProblem(const PlotGeometry& geometry);
+    static std::string widthProblem(double plotUnits);
+
     void setLineWidth(double plotUnits) override;
     void writeRow(int y, const std::vector<Run>& runs) override;
 

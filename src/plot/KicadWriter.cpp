@@ -1,5 +1,8 @@
 #include "plot/KicadWriter.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace kelviq {
 
 namespace {
@@ -8,6 +11,16 @@ namespace {
 constexpr double MillimetresPerUnit = 0.000254;
 constexpr int Decimals = 6;
 constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 128;
+// KiCad 6 keeps lengths as whole nanometres in an int and, reading a board or footprint, clamps
+// every length beyond INT_MAX × 0.7071 nm (2147483647 × 0.7071 = 1518485686.8) to that: the
+// largest length it reads unchanged is 1518.485686 mm.
+constexpr double MostNanometres = 1'518'485'686.0;
+
+// A length as the footprint gives it, in whole nanometres (its six decimals of a millimetre).
+double writtenNanometres(double millimetres)
+{
+    return std::round(std::abs(millimetres) * 1e6);
+}
 
 // A quoted KiCad string: quotes and backslashes escaped, control characters left out.
 std::string quoted(const std::string& text)
@@ -23,6 +36,35 @@ std::string quoted(const std::string& text)
 }
 
 } // namespace
+
+std::string KicadWriter::limitProblem(const PlotGeometry& geometry)
+{
+    const double centreX = (geometry.areaLeft() + geometry.areaRight()) / 2;
+    const double centreY = (geometry.areaBottom() + geometry.areaTop()) / 2;
+    double farthest = 0.0;
+    for (const double v : {geometry.x(0) - centreX, geometry.x(geometry.columns() - 1) - centreX,
+                           centreY - geometry.y(0), centreY - geometry.y(geometry.rows() - 1)}) {
+        const double nanometres = writtenNanometres(v * MillimetresPerUnit);
+        farthest = nanometres == nanometres ? std::max(farthest, nanometres) : HUGE_VAL;
+    }
+    if (farthest <= MostNanometres)
+        return {};
+    return "too large for a KiCad footprint: the plot would reach " +
+           roughNumberText(farthest / 1e6) +
+           " mm from the footprint's centre, but KiCad reads lengths only up to 1518.485686 mm";
+}
+
+std::string KicadWriter::widthProblem(double plotUnits)
+{
+    const double nanometres = writtenNanometres(plotUnits * MillimetresPerUnit);
+    if (nanometres == 0.0) {
+        return "too thin for a KiCad footprint: its lines would be 0 mm wide (to the "
+               "nanometre), which KiCad draws at its default width instead";
+    }
+    if (nanometres <= MostNanometres)
+        return {};
+    return "too thick for a KiCad footprint: KiCad reads lengths only up to 1518.485686 mm";
+}
 
 KicadWriter::KicadWriter(ByteSink& sink, const std::string& name)
     : SegmentWriter(sink), m_name(quoted(name.empty() ? std::string("logo") : name))

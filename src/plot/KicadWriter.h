@@ -16,6 +16,12 @@ public:
     // name (UTF-8) names the footprint; "logo" when empty.
     KicadWriter(ByteSink& sink, const std::string& name);
 
+    // Why a plot of this geometry, or lines of this width, cannot be written: KiCad clamps
+    // lengths beyond 1518.485686 mm and draws a width of 0 at its default width. The format
+    // table's limits.
+    static std::string limitProblem(const PlotGeometry& geometry);
+    static std::string widthProblem(double plotUnits);
+
     void setLineWidth(double plotUnits) override;
     void writeRow(int y, const std::vector<Run>& runs) override;
 

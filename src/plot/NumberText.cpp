@@ -135,6 +135,29 @@ std::string numberText(double v)
     return std::string(buffer, formatNumber(buffer, v));
 }
 
+bool isPlainNumber(double v)
+{
+    if (!std::isfinite(v))
+        return false;
+    char buffer[MaxNumberTextLength];
+    char* const end = formatNumber(buffer, v);
+    return std::find(buffer, end, 'e') == end;
+}
+
+std::string roughNumberText(double v)
+{
+    if (!std::isfinite(v))
+        return "more than 1e+308";
+    if (std::abs(v) >= 1.0 && std::abs(v) < 1e15)
+        return numberText(std::round(v));
+    char buffer[MaxNumberTextLength];
+    char* const end =
+        std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, 6).ptr;
+    double rounded = v;
+    std::from_chars(buffer, end, rounded);
+    return numberText(rounded);
+}
+
 bool isNumberText(std::string_view text)
 {
     bool negative = false;

@@ -16,6 +16,12 @@ inline constexpr int MaxNumberTextLength = 344;
 // text. v must be finite. Locale-independent.
 char* formatNumber(char* out, double v);
 std::string numberText(double v);
+// Whether formatNumber() writes v in plain digits: v is finite and, at 15 significant digits,
+// below 10^15. The plot's numbers must be, for every reader to take them.
+bool isPlainNumber(double v);
+// v for a message: whole from 1 to 10^15, six significant digits otherwise; "more than
+// 1e+308" when it is not finite.
+std::string roughNumberText(double v);
 
 // Reads a setting typed by the user, as UTF-8: blanks around, an optional sign, digits with an
 // optional period. Returns nothing for anything else (letters, commas, exponents, any character

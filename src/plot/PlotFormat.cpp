@@ -3,10 +3,15 @@
 #include "plot/GerberWriter.h"
 #include "plot/IpfWriter.h"
 #include "plot/KicadWriter.h"
+#include "plot/PlotGeometry.h"
 #include "plot/SvgWriter.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
 
 namespace kelviq::plotformat {
 
@@ -23,13 +28,41 @@ std::unique_ptr<SegmentWriter> kicadWriter(ByteSink& sink, const std::string& de
 }
 
 const std::array<PlotFormatInfo, 4> Formats = {{
-    {PlotFormat::Ipf, "ipf", "IPF", "Plot Files", ".plt", writer<IpfWriter>, true, nullptr},
+    {PlotFormat::Ipf, "ipf", "IPF", "Plot Files", ".plt", writer<IpfWriter>,
+     IpfWriter::limitProblem, IpfWriter::widthProblem},
     {PlotFormat::Gerber, "gerber", "Gerber", "Gerber Files", ".gbr .gto .gbo", writer<GerberWriter>,
-     false, GerberWriter::limitProblem},
+     GerberWriter::limitProblem, GerberWriter::widthProblem},
     {PlotFormat::Kicad, "kicad", "KiCad Footprint", "KiCad Footprints", ".kicad_mod", kicadWriter,
-     false, nullptr},
-    {PlotFormat::Svg, "svg", "SVG", "SVG Files", ".svg", writer<SvgWriter>, false, nullptr},
+     KicadWriter::limitProblem, KicadWriter::widthProblem},
+    {PlotFormat::Svg, "svg", "SVG", "SVG Files", ".svg", writer<SvgWriter>, SvgWriter::limitProblem,
+     SvgWriter::widthProblem},
 }};
+
+// The last value in [low, high] for which fits() holds, given that it holds at low and not at
+// high and changes only once between them. Positive doubles are ordered as their bit patterns,
+// so halving the patterns finds the exact last one in at most 64 steps.
+template <typename Fits> double lastFitting(double low, double high, Fits fits)
+{
+    auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+    std::uint64_t good = bits(low);
+    std::uint64_t bad = bits(high);
+    while (bad - good > 1) {
+        const std::uint64_t middle = good + (bad - good) / 2;
+        if (fits(std::bit_cast<double>(middle)))
+            good = middle;
+        else
+            bad = middle;
+    }
+    return std::bit_cast<double>(good);
+}
+
+bool widthFits(PlotFormat format, double plotUnits)
+{
+    return info(format).widthProblem(plotUnits).empty();
+}
+
+// Every format writes the usual 10-mil line.
+constexpr double UsualWidth = 1000.0;
 
 char lower(char c)
 {
@@ -105,6 +138,35 @@ PlotFormat fromFileName(std::string_view fileName)
         }
     }
     return Formats.front().format;
+}
+
+double largestScale(PlotFormat format, int columns, int rows)
+{
+    const auto fits = [&](double scale) {
+        return info(format).limitProblem(PlotGeometry(columns, rows, scale)).empty();
+    };
+    const double most = std::numeric_limits<double>::max();
+    if (fits(most))
+        return std::numeric_limits<double>::infinity();
+    return lastFitting(0.0, most, fits);
+}
+
+double thinnestWidth(PlotFormat format)
+{
+    if (widthFits(format, 0.0))
+        return 0.0;
+    // The first that fits is the one after the last that does not.
+    const double lastThin =
+        lastFitting(0.0, UsualWidth, [format](double w) { return !widthFits(format, w); });
+    return std::nextafter(lastThin, UsualWidth);
+}
+
+double thickestWidth(PlotFormat format)
+{
+    const double most = std::numeric_limits<double>::max();
+    if (widthFits(format, most))
+        return most;
+    return lastFitting(UsualWidth, most, [format](double w) { return widthFits(format, w); });
 }
 
 std::unique_ptr<SegmentWriter> createWriter(PlotFormat format, ByteSink& sink,

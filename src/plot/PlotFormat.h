@@ -33,11 +33,12 @@ struct PlotFormatInfo
     // A writer into sink. designName (UTF-8) names the design inside the file where the format
     // has such a name (the KiCad footprint).
     std::unique_ptr<SegmentWriter> (*createWriter)(ByteSink& sink, const std::string& designName);
-    // Whether lines may have a thickness below zero.
-    bool negativeThickness;
     // Why a plot of this geometry cannot be written in the format ("too large for ...: the plot
-    // reaches ..."), or empty; nullptr when every plot can.
+    // would reach ..."), or empty: every number the writer writes must be one the format holds.
     std::string (*limitProblem)(const PlotGeometry& geometry);
+    // Why lines of this width (plot units, 0 or more) cannot be written in the format ("too
+    // thin for ...: ..."), or empty.
+    std::string (*widthProblem)(double plotUnits);
 };
 
 namespace plotformat {
@@ -57,6 +58,13 @@ PlotFormat fromFileName(std::string_view fileName);
 std::string_view extension(PlotFormat format);
 // All of a format's extensions, the usual one first.
 std::vector<std::string_view> extensions(PlotFormat format);
+
+// The largest scale (mils per pixel) at which the plot of a picture of columns × rows pixels
+// stays within the format's limit; infinity when every scale does.
+double largestScale(PlotFormat format, int columns, int rows);
+// The thinnest and the thickest line width (plot units) the format can write.
+double thinnestWidth(PlotFormat format);
+double thickestWidth(PlotFormat format);
 
 // A writer of the format into sink; see PlotFormatInfo::createWriter.
 std::unique_ptr<SegmentWriter> createWriter(PlotFormat format, ByteSink& sink,

@@ -2,6 +2,10 @@
 
 #include "trace/Run.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 namespace kelviq {
 
 // Where a run of pixels lands on the plot: column x at X = (x × scale) × 100, row y at
@@ -28,6 +32,16 @@ public:
     double areaRight() const { return x(m_columns); }
     double areaBottom() const { return y(m_rows - 1) - halfPixel(); }
     double areaTop() const { return y(0) + halfPixel(); }
+
+    // How far from the origin the segments' ends reach, in plot units: the largest size of
+    // an end of the first or last column or row; infinity when one is not a number.
+    double farthest() const
+    {
+        double most = 0.0;
+        for (const double v : {x(0), x(m_columns - 1), y(0), y(m_rows - 1)})
+            most = v == v ? std::max(most, std::abs(v)) : std::numeric_limits<double>::infinity();
+        return most;
+    }
 
     // The column a run's segment ends on: one past the run, or the last column.
     int endColumn(const Run& run) const { return run.end >= m_columns ? m_columns - 1 : run.end; }

@@ -9,9 +9,10 @@ namespace {
 
 constexpr double MillimetresPerMil = 0.0254;
 constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 16;
-// SVG readers refuse larger attributes unless told otherwise; a longer path goes on in a new
-// path element of the same thickness.
-constexpr std::int64_t MostPathBytes = 8'000'000;
+// libxml2, and the readers built on it, refuse a text of more than 10 MB in one attribute
+// unless told otherwise; a path's data stays within a megabyte and goes on in a new path
+// element of the same thickness.
+constexpr std::int64_t MostPathBytes = 1'000'000;
 
 std::string text(double v)
 {
@@ -20,6 +21,30 @@ std::string text(double v)
 }
 
 } // namespace
+
+std::string SvgWriter::limitProblem(const PlotGeometry& geometry)
+{
+    double farthest = 0.0;
+    for (const double v :
+         {geometry.areaLeft(), geometry.areaRight(), geometry.areaBottom(), geometry.areaTop()})
+        farthest = isPlainNumber(v) ? std::max(farthest, std::abs(v)) : HUGE_VAL;
+    if (isPlainNumber(farthest))
+        return {};
+    return "too large for an SVG drawing: the drawing would reach " +
+           roughNumberText(farthest / 100) +
+           " mils from its origin, but its numbers are kept below 10^13 mils, as in the IPF "
+           "plot, to stay plain digits";
+}
+
+std::string SvgWriter::widthProblem(double plotUnits)
+{
+    if (plotUnits == 0.0)
+        return "too thin for an SVG drawing: a stroke 0 wide paints nothing";
+    if (isPlainNumber(plotUnits))
+        return {};
+    return "too thick for an SVG drawing: its numbers are kept below 10^13 mils, as in the IPF "
+           "plot, to stay plain digits";
+}
 
 SvgWriter::SvgWriter(ByteSink& sink) : SegmentWriter(sink)
 {
@@ -67,26 +92,31 @@ void SvgWriter::closePath()
     m_pathOpen = false;
 }
 
+void SvgWriter::openPath()
+{
+    append("<path fill=\"none\" stroke=\"#000000\" stroke-linecap=\"round\" stroke-width=\"" +
+           m_widthText + "\" d=\"");
+    m_pathOpen = true;
+    m_pathBytes = 0;
+}
+
 void SvgWriter::writeRow(int y, const std::vector<Run>& runs)
 {
     if (runs.empty())
         return;
-    if (m_pathBytes > MostPathBytes)
-        closePath();
-    if (!m_pathOpen) {
-        append("<path fill=\"none\" stroke=\"#000000\" stroke-linecap=\"round\" stroke-width=\"" +
-               m_widthText + "\" d=\"");
-        m_pathOpen = true;
-        m_pathBytes = 0;
-    }
     char yBuffer[MaxNumberTextLength + 1] = {' '};
     const std::string_view rowY(
         yBuffer,
         static_cast<std::size_t>(formatNumber(yBuffer + 1, -geometry().y(y) / 100.0) - yBuffer));
-    const std::int64_t before = bytesWritten();
     const PlotGeometry& plot = geometry();
     for (const Run& run : runs) {
-        char* out = reserve(MostPerSegment);
+        if (!m_pathOpen ||
+            m_pathBytes + static_cast<std::int64_t>(MostPerSegment) > MostPathBytes) {
+            closePath();
+            openPath();
+        }
+        char* const start = reserve(MostPerSegment);
+        char* out = start;
         *out++ = 'M';
         out = m_x.write(out, run.begin);
         out = put(out, rowY);
@@ -95,11 +125,11 @@ void SvgWriter::writeRow(int y, const std::vector<Run>& runs)
         out = m_x.write(out, plot.endColumn(run));
         out = put(out, rowY);
         *out++ = '\n';
+        m_pathBytes += out - start;
         commit(out);
         if (!flushIfFull())
             return;
     }
-    m_pathBytes += bytesWritten() - before;
 }
 
 } // namespace kelviq

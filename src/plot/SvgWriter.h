@@ -16,12 +16,20 @@ class SvgWriter : public SegmentWriter
 public:
     explicit SvgWriter(ByteSink& sink);
 
+    // Why a plot of this geometry, or lines of this width, cannot be written: the drawing's
+    // numbers are the IPF plot's in mils and are kept to the same limit, so that they stay
+    // plain digits with room for the margin; a stroke must have a width. The format table's
+    // limits.
+    static std::string limitProblem(const PlotGeometry& geometry);
+    static std::string widthProblem(double plotUnits);
+
     void setLineWidth(double plotUnits) override;
     void writeRow(int y, const std::vector<Run>& runs) override;
 
 private:
     void writeHead() override;
     void writeTail() override;
+    void openPath();
     void closePath();
 
     double m_width = 1000.0; // plot units

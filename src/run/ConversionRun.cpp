@@ -10,8 +10,8 @@
 #include "run/ConversionFrontEnd.h"
 #include "trace/Tracer.h"
 
-#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 
 namespace kelviq {
@@ -19,6 +19,12 @@ namespace kelviq {
 namespace {
 
 const QChar CR(u'\r');
+
+// Every message ends with a full stop, also where it ends with the system's reason.
+QString sentence(const QString& text)
+{
+    return text.endsWith(QLatin1Char('.')) ? text : text + QLatin1Char('.');
+}
 
 QString quoted(const QString& text)
 {
@@ -44,13 +50,23 @@ QString badSettingText(const QString& setting, const QString& text, const QStrin
     return setting + quoted(text) + QStringLiteral(" is not a number.") + CR + hint;
 }
 
-// The sentence that tells a failed run lost nothing, where there was something to keep.
+// The sentence that tells what became of the file there was before, where there was one.
 QString keptText(const PlotOutput& output)
 {
     if (output.kind() != PlotOutput::Kind::File)
         return {};
+    if (!output.previousKept()) {
+        return CR + displayName(output.fileName()) +
+               QStringLiteral(" was being written into (it is shared by other names or "
+                              "belongs to someone else) and may be incomplete.");
+    }
     return CR + QStringLiteral("The previous ") + displayName(output.fileName()) +
            QStringLiteral(", if any, is unchanged.");
+}
+
+bool widthFits(PlotFormat format, double plotUnits)
+{
+    return plotUnits >= 0.0 && plotformat::info(format).widthProblem(plotUnits).empty();
 }
 
 } // namespace
@@ -93,10 +109,78 @@ QString ConversionRun::settingsProblem(const QString& scaleText, const QString& 
     return {};
 }
 
+QString ConversionRun::rangeProblem(const QString& scaleText, const QString& thicknessText,
+                                    PlotFormat format)
+{
+    const double scale = parseNumber(scaleText.toStdString()).value_or(0.0);
+    if (!(scale > 0.0)) {
+        return QStringLiteral("The scale ") + quoted(scaleText) +
+               QStringLiteral(" must be more than 0.") + CR +
+               QStringLiteral("Type the size of one pixel in mils, for example 2 or 0.5.");
+    }
+    const double width = lineWidth(thicknessText).value_or(-1.0);
+    if (width < 0.0) {
+        return QStringLiteral("The line thickness ") + quoted(thicknessText) +
+               QStringLiteral(" is negative.") + CR +
+               QStringLiteral("Type the thickness in mils, for example 10 or 7.5.");
+    }
+    if (const std::string problem = plotformat::info(format).widthProblem(width);
+        !problem.empty()) {
+        const bool thin = width < 1000.0;
+        const double bound =
+            (thin ? plotformat::thinnestWidth(format) : plotformat::thickestWidth(format)) / 100;
+        const QString offer =
+            thin && bound < 1e-9
+                ? QStringLiteral("Type a thickness above 0 mils, for example 10 or 7.5.")
+                : (thin ? QStringLiteral("The thinnest") : QStringLiteral("The thickest")) +
+                      QStringLiteral(" line that fits is ") +
+                      typeableWithin(
+                          bound, !thin,
+                          [format](double mils) { return widthFits(format, mils * 100.0); }) +
+                      QStringLiteral(" mils.");
+        return QStringLiteral("The line thickness ") + quoted(thicknessText) +
+               QStringLiteral(" is ") + QString::fromStdString(problem) + QLatin1Char('.') + CR +
+               offer;
+    }
+    return {};
+}
+
+QString ConversionRun::limitProblem(PlotFormat format, int columns, int rows, double scale)
+{
+    return QString::fromStdString(
+        plotformat::info(format).limitProblem(PlotGeometry(columns, rows, scale)));
+}
+
+QString ConversionRun::typeableWithin(double limit, bool down,
+                                      const std::function<bool(double)>& fits)
+{
+    if (!(limit > 0.0) || !std::isfinite(limit))
+        return QString::fromStdString(numberText(limit));
+    // log10 rounds up just below a power of ten; the digits must not.
+    double exponent = std::floor(std::log10(limit));
+    if (std::pow(10.0, exponent) > limit)
+        exponent -= 1;
+    const double step = std::pow(10.0, exponent - 5);
+    double value = (down ? std::floor(limit / step) : std::ceil(limit / step)) * step;
+    for (int tries = 0; tries < 20 && value > 0.0; ++tries, value += down ? -step : step) {
+        const std::string text = numberText(value);
+        if (const std::optional<double> typed = parseNumber(text); typed && fits(*typed))
+            return QString::fromStdString(text);
+    }
+    return QString::fromStdString(numberText(limit));
+}
+
+QString ConversionRun::largestScaleText(PlotFormat format, int columns, int rows)
+{
+    return typeableWithin(plotformat::largestScale(format, columns, rows), true, [&](double scale) {
+        return limitProblem(format, columns, rows, scale).isEmpty();
+    });
+}
+
 QString ConversionRun::cannotCreateText(const PlotOutput& output)
 {
     return QStringLiteral("Cannot create the plot file ") + displayName(output.path()) +
-           QLatin1Char(':') + CR + output.errorString();
+           QLatin1Char(':') + CR + sentence(output.errorString());
 }
 
 RunResult ConversionRun::run()
@@ -111,28 +195,25 @@ RunResult ConversionRun::run()
     const QString thicknessText = m_frontEnd.thicknessText();
     if (const QString problem = settingsProblem(scaleText, thicknessText); !problem.isEmpty())
         return fail(result, problem);
+    if (const QString problem = rangeProblem(scaleText, thicknessText, m_format);
+        !problem.isEmpty())
+        return fail(result, problem);
     const double pixelMils = *parseNumber(scaleText.toStdString());
     const double width = *lineWidth(thicknessText);
     const Raster picture = m_frontEnd.picture();
     const int columns = picture.width();
     const int rows = picture.height();
     const PlotGeometry geometry(columns, rows, pixelMils);
-    if (!std::isfinite(geometry.x(std::max(columns - 1, 0))) || !std::isfinite(geometry.y(0))) {
-        return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
-                                QStringLiteral(" is too large for this picture: its plot "
-                                               "coordinates would not be numbers."));
-    }
     const PlotFormatInfo& format = plotformat::info(m_format);
-    if (!format.negativeThickness && width < 0) {
-        return fail(result, QStringLiteral("The line thickness ") + quoted(thicknessText) +
-                                QStringLiteral(" is negative: ") + QString::fromUtf8(format.name) +
-                                QStringLiteral(" lines need a thickness of 0 or more."));
-    }
-    if (const std::string problem = format.limitProblem ? format.limitProblem(geometry) : "";
-        !problem.empty()) {
+    if (const QString problem = limitProblem(m_format, columns, rows, pixelMils);
+        !problem.isEmpty()) {
         return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
-                                QStringLiteral(" is ") + QString::fromStdString(problem) +
-                                QLatin1Char('.'));
+                                QStringLiteral(" is ") + problem + QLatin1Char('.') + CR +
+                                QStringLiteral("The largest scale that fits this picture (%1 × "
+                                               "%2 pixels) is %3.")
+                                    .arg(columns)
+                                    .arg(rows)
+                                    .arg(largestScaleText(m_format, columns, rows)));
     }
 
     const TraceSettings settings = m_frontEnd.traceSettings();
@@ -182,11 +263,12 @@ RunResult ConversionRun::run()
             return false;
         }
         // The thickness can only change while events run, so reading it once per row is
-        // the same as reading it for every segment. A text gone bad keeps the last good width.
+        // the same as reading it for every segment. A text gone bad, or a width the format
+        // cannot write, keeps the last good width.
         const QString text = m_frontEnd.thicknessText();
         if (text != lastThicknessText) {
             lastThicknessText = text;
-            if (const std::optional<double> w = lineWidth(text))
+            if (const std::optional<double> w = lineWidth(text); w && widthFits(m_format, *w))
                 writer.setLineWidth(*w);
         }
         m_frontEnd.rowDone(y, rows);
@@ -217,7 +299,7 @@ RunResult ConversionRun::run()
         result.outcome = RunOutcome::WriteFailed;
         return fail(result, QStringLiteral("Cannot read the picture ") +
                                 displayName(m_frontEnd.fileName()) + QLatin1Char(':') + CR +
-                                readError + keptText(output));
+                                sentence(readError) + keptText(output));
     }
     if (writer.failed() || !output.commit()) {
         const QString reason =
@@ -226,8 +308,8 @@ RunResult ConversionRun::run()
         restoreControls();
         result.outcome = RunOutcome::WriteFailed;
         return fail(result, QStringLiteral("Cannot write the plot file ") +
-                                displayName(output.path()) + QLatin1Char(':') + CR + reason +
-                                keptText(output));
+                                displayName(output.path()) + QLatin1Char(':') + CR +
+                                sentence(reason) + keptText(output));
     }
 
     restoreControls();

@@ -3,6 +3,7 @@
 #include "plot/PlotFormat.h"
 
 #include <QString>
+#include <functional>
 
 namespace kelviq {
 
@@ -53,9 +54,22 @@ public:
 
     RunResult run();
 
-    // Why the settings cannot be used, told before any picture or file is touched; empty
-    // when they can.
+    // Why the settings cannot be read - a scale or thickness that is not a number - told
+    // before any picture or file is touched; empty when they can.
     static QString settingsProblem(const QString& scaleText, const QString& thicknessText);
+    // Why settings that are numbers cannot make a plot in the format whatever the picture: a
+    // scale of 0 or less, a negative thickness or one the format cannot write. Empty when they
+    // can; told like the above.
+    static QString rangeProblem(const QString& scaleText, const QString& thicknessText,
+                                PlotFormat format);
+    // Why a picture of columns × rows pixels at this scale cannot be written in the format
+    // ("too large for a Gerber file: ..."), and the largest scale that does fit, as text of at
+    // most six significant digits; an empty reason when it can be written.
+    static QString limitProblem(PlotFormat format, int columns, int rows, double scale);
+    static QString largestScaleText(PlotFormat format, int columns, int rows);
+    // The value of at most six significant digits nearest to limit on the side where fits()
+    // holds (at or below it when down), as text that can be typed back: what a message offers.
+    static QString typeableWithin(double limit, bool down, const std::function<bool(double)>& fits);
     // What the user is told when an output cannot be opened.
     static QString cannotCreateText(const PlotOutput& output);
 

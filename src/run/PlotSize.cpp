@@ -32,7 +32,7 @@ QString PlotSize::unitName(Unit unit)
     return QStringLiteral("mil");
 }
 
-std::optional<double> PlotSize::parseLength(QStringView text, QString* why)
+std::optional<double> PlotSize::parseLength(QStringView text, QString* why, Unit* unitGiven)
 {
     const auto refuse = [&](const QString& reason) -> std::optional<double> {
         if (why)
@@ -64,6 +64,8 @@ std::optional<double> PlotSize::parseLength(QStringView text, QString* why)
     if (!value)
         return refuse(QStringLiteral("the length \"%1\" is not a number followed by mm, mil or in")
                           .arg(text.toString()));
+    if (unitGiven)
+        *unitGiven = parsed;
     const double mils = toMils(*value, parsed);
     if (!(mils > 0.0) || !std::isfinite(mils))
         return refuse(

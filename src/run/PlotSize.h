@@ -28,7 +28,9 @@ public:
     // Reads a length such as "25mm", "800 mil" or "1in" (unit names in any case, "mils",
     // "inch" and "inches" too, blanks around). Returns mils, or nothing with why set to the
     // reason for anything else: no unit, an unknown unit, not a number, zero or negative.
-    static std::optional<double> parseLength(QStringView text, QString* why = nullptr);
+    // unit, when given, is set to the unit the text names.
+    static std::optional<double> parseLength(QStringView text, QString* why = nullptr,
+                                             Unit* unit = nullptr);
 
     // Mils per pixel that make pixels pixels measure wantedMils; nothing when either is not
     // positive or the scale would not be a finite number.

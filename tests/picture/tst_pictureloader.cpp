@@ -518,7 +518,7 @@ void TestPictureLoader::memoryLimitIsKept()
     QCOMPARE(loaded.ok(), loads);
     QCOMPARE(reserved.size(), loads ? 1 : 0);
     if (!loads)
-        QVERIFY2(loaded.error.endsWith("too large for this machine's memory"),
+        QVERIFY2(loaded.error.endsWith("too large for this machine's memory."),
                  qPrintable(loaded.error));
 }
 
@@ -740,7 +740,7 @@ void TestPictureLoader::unreadableFileSaysWhy()
     QFile::setPermissions(dir.filePath("locked.bmp"), QFile::WriteOwner);
     const QString path = name.startsWith('/') ? name : dir.filePath(name);
     QCOMPARE(PictureLoader::load(path, LoadMode::Stream).error,
-             "Cannot read the picture " + path + ": " + reason);
+             "Cannot read the picture " + path + ": " + reason + '.');
 }
 
 QTEST_GUILESS_MAIN(TestPictureLoader)

@@ -1,6 +1,9 @@
 // The other board formats through the run: the same segments as the IPF plot in each, and files
 // that outside readers draw without complaint. (The worked example byte for byte in every
 // format: tests/standalone/plot_example.)
+#include "plot/ByteSink.h"
+#include "plot/PlotGeometry.h"
+#include "plot/SegmentWriter.h"
 #include "run/ConversionRun.h"
 #include "support/FakeFrontEnd.h"
 #include "support/RecordingPlatform.h"
@@ -16,6 +19,19 @@
 using namespace kelviq;
 
 namespace {
+
+class StringSink : public ByteSink
+{
+public:
+    bool write(const char* data, std::size_t length) override
+    {
+        bytes.append(data, length);
+        return true;
+    }
+    std::string errorString() const override { return {}; }
+
+    std::string bytes;
+};
 
 // A segment as read back from a file, in plot units.
 struct Drawn
@@ -122,6 +138,9 @@ class TestPlotFormats : public QObject
     Q_OBJECT
 
 private slots:
+    void writerLimits_data();
+    void writerLimits();
+    void svgPathsStayWithinAMegabyte();
     void everyFormatHoldsTheIpfSegments();
     void outsideReadersDrawThem_data();
     void outsideReadersDrawThem();
@@ -129,6 +148,112 @@ private slots:
 private:
     QTemporaryDir m_dir;
 };
+
+void TestPlotFormats::writerLimits_data()
+{
+    QTest::addColumn<PlotFormat>("format");
+    QTest::addColumn<QSize>("pixels");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<double>("thickness"); // mils
+    QTest::addColumn<QString>("refusal");  // the start of the reason, or empty: written
+    QTest::addColumn<QString>("holds");    // what the file must hold, a regular expression
+    QTest::addColumn<QString>("lacks");    // what it must not
+    QTest::addColumn<QString>("name");     // the design's name
+    auto row = [](const char* name, PlotFormat format, QSize pixels, double scale,
+                  const QString& refusal, const QString& holds = {}, const QString& lacks = {},
+                  double thickness = 10, const QString& design = "logo") {
+        QTest::newRow(name) << format << pixels << scale << thickness << refusal << holds << lacks
+                            << design;
+    };
+    const QSize two(2, 1);
+    // At a limit the farthest number is written in full; one unit of the format past it, the
+    // plot is refused before anything is written.
+    row("ipf at 10^15 - 1", PlotFormat::Ipf, two, 9999999999999.99, {}, " 999999999999999 0\r",
+        "e\\+");
+    row("ipf one past", PlotFormat::Ipf, two, 1e13, "too large for an IPF plot");
+    row("gerber at 999.999999 in", PlotFormat::Gerber, two, 999999.999, {}, "X999999999Y0D01");
+    row("gerber one micro-inch past", PlotFormat::Gerber, two, 1e6, "too large for a Gerber");
+    row("kicad at 1518.485686 mm", PlotFormat::Kicad, two, 1518.485686 / 0.0254, {},
+        "start -1518.485686 0\\)");
+    row("kicad one nanometre past", PlotFormat::Kicad, two, 1518.485687 / 0.0254,
+        "too large for a KiCad");
+    row("svg at 10^15 - 1", PlotFormat::Svg, QSize(1, 1), 9999999999999.99, {},
+        "viewBox=\"-5 -[0-9.]+ [0-9.]+ [0-9.]+\"", "e\\+");
+    row("svg one past", PlotFormat::Svg, QSize(1, 1), 1e13, "too large for an SVG");
+    // Numbers as written.
+    row("gerber at --width 25mm of 500 pixels: whole micro-inches", PlotFormat::Gerber, QSize(7, 3),
+        1.96850393700787, {}, "X11811Y3937D01", "X\\d*\\.|Y\\d*\\.");
+    row("gerber rounds to 0 from below, never -0", PlotFormat::Gerber, two, -0.000001, {},
+        "X0Y0D03", "-0");
+    row("kicad rounds to 0 from below, never -0", PlotFormat::Kicad, two, 1e-9, {}, "start 0 0\\)",
+        "[ (]-0[ )]");
+    row("kicad name with \" and \\ escaped", PlotFormat::Kicad, two, 2, {},
+        "^\\(footprint \"a\\\\\"b\\\\\\\\c\" ", {}, 10, "a\"b\\c");
+    // What a thickness of 0 can be: Allegro's zero-width line in IPF, nothing elsewhere.
+    row("ipf zero width", PlotFormat::Ipf, two, 2, {}, "259\r\n0 2\r\n", {}, 0);
+    row("gerber zero width", PlotFormat::Gerber, two, 2, "too thin for a Gerber", {}, {}, 0);
+    row("gerber aperture rounding to 0", PlotFormat::Gerber, two, 2, "too thin", {}, {}, 0.0004);
+    row("kicad zero width", PlotFormat::Kicad, two, 2, "too thin for a KiCad", {}, {}, 0);
+    row("svg zero width", PlotFormat::Svg, two, 2, "too thin for an SVG", {}, {}, 0);
+    row("ipf width at 10^15", PlotFormat::Ipf, two, 2, "too thick for an IPF", {}, {}, 1e13);
+}
+
+// Each format's limits, exactly: what the table lets through is written in full, and nothing
+// past them is written at all.
+void TestPlotFormats::writerLimits()
+{
+    QFETCH(PlotFormat, format);
+    QFETCH(QSize, pixels);
+    QFETCH(double, scale);
+    QFETCH(double, thickness);
+    QFETCH(QString, refusal);
+    QFETCH(QString, holds);
+    QFETCH(QString, lacks);
+    QFETCH(QString, name);
+    const PlotFormatInfo& info = plotformat::info(format);
+    const PlotGeometry geometry(pixels.width(), pixels.height(), scale);
+    const std::string problem = info.limitProblem(geometry) + info.widthProblem(thickness * 100);
+    QVERIFY2(QString::fromStdString(problem).startsWith(refusal), problem.c_str());
+    QCOMPARE(problem.empty(), refusal.isEmpty());
+    if (!problem.empty())
+        return;
+    StringSink sink;
+    const auto writer = plotformat::createWriter(format, sink, name.toStdString());
+    writer->setLineWidth(thickness * 100);
+    writer->begin(geometry);
+    for (int y = 0; y < pixels.height(); ++y)
+        writer->writeRow(y, {Run{0, pixels.width()}});
+    writer->end();
+    QVERIFY(writer->flush());
+    const QString text = QString::fromStdString(sink.bytes);
+    QVERIFY2(text.contains(QRegularExpression(holds, QRegularExpression::MultilineOption)),
+             qPrintable(text.left(2000)));
+    if (!lacks.isEmpty())
+        QVERIFY2(!text.contains(QRegularExpression(lacks)), qPrintable(text.left(2000)));
+}
+
+// libxml2 and the readers built on it refuse more than 10 MB in one attribute: a long path goes
+// on in another of the same width, also within one row, and no segment is lost.
+void TestPlotFormats::svgPathsStayWithinAMegabyte()
+{
+    StringSink sink;
+    const auto writer = plotformat::createWriter(PlotFormat::Svg, sink, {});
+    const PlotGeometry geometry(130000, 1, 2); // one row of about 1.3 MB
+    std::vector<Run> stripes;
+    for (int x = 0; x < geometry.columns(); x += 2)
+        stripes.push_back({x, x + 1});
+    writer->begin(geometry);
+    writer->writeRow(0, stripes);
+    writer->end();
+    QVERIFY(writer->flush());
+    const std::vector<Drawn> drawn = readSvg(QByteArray::fromStdString(sink.bytes));
+    QCOMPARE(drawn.size(), stripes.size());
+    static const QRegularExpression data(QStringLiteral("d=\"([^\"]*)\""));
+    int paths = 0;
+    for (auto it = data.globalMatch(QString::fromStdString(sink.bytes)); it.hasNext(); ++paths)
+        QVERIFY(it.next().capturedLength(1) <= 1'000'000);
+    QCOMPARE(paths, 2);
+}
 
 void TestPlotFormats::everyFormatHoldsTheIpfSegments()
 {
@@ -142,7 +267,7 @@ void TestPlotFormats::everyFormatHoldsTheIpfSegments()
         FakeFrontEnd frontEnd;
         frontEnd.image = image;
         frontEnd.scale = QStringList{"2", "0.333", "1.5", "12.7"}[round % 4];
-        frontEnd.thickness = QStringList{"10", "7.5", "0", "3.3"}[round % 4];
+        frontEnd.thickness = QStringList{"10", "7.5", "0.5", "3.3"}[round % 4];
         const double scale = frontEnd.scale.toDouble() * 100;
         const std::vector<Drawn> ipf =
             readIpf(convert(frontEnd, PlotFormat::Ipf, m_dir.filePath("r.plt")));

@@ -78,7 +78,7 @@ void TestConversionRun::writesTheLiteralPlot_data()
     // The longest number texts: none may be cut or overrun.
     const QString tiny = "0." + QString(300, '0');
     row("tiny numbers in full digits", QImage::Format_Mono, false, tiny + "1", tiny + "5");
-    row("24-bit file, negative scale", QImage::Format_RGB32, true, "-2", "0.015");
+    row("24-bit file", QImage::Format_RGB32, true, "3", "0.015");
     row("8-bit file", QImage::Format_Indexed8, true, "7.25", "0");
     row("1-bit file", QImage::Format_Mono, true, "2", "10");
     row("over a megabyte of plot", QImage::Format_RGB32, false, "2", "10", QSize(600, 400));
@@ -170,28 +170,45 @@ void TestConversionRun::refusedBeforeAnything_data()
         "If you persist in not selecting a BMP file \ryou wont get your out.plt file made.",
         "");
     const QString huge = "1" + QString(307, '0');
-    const QString overflows = " is too large for this picture: its plot coordinates would not "
-                              "be numbers.";
     row("scale not a number", 2, "abc", "10",
         "The scale \"abc\" is not a number.\rType the size of one pixel in mils, for example 2 "
         "or 0.5.");
     row("thickness not a number", 2, "2", "ten",
         "The line thickness \"ten\" is not a number.\rType the thickness in mils, for example "
         "10 or 7.5.");
-    row("thickness too large", 2, "2", huge + "0",
+    row("thickness too large to hold", 2, "2", huge + "0",
         "The line thickness \"" + huge + "0\" is too large.");
     row("scale too large to hold", 2, QString(400, '4'), "10",
         "The scale \"" + QString(400, '4') + "\" is too large.");
-    row("scale overflows the rows", 2, huge, "10", "The scale \"" + huge + '"' + overflows);
-    row("one row: scale overflows the columns", 1, huge, "10",
-        "The scale \"" + huge + '"' + overflows);
-    row("negative thickness where the format has none", 2, "2", "-1",
-        "The line thickness \"-1\" is negative: svg lines need a thickness of 0 or more.",
+    // Numbers that cannot make a plot.
+    row("scale 0", 2, "0", "10",
+        "The scale \"0\" must be more than 0.\rType the size of one pixel in mils, for example "
+        "2 or 0.5.");
+    row("scale below 0: no mirroring", 2, "-2", "10",
+        "The scale \"-2\" must be more than 0.\rType the size of one pixel in mils, for example "
+        "2 or 0.5.");
+    row("thickness below 0", 2, "2", "-5",
+        "The line thickness \"-5\" is negative.\rType the thickness in mils, for example 10 or "
+        "7.5.");
+    row("thickness past plain digits", 2, "2", QString(300, '9'),
+        "The line thickness \"" + QString(300, '9') +
+            "\" is too thick for an IPF plot: widths, in hundredths of a mil, are plain digits "
+            "only below 10^15 (10^13 mils).\rThe thickest line that fits is 9999990000000 mils.");
+    row("zero thickness where the format has no such line", 2, "2", "0",
+        "The line thickness \"0\" is too thin for an SVG drawing: a stroke 0 wide paints "
+        "nothing.\rType a thickness above 0 mils, for example 10 or 7.5.",
         "picture.bmp", PlotFormat::Svg);
-    // 1 234 565 inches to the last column: six digits, the half rounded up.
-    row("beyond the format's coordinates", 2, "617282500", "10",
-        "The scale \"617282500\" is too large for a Gerber file: the plot reaches 1.23457e+06 "
-        "inches from its origin, but Gerber coordinates reach only 999 inches.",
+    // Beyond what the format holds for this picture: the largest scale that fits is offered.
+    row("rows past plain digits", 2, huge, "10",
+        "The scale \"" + huge +
+            "\" is too large for an IPF plot: the plot would reach more than 1e+308 mils from its "
+            "origin, "
+            "but IPF numbers, in hundredths of a mil, are plain digits only below 10^15 (10^13 "
+            "mils).\rThe largest scale that fits this picture (3 × 2 pixels) is 4999990000000.");
+    row("beyond Gerber's coordinates", 2, "617282500", "10",
+        "The scale \"617282500\" is too large for a Gerber file: the plot would reach 1234565 "
+        "inches from its origin, but Gerber coordinates (format 3.6) reach only 999.999999 "
+        "inches.\rThe largest scale that fits this picture (3 × 2 pixels) is 499999.",
         "picture.bmp", PlotFormat::Gerber);
 }
 
@@ -243,7 +260,7 @@ void TestConversionRun::changesDuringTheRun()
         if (call == 3)
             frontEnd.thickness = QStringLiteral("7.5x"); // half typed: keep the last good
         if (call == 4)
-            frontEnd.thickness = QStringLiteral("");
+            frontEnd.thickness = QStringLiteral("-3"); // a number no line can have: the same
     });
     QCOMPARE(ConversionRun(frontEnd, platform).run().outcome, RunOutcome::Written);
     QCOMPARE(readFile(ws.path("out.plt")), PlotHeader + "259\r\n1000 2\r\n0 600 200 600\r\n"
@@ -268,7 +285,7 @@ void TestConversionRun::outputThatIsThePictureIsRefusedBeforeTheScan()
     QCOMPARE(result.outcome, RunOutcome::OpenFailed);
     QCOMPARE(result.message, "Cannot create the plot file " + ws.path("out.plt") +
                                  ":\rit is the picture being converted (or another name for "
-                                 "it), which is left as it was");
+                                 "it), which is left as it was.");
     QCOMPARE(frontEnd.calls,
              (QStringList{"Command1 hide", "Image1(0) hide", "Image1(1) hide", "Command1 show"}));
     QCOMPARE(platform.eventPasses, 0); // no scan without a file

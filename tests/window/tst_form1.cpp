@@ -226,6 +226,12 @@ void TestForm1::statusTexts_data()
                                  << "thickness \"x\" is not a number"
                                  << "The scale \"2,5\" is not a number. Type the size of one "
                                     "pixel in mils, for example 2 or 0.5.";
+    QTest::newRow("no plot can be made") << "0"
+                                         << "10"
+                                         << "plot 0 × 0 mils (0 × 0 mm)"
+                                         << ""
+                                         << "The scale \"0\" must be more than 0. Type the size "
+                                            "of one pixel in mils, for example 2 or 0.5.";
 }
 
 void TestForm1::statusTexts()
@@ -249,8 +255,11 @@ void TestForm1::statusTexts()
     QCOMPARE(status("StatusFacts"), "500 × 250 pixels   " + size + "   #12ABEF   1 segment");
     QCOMPARE(status("StatusAdvice"), advice);
     QCOMPARE(m_form->findChild<ColorSwatch*>("Shape1")->toolTip(), QString("#12ABEF"));
+    QVERIFY(writeFile(m_dir->filePath("out.plt"), "old plot"));
     QTest::mouseClick(button("Command1"), Qt::LeftButton);
     QVERIFY2(status("StatusRun").startsWith(run), qPrintable(status("StatusRun")));
+    // A run refused is told, and the plot before it stays.
+    QCOMPARE(readFile(m_dir->filePath("out.plt")) == "old plot", !run.contains(" written to "));
 }
 
 void TestForm1::setPlotSize_data()
