@@ -52,6 +52,9 @@ public:
     virtual bool finish() { return true; }
     // Memory the decoder itself takes while it decodes, beyond a row or two, in bytes.
     virtual qint64 ownMemory() const { return 0; }
+    // The bytes a file must hold to be whole, where that alone tells (raw netpbm files, whose
+    // every byte is a value); -1 where only decoding the file can tell.
+    virtual qint64 wholeFileBytes() const { return -1; }
 
     // Known once start() succeeded.
     int width() const { return m_width; }

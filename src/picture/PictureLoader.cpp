@@ -416,8 +416,10 @@ LoadResult Loader::decoded(Format format)
         orientation};
 }
 
-LoadResult Loader::streamed(Format format, std::unique_ptr<PictureDecoder> check, int orientation)
+LoadResult Loader::streamed(Format format, std::unique_ptr<PictureDecoder> check,
+                            int orientation)
 {
+    const bool held = !check->topDown() || !ExifOrientation::keepsRows(orientation);
     // The picked pixel, where it is stored: held colour pictures are classed by its colour.
     int pickX = -1;
     int pickY = -1;
@@ -425,16 +427,21 @@ LoadResult Loader::streamed(Format format, std::unique_ptr<PictureDecoder> check
     const bool swapped = ExifOrientation::swapsSides(orientation);
     const int shownWidth = swapped ? check->height() : check->width();
     const int shownHeight = swapped ? check->width() : check->height();
-    if (m_options.pick && m_options.pick->x() >= 0 && m_options.pick->y() >= 0 &&
+    if (held && m_options.pick && m_options.pick->x() >= 0 && m_options.pick->y() >= 0 &&
         m_options.pick->x() < shownWidth && m_options.pick->y() < shownHeight) {
         pickX = m_options.pick->x();
         pickY = m_options.pick->y();
         ExifOrientation::stored(orientation, check->width(), check->height(), pickX, pickY);
     }
     ColorValue picked = NoColor;
-    if (!readThrough(*check, pickX, pickY, picked))
+    // A file whose size alone tells that it is whole needs no reading through.
+    const qint64 wholeBytes = check->wholeFileBytes();
+    if (wholeBytes >= 0 && regularFile()) {
+        if (fileSize() < wholeBytes)
+            return fail(FormatCheck::truncated());
+    } else if (!readThrough(*check, pickX, pickY, picked)) {
         return failedDecoding(*check);
-    const bool held = !check->topDown() || !ExifOrientation::keepsRows(orientation);
+    }
     check.reset();
 
     Reopener reopen;

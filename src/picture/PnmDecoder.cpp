@@ -147,6 +147,8 @@ bool PnmDecoder::start()
             m_scaled[static_cast<std::size_t>(v)] = static_cast<uchar>(scaled(v, m_maxValue));
     }
     const std::size_t rowBytes = static_cast<std::size_t>(header.rowBytes());
+    if (header.raw())
+        m_wholeFileBytes = header.dataStart + header.rowBytes() * header.height;
     m_raw.resize(header.raw() ? rowBytes : 0);
     m_row.resize(m_layout == Layout::Bits  ? (static_cast<std::size_t>(m_width) + 7) / 8
                  : m_layout == Layout::Rgb ? static_cast<std::size_t>(m_width) * 4

@@ -24,6 +24,7 @@ public:
     bool start() override;
     bool next(Span& span) override;
     bool finish() override;
+    qint64 wholeFileBytes() const override { return m_wholeFileBytes; }
 
 private:
     bool readRawRow();
@@ -37,6 +38,7 @@ private:
     char m_kind = 0; // '1' to '6'
     int m_maxValue = 1;
     int m_nextRow = 0;
+    qint64 m_wholeFileBytes = -1;
     std::vector<uchar> m_raw;
     std::vector<uchar> m_row;
     std::vector<uchar> m_scaled; // 8-bit samples at their scale, for raw files
