@@ -20,7 +20,7 @@ struct PngDecoder::Library
     png_infop info = nullptr;
     bool ended = false;
     bool outOfMemory = false;
-    const char* message = "";  // libpng's own words, static or in its structures
+    char message[256] = {}; // libpng's own words, copied: they may lie in a frame it leaves
     std::vector<png_byte> raw; // one row as libpng gives it
     std::vector<uchar> out;    // the row as a span
 
@@ -39,7 +39,7 @@ Library& libraryOf(png_const_structrp png)
 [[noreturn]] void onError(png_structp png, png_const_charp message)
 {
     Library& library = libraryOf(png);
-    library.message = message;
+    std::strncpy(library.message, message, sizeof library.message - 1);
     png_longjmp(png, 1);
 }
 
