@@ -121,7 +121,21 @@ bool readThrough(PictureDecoder& decoder, int x, int y, ColorValue& color)
 }
 
 std::unique_ptr<PictureDecoder> decoderFor(Format format, PictureStream& input,
-                                           JpegDecoder::Fidelity fidelity);
+                                           JpegDecoder::Fidelity fidelity)
+{
+    switch (format) {
+    case Format::Png:
+        return std::make_unique<PngDecoder>(input);
+    case Format::Jpeg:
+        return std::make_unique<JpegDecoder>(input, fidelity);
+    case Format::Gif:
+        return std::make_unique<GifDecoder>(input);
+    case Format::Pnm:
+        return std::make_unique<PnmDecoder>(input);
+    default:
+        return nullptr;
+    }
+}
 
 // Opens a picture anew from its start, for reading it once more: a file on disk through a
 // descriptor of its own, read from its start whatever the first reading's offset; a stream from
@@ -151,23 +165,6 @@ struct Reopener
         return source;
     }
 };
-
-std::unique_ptr<PictureDecoder> decoderFor(Format format, PictureStream& input,
-                                           JpegDecoder::Fidelity fidelity)
-{
-    switch (format) {
-    case Format::Png:
-        return std::make_unique<PngDecoder>(input);
-    case Format::Jpeg:
-        return std::make_unique<JpegDecoder>(input, fidelity);
-    case Format::Gif:
-        return std::make_unique<GifDecoder>(input);
-    case Format::Pnm:
-        return std::make_unique<PnmDecoder>(input);
-    default:
-        return nullptr;
-    }
-}
 
 class Loader
 {
