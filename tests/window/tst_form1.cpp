@@ -192,6 +192,13 @@ void TestForm1::loadingPictures()
                                       ", third.png");
     choose(QString());
     QCOMPARE(m_platform->openRequests.last().directory, m_dir->path());
+
+    // A photo taken turned is shown upright, and the status line says so until the next one.
+    m_form->openFiles({QStringLiteral(KELVIQ_SOURCE_DIR "/tests/picture/data/orient-6.jpg")});
+    QCOMPARE(picture1()->picture().width(), 20);
+    QCOMPARE(status("StatusRun"), "Turned as its EXIF orientation says.");
+    m_form->openFiles({second});
+    QCOMPARE(status("StatusRun"), QString());
 }
 
 void TestForm1::statusTexts_data()
