@@ -137,6 +137,28 @@ compare stripes-4000-24 5 "KiCad" out.kicad_mod
 compare stripes-4000-24 5 "SVG" out.svg
 
 echo
+echo "Filled outlines (--shape outline) against lines in the same format, same picture (medians"
+echo "of 3; peak MB of the outline runs). Targets: logo 12000² at most 2 × the lines run and under"
+echo "64 MB; noise 4000², a million small shapes, completes."
+echo
+echo "| picture | format | lines s | outline s | outline ÷ lines | peak MB | shapes | vertices | file MB |"
+echo "|---|---|---:|---:|---:|---:|---:|---:|---:|"
+declare -A extension=([gerber]=gbr [kicad]=kicad_mod [svg]=svg)
+for name in logo-12000-24 noise-4000-24; do
+    for format in gerber kicad svg; do
+        out="$work/out.${extension[$format]}"
+        measure 3 "$convert" --output "$out" "$work/$name.bmp"
+        lw=$wall
+        measure 3 "$convert" --shape outline --output "$out" "$work/$name.bmp"
+        read -r shapes vertices < <(sed -n 's/^\([0-9]*\) shapes (\([0-9]*\) vertices).*/\1 \2/p' "$work/stdout")
+        awk -v n="$name" -v f="$format" -v l="$lw" -v o="$wall" -v m="$rss" -v s="$shapes" \
+            -v v="$vertices" -v b="$(stat -c %s "$out")" 'BEGIN {
+            printf "| %s | %s | %.3f | %.3f | %.2f | %d | %d | %d | %.1f |\n", n, f, l, o, o/l, m, s, v, b/1e6 }'
+        rm -f "$out"
+    done
+done
+
+echo
 echo "Peak memory per format: the logo at 8000² (a third black) in every format the converter"
 echo "streams, made from its 24-bit BMP; medians of 3, peak MB the largest. Target: under 64 MB"
 echo "for every picture that is not interlaced; interlaced ones, and run-length bitmaps (whose"

@@ -1,7 +1,8 @@
 # bash completion for kelviq-convert.
 # The options come from the program's own --help, so new ones complete without a change here.
 # An option's value completes by the name --help shows for it: <FILE> file names, <DIR>
-# folders, <FORMAT> the plot formats; pictures complete for everything else.
+# folders, <FORMAT> the plot formats, <a|b|c> one of the names it lists; pictures complete
+# for everything else.
 
 _kelviq_convert()
 {
@@ -21,6 +22,7 @@ _kelviq_convert()
             FILE) _filedir ;;
             DIR) _filedir -d ;;
             FORMAT) mapfile -t COMPREPLY < <(compgen -W "ipf gerber kicad svg" -- "$cur") ;;
+            *'|'*) mapfile -t COMPREPLY < <(compgen -W "${values[$prev]//|/ }" -- "$cur") ;;
         esac
         return
     fi

@@ -46,6 +46,27 @@ QString formatsByExtension()
     return text + QStringLiteral("else ") + QString::fromUtf8(plotformat::all().front().name);
 }
 
+// "lines or outline", "silkscreen, mask or copper".
+QString alternatives(std::span<const std::string_view> names)
+{
+    QString text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == names.size() ? QStringLiteral(" or ") : QStringLiteral(", ");
+        text += QString::fromUtf8(names[i]);
+    }
+    return text;
+}
+
+// The value name --help shows, which the bash completion offers: "lines|outline".
+QString valueName(std::span<const std::string_view> names)
+{
+    QStringList list;
+    for (const std::string_view name : names)
+        list << QString::fromUtf8(name);
+    return list.join(QLatin1Char('|'));
+}
+
 std::optional<QPoint> parsePick(const QString& text)
 {
     static const QRegularExpression pair(QStringLiteral("^\\s*(\\d{1,9})\\s*,\\s*(\\d{1,9})\\s*$"));
@@ -56,6 +77,15 @@ std::optional<QPoint> parsePick(const QString& text)
 }
 
 } // namespace
+
+PlotFormat ConverterOptions::plotFormat() const
+{
+    if (format)
+        return *format;
+    if (!output.isEmpty() && output != QLatin1String("-"))
+        return plotformat::fromFileName(output.toStdString());
+    return plotformat::all().front().format;
+}
 
 std::optional<int> ConverterOptions::wholeNumber(const QString& text)
 {
@@ -161,6 +191,22 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
         QStringLiteral("File format: %1. Default: from the output's extension (%2).")
             .arg(formatNames(), formatsByExtension()),
         QStringLiteral("FORMAT"));
+    const QCommandLineOption shapeOption(
+        QStringLiteral("shape"),
+        QStringLiteral("What the plot draws: lines, a line segment per run of pixels, or "
+                       "outline, the traced pixels' exact outlines as filled shapes (Gerber, "
+                       "KiCad and SVG; the thickness plays no part). Default lines."),
+        valueName(plotstyle::shapeNames()), QStringLiteral("lines"));
+    const QCommandLineOption sideOption(
+        QStringLiteral("side"),
+        QStringLiteral("Board side: bottom mirrors the plot left to right, so that it reads "
+                       "right seen from below. Default top."),
+        valueName(plotstyle::sideNames()), QStringLiteral("top"));
+    const QCommandLineOption layerOption(
+        QStringLiteral("layer"),
+        QStringLiteral("Layer the KiCad footprint draws on and the Gerber file says it is; "
+                       "IPF and SVG name none. Default silkscreen."),
+        valueName(plotstyle::layerNames()), QStringLiteral("silkscreen"));
     const QCommandLineOption outputOption(
         QStringLiteral("output"),
         QStringLiteral("Plot file to write; - is standard output, and so are /dev/stdout, "
@@ -187,8 +233,8 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
                        "orientation says."));
     parser.addOptions({colorOption, pickOption, toleranceOption, invertOption, despeckleOption,
                        scaleOption, widthOption, heightOption, thicknessOption, formatOption,
-                       outputOption, outputDirOption, dryRunOption, quietOption,
-                       ignoreOrientationOption});
+                       shapeOption, sideOption, layerOption, outputOption, outputDirOption,
+                       dryRunOption, quietOption, ignoreOrientationOption});
     parser.addPositionalArgument(
         QStringLiteral("PICTURE..."),
         QStringLiteral("BMP, PNG, JPEG, GIF, ICO/CUR, PBM/PGM/PPM, XBM or XPM picture; - is "
@@ -234,6 +280,29 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
             return usage(QStringLiteral("--format wants %1, not \"%2\"")
                              .arg(formatNames(), displayName(parser.value(formatOption))));
     }
+    // A name out of a list: its index, or a usage error.
+    struct Choice
+    {
+        const QCommandLineOption& option;
+        std::span<const std::string_view> names;
+        int* index;
+    };
+    int shape = 0;
+    int side = 0;
+    int layer = 0;
+    for (const Choice& choice : {Choice{shapeOption, plotstyle::shapeNames(), &shape},
+                                 Choice{sideOption, plotstyle::sideNames(), &side},
+                                 Choice{layerOption, plotstyle::layerNames(), &layer}}) {
+        const QString value = parser.value(choice.option);
+        const std::optional<int> index = plotstyle::indexOf(choice.names, value.toStdString());
+        if (!index)
+            return usage(QStringLiteral("--%1 wants %2, not \"%3\"")
+                             .arg(choice.option.names().constFirst(), alternatives(choice.names),
+                                  displayName(value)));
+        *choice.index = *index;
+    }
+    options.style = {static_cast<PlotShape>(shape), static_cast<BoardSide>(side),
+                     static_cast<BoardLayer>(layer)};
     const int sizes = int(parser.isSet(scaleOption)) + int(parser.isSet(widthOption)) +
                       int(parser.isSet(heightOption));
     if (sizes > 1)
@@ -259,6 +328,17 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
         options.outputDir = parser.value(outputDirOption);
         if (options.outputDir.isEmpty())
             return usage(QStringLiteral("--output-dir wants a folder name"));
+    }
+    if (const PlotFormatInfo& info = plotformat::info(options.plotFormat());
+        options.style.shape == PlotShape::Outline && !info.filledShapes) {
+        std::vector<std::string_view> holding;
+        for (const PlotFormatInfo& other : plotformat::all())
+            if (other.filledShapes)
+                holding.push_back(other.name);
+        return usage(QStringLiteral("--shape outline cannot be written as %1: %2 files hold "
+                                    "lines only; use --format %3")
+                         .arg(QString::fromUtf8(info.name), QString::fromUtf8(info.title),
+                              alternatives(holding)));
     }
     options.dryRun = parser.isSet(dryRunOption);
     options.quiet = parser.isSet(quietOption);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plot/PlotFormat.h"
+#include "plot/PlotStyle.h"
 #include "trace/ColorValue.h"
 
 #include <QByteArray>
@@ -23,6 +24,9 @@ public:
     QString usageError() const { return m_usageError; }
     // Why --tolerance or --despeckle cannot be used, or empty; told like a bad scale.
     QString settingsProblem() const;
+    // The format every plot of this command line is written in: --format, else the
+    // extension of --output, else the first format's.
+    PlotFormat plotFormat() const;
     // Their values, once settingsProblem() is empty.
     int toleranceValue() const { return wholeNumber(tolerance).value_or(0); }
     int despeckleValue() const { return wholeNumber(despeckle).value_or(0); }
@@ -43,6 +47,7 @@ public:
     bool invert = false;
     QString despeckle = QStringLiteral("0");
     std::optional<PlotFormat> format; // nothing: the output's extension decides
+    PlotStyle style;                  // --shape, --side, --layer
     bool dryRun = false;
     bool quiet = false;
     bool ignoreOrientation = false;

@@ -97,6 +97,7 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     ConversionRun run(frontEnd, platform);
     run.setOutput(&output);
     run.setFormat(format);
+    run.setStyle(m_settings.style);
     // A footprint is named after its file, or after the picture when it has none.
     run.setDesignName(
         QFileInfo(toStandardOutput || m_picture == QLatin1String("-") ? m_picture : m_outputName)
@@ -111,8 +112,7 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     report.summaryToStandardError = output.reachesStandardOutput();
     // A dry run's report is what it was asked for, not chatter.
     if (!m_settings.quiet || m_settings.dryRun)
-        report.summary = summary(raster.width(), raster.height(), loaded.turned, scale,
-                                 result.segments, result.bytes, result.outputPath);
+        report.summary = summary(raster.width(), raster.height(), loaded.turned, scale, result);
     return report;
 }
 
@@ -143,17 +143,19 @@ std::optional<QString> PictureJob::sizeProblem(PlotFormat format, int columns, i
                              .arg(pixels)
                              .arg(byWidth ? QStringLiteral("wide") : QStringLiteral("high"));
     }
-    const QString problem = ConversionRun::limitProblem(format, columns, rows, *typed);
+    const QString problem =
+        ConversionRun::limitProblem(format, columns, rows, *typed, m_settings.style);
     if (problem.isEmpty()) {
         scale = PlotSize::scaleText(*typed);
         return std::nullopt;
     }
     const PlotSize::Unit unit = m_settings.sizeUnit;
-    const double largest =
-        plotformat::largestScale(format, columns, rows) * pixels / PlotSize::toMils(1.0, unit);
+    const double largest = plotformat::largestScale(format, columns, rows, m_settings.style) *
+                           pixels / PlotSize::toMils(1.0, unit);
     const QString fitting = ConversionRun::typeableWithin(largest, true, [&](double length) {
         const std::optional<double> s = scaleFor(PlotSize::toMils(length, unit));
-        return s && ConversionRun::limitProblem(format, columns, rows, *s).isEmpty();
+        return s &&
+               ConversionRun::limitProblem(format, columns, rows, *s, m_settings.style).isEmpty();
     });
     return subject + QStringLiteral(" is ") + problem + QLatin1Char('.') + QLatin1Char('\r') +
            QStringLiteral("The largest %1 that fits this picture (%2 × %3 pixels) is %4%5.")
@@ -164,31 +166,39 @@ std::optional<QString> PictureJob::sizeProblem(PlotFormat format, int columns, i
 }
 
 QString PictureJob::summary(int width, int height, bool turned, const QString& scale,
-                            qint64 segments, qint64 bytes, const QString& outputPath) const
+                            const RunResult& result) const
 {
     const QString picture = displayName(m_picture);
-    const QString output = displayName(outputPath);
+    const QString output = displayName(result.outputPath);
     // A scale worked out from --width or --height is told, so it can be used again.
     QString sized = m_settings.widthMils || m_settings.heightMils
                         ? QStringLiteral(" at scale ") + scale
                         : QString();
     if (turned)
         sized += QStringLiteral(", turned as its EXIF orientation says");
+    // Outline plots count their shapes and the corners of their contours.
+    const bool outline = m_settings.style.shape == PlotShape::Outline;
     if (!m_settings.dryRun) {
-        return QStringLiteral("%1 segments from %2 (%3 x %4 pixels%5) written to %6")
-            .arg(segments)
-            .arg(picture)
+        const QString what =
+            outline
+                ? QStringLiteral("%1 shapes (%2 vertices)").arg(result.shapes).arg(result.vertices)
+                : QStringLiteral("%1 segments").arg(result.segments);
+        return QStringLiteral("%1 from %2 (%3 x %4 pixels%5) written to %6")
+            .arg(what, picture)
             .arg(width)
             .arg(height)
             .arg(sized, output);
     }
+    const QString what =
+        outline ? QStringLiteral("%1 shapes, %2 vertices").arg(result.shapes).arg(result.vertices)
+                : QStringLiteral("%1 segments").arg(result.segments);
     const double pixelMils = std::abs(*parseNumber(scale.toStdString()));
     const double widthMils = width * pixelMils;
     const double heightMils = height * pixelMils;
-    return QStringLiteral("dry run: %1 segments, %2 bytes from %3 (%4 x %5 pixels%11, %6 x %7 "
+    return QStringLiteral("dry run: %1, %2 bytes from %3 (%4 x %5 pixels%11, %6 x %7 "
                           "mils, %8 x %9 mm) would be written to %10")
-        .arg(segments)
-        .arg(bytes)
+        .arg(what)
+        .arg(result.bytes)
         .arg(picture)
         .arg(width)
         .arg(height)

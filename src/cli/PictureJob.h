@@ -2,6 +2,7 @@
 
 #include "output/FileIdentity.h"
 #include "plot/PlotFormat.h"
+#include "plot/PlotStyle.h"
 #include "run/PlotSize.h"
 #include "trace/ColorValue.h"
 #include "trace/TraceSettings.h"
@@ -14,6 +15,7 @@
 namespace kelviq {
 
 class MemoryBudget;
+struct RunResult;
 
 // What every picture of one command line is converted with.
 struct JobSettings
@@ -22,6 +24,7 @@ struct JobSettings
     std::optional<QPoint> pick;
     TraceSettings trace; // tolerance, inversion and speck size; the colour comes from above
     std::optional<PlotFormat> format; // nothing: the output's extension decides
+    PlotStyle style;                  // lines or outlines, board side, layer
     QString scale = QStringLiteral("2");
     QString thickness = QStringLiteral("10");
     // The plot's wanted width or height in mils, instead of the scale; the scale that gives it
@@ -68,8 +71,8 @@ private:
     // scale that gives it otherwise.
     std::optional<QString> sizeProblem(PlotFormat format, int columns, int rows,
                                        QString& scale) const;
-    QString summary(int width, int height, bool turned, const QString& scale, qint64 segments,
-                    qint64 bytes, const QString& outputPath) const;
+    QString summary(int width, int height, bool turned, const QString& scale,
+                    const RunResult& result) const;
 
     JobSettings m_settings;
     QString m_picture;

@@ -139,12 +139,9 @@ int main(int argc, char* argv[])
                                QStringLiteral("and no other name is used in its place")));
     // The format of every plot: the option, else the extension that --output or the folder's
     // names give.
-    const PlotFormat format = options.format.value_or(
-        options.output.isEmpty() || options.output == PlotOutput::standardOutputName()
-            ? PlotFormat::Ipf
-            : plotformat::fromFileName(options.output.toStdString()));
-    if (const QString problem =
-            ConversionRun::rangeProblem(options.scale, options.thickness, format);
+    const PlotFormat format = options.plotFormat();
+    if (const QString problem = ConversionRun::rangeProblem(options.scale, options.thickness,
+                                                            format, options.style.shape);
         !problem.isEmpty())
         return settingError(problem);
 
@@ -173,6 +170,7 @@ int main(int argc, char* argv[])
     settings.trace.invert = options.invert;
     settings.trace.despeckle = options.despeckleValue();
     settings.format = options.format;
+    settings.style = options.style;
     settings.scale = options.scale;
     settings.sizeText = options.width.isEmpty() ? options.height : options.width;
     if (!options.width.isEmpty())

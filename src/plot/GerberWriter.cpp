@@ -47,17 +47,43 @@ std::string GerberWriter::widthProblem(double plotUnits)
            "coordinates reach";
 }
 
+std::string GerberWriter::fileFunction(BoardLayer layer, BoardSide side)
+{
+    const bool top = side == BoardSide::Top;
+    switch (layer) {
+    case BoardLayer::Mask:
+        return top ? "Soldermask,Top" : "Soldermask,Bot";
+    case BoardLayer::Copper:
+        // The bottom copper is the last layer: L2 of the two-layer board artwork goes on.
+        return top ? "Copper,L1,Top" : "Copper,L2,Bot";
+    case BoardLayer::Silkscreen:
+        break;
+    }
+    return top ? "Legend,Top" : "Legend,Bot";
+}
+
 void GerberWriter::writeHead()
 {
     const PlotGeometry& plot = geometry();
-    m_x.reset(plot.columns(), [&plot](char* out, int column) {
+    m_x.reset(plot.columns() + 1, [&plot](char* out, int column) {
         return formatNumber(out, microInches(plot.x(column)));
     });
-    append("G04 Traced by KELVIQ*\n"
-           "%FSLAX36Y36*%\n"
+    // Only outlines have corners; lines leave the table out.
+    if (shape() == PlotShape::Outline)
+        m_cornerY.reset(plot.rows() + 1, [&plot](char* out, int line) {
+            return formatNumber(out, microInches(plot.cornerY(line)));
+        });
+    append("G04 Traced by KELVIQ*\n");
+    if (!plainStyle())
+        append("G04 #@! TF.FileFunction," + fileFunction(layer(), plot.side()) + "*\n");
+    append("%FSLAX36Y36*%\n"
            "%MOIN*%\n"
            "%LPD*%\n"
            "G01*\n");
+    // Regions use no aperture, but readers such as gerbv take a file that defines none for
+    // the old RS-274D and warn: one of no size, never selected, keeps them quiet.
+    if (shape() == PlotShape::Outline)
+        append("%ADD10C,0*%\n");
 }
 
 void GerberWriter::writeTail()
@@ -97,14 +123,17 @@ void GerberWriter::writeRow(int y, const std::vector<Run>& runs)
     const std::string_view rowY(
         yText,
         static_cast<std::size_t>(formatNumber(yText + 1, microInches(geometry().y(y))) - yText));
-    for (const Run& run : runs) {
-        const int endColumn = geometry().endColumn(run);
+    const PlotGeometry& plot = geometry();
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const Run& run = plot.runAt(runs, k);
+        const int startColumn = plot.startColumn(run);
+        const int endColumn = plot.endColumn(run);
         char* out = reserve(MostPerSegment);
         *out++ = 'X';
-        out = m_x.write(out, run.begin);
+        out = m_x.write(out, startColumn);
         out = put(out, rowY);
-        const bool zeroLength = endColumn == run.begin || microInches(geometry().x(run.begin)) ==
-                                                              microInches(geometry().x(endColumn));
+        const bool zeroLength = endColumn == startColumn ||
+                                microInches(plot.x(startColumn)) == microInches(plot.x(endColumn));
         if (zeroLength) {
             out = put(out, "D03*\n");
         } else {
@@ -117,6 +146,53 @@ void GerberWriter::writeRow(int y, const std::vector<Run>& runs)
         if (!flushIfFull())
             return;
     }
+}
+
+void GerberWriter::writeShape(const Shape& shape)
+{
+    m_polygons.clear();
+    m_joiner.join(shape, m_polygons);
+    append("G36*\n");
+    for (const Contour& polygon : m_polygons)
+        writeContour(polygon);
+    append("G37*\n");
+}
+
+// A move to the first corner, a draw to each next one and back to the first. Edges run along
+// one axis, so a draw names only the coordinate that changes; one whose rounded coordinate
+// does not change is left out.
+void GerberWriter::writeContour(const Contour& contour)
+{
+    const PlotGeometry& plot = geometry();
+    Corner last{0, 0};
+    double lastX = 0;
+    double lastY = 0;
+    bool started = false;
+    auto draw = [&](Corner c) {
+        const double x = microInches(plot.x(c.x));
+        const double y = microInches(plot.cornerY(c.y));
+        if (started && x == lastX && y == lastY)
+            return;
+        char* out = reserve(2 * MaxNumberTextLength + 16);
+        if (!started || c.x != last.x) {
+            *out++ = 'X';
+            out = m_x.write(out, c.x);
+        }
+        if (!started || c.y != last.y) {
+            *out++ = 'Y';
+            out = m_cornerY.write(out, c.y);
+        }
+        out = put(out, started ? "D01*\n" : "D02*\n");
+        commit(out);
+        flushIfFull();
+        started = true;
+        last = c;
+        lastX = x;
+        lastY = y;
+    };
+    forEachCorner(contour, draw);
+    if (!contour.empty())
+        draw(contour.front());
 }
 
 } // namespace kelviq

@@ -1,7 +1,5 @@
 #include "plot/HoleJoiner.h"
 
-#include "plot/OutlineTracer.h"
-
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
@@ -20,10 +18,15 @@ constexpr auto isBefore = [](const Corner& a, const Corner& b) {
 
 void HoleJoiner::join(const Shape& shape, std::vector<Contour>& polygons)
 {
-    if (findTouchLines(shape))
-        cutAndBridge(shape, polygons);
-    else
+    if (!findTouchLines(shape)) {
         bridge(shape, polygons);
+        return;
+    }
+    // Cut along the touch lines, the parts have no touch points; their holes are bridged.
+    m_parts.clear();
+    m_cutter.cut(shape, m_touchLines, m_parts);
+    for (const Shape& part : m_parts)
+        bridge(part, polygons);
 }
 
 // The grid lines through the points a contour of the shape passes twice. Outline and holes
@@ -46,61 +49,6 @@ bool HoleJoiner::findTouchLines(const Shape& shape)
     std::sort(m_touchLines.begin(), m_touchLines.end());
     m_touchLines.erase(std::unique(m_touchLines.begin(), m_touchLines.end()), m_touchLines.end());
     return !m_touchLines.empty();
-}
-
-// Traces the shape's rows again, band by band between the touch lines: the parts have no
-// touch points, and their holes are bridged.
-void HoleJoiner::cutAndBridge(const Shape& shape, std::vector<Contour>& polygons)
-{
-    const int top = shape.outline.front().y;
-    int bottom = top;
-    for (const Corner& c : shape.outline)
-        bottom = std::max(bottom, c.y);
-    // Each row's run boundaries are where the contours' vertical edges cross it.
-    m_rowEdges.resize(static_cast<std::size_t>(bottom - top));
-    for (std::vector<int>& row : m_rowEdges)
-        row.clear();
-    auto addEdges = [this, top](const Contour& contour) {
-        for (std::size_t i = 0; i < contour.size(); ++i) {
-            const Corner a = contour[i];
-            const Corner b = contour[(i + 1) % contour.size()];
-            if (a.x != b.x)
-                continue;
-            for (int y = std::min(a.y, b.y); y < std::max(a.y, b.y); ++y)
-                m_rowEdges[static_cast<std::size_t>(y - top)].push_back(a.x);
-        }
-    };
-    addEdges(shape.outline);
-    for (const Contour& hole : shape.holes)
-        addEdges(hole);
-
-    std::vector<Shape> parts;
-    OutlineTracer tracer;
-    auto takeParts = [&tracer, &parts] {
-        Shape part;
-        while (tracer.takeShape(part))
-            parts.push_back(std::move(part));
-    };
-    auto cut = m_touchLines.begin();
-    for (int y = top; y < bottom; ++y) {
-        if (cut != m_touchLines.end() && *cut == y) {
-            tracer.finish();
-            takeParts();
-            tracer = OutlineTracer();
-            ++cut;
-        }
-        std::vector<int>& xs = m_rowEdges[static_cast<std::size_t>(y - top)];
-        std::sort(xs.begin(), xs.end());
-        m_runs.clear();
-        for (std::size_t i = 0; i + 1 < xs.size(); i += 2)
-            m_runs.push_back(Run{xs[i], xs[i + 1]});
-        tracer.addRow(y, m_runs);
-        takeParts();
-    }
-    tracer.finish();
-    takeParts();
-    for (const Shape& part : parts)
-        bridge(part, polygons);
 }
 
 // Joins the holes of a shape without touch points to its outline: one polygon.

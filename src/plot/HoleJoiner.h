@@ -2,7 +2,7 @@
 
 #include "plot/Contour.h"
 #include "plot/Shape.h"
-#include "trace/Run.h"
+#include "plot/ShapeCutter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -56,13 +56,12 @@ private:
     };
 
     bool findTouchLines(const Shape& shape);
-    void cutAndBridge(const Shape& shape, std::vector<Contour>& polygons);
     void bridge(const Shape& shape, std::vector<Contour>& polygons);
 
     std::vector<std::uint64_t> m_sorted; // corners as y << 32 | x
     std::vector<int> m_touchLines;
-    std::vector<std::vector<int>> m_rowEdges;
-    std::vector<Run> m_runs;
+    ShapeCutter m_cutter;
+    std::vector<Shape> m_parts;
     std::vector<VerticalEdge> m_edges;
     std::vector<int> m_holeOrder;
     std::multimap<int, std::size_t> m_active;

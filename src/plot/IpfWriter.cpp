@@ -107,10 +107,11 @@ void IpfWriter::writeRow(int y, const std::vector<Run>& runs)
     std::memcpy(tail.data() + middleLength - 1, "\r\n", 2);
     const std::size_t tailLength = middleLength + 1;
     const PlotGeometry& plot = geometry();
-    for (const Run& run : runs) {
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const Run& run = plot.runAt(runs, k);
         char* out = reserve(MostPerRecord);
         out = copyText(out, m_widthLine.data(), m_widthLineLength);
-        out = m_columnText.write(out, run.begin);
+        out = m_columnText.write(out, plot.startColumn(run));
         out = copyText(out, middle.data(), middleLength);
         out = m_columnText.write(out, plot.endColumn(run));
         out = copyText(out, tail.data(), tailLength);

@@ -42,8 +42,13 @@ std::string KicadWriter::limitProblem(const PlotGeometry& geometry)
     const double centreX = (geometry.areaLeft() + geometry.areaRight()) / 2;
     const double centreY = (geometry.areaBottom() + geometry.areaTop()) / 2;
     double farthest = 0.0;
+    // Outlines reach the edges of the picture's area.
+    const bool outline = geometry.shape() == PlotShape::Outline;
     for (const double v : {geometry.x(0) - centreX, geometry.x(geometry.columns() - 1) - centreX,
-                           centreY - geometry.y(0), centreY - geometry.y(geometry.rows() - 1)}) {
+                           centreY - geometry.y(0), centreY - geometry.y(geometry.rows() - 1),
+                           outline ? geometry.x(geometry.columns()) - centreX : 0.0,
+                           outline ? centreY - geometry.cornerY(0) : 0.0,
+                           outline ? centreY - geometry.cornerY(geometry.rows()) : 0.0}) {
         const double nanometres = writtenNanometres(v * MillimetresPerUnit);
         farthest = nanometres == nanometres ? std::max(farthest, nanometres) : HUGE_VAL;
     }
@@ -72,22 +77,51 @@ KicadWriter::KicadWriter(ByteSink& sink, const std::string& name)
     setLineWidth(1000.0);
 }
 
+std::string KicadWriter::layerName(BoardLayer layer, BoardSide side)
+{
+    const std::string prefix = side == BoardSide::Top ? "F." : "B.";
+    switch (layer) {
+    case BoardLayer::Mask:
+        return prefix + "Mask";
+    case BoardLayer::Copper:
+        return prefix + "Cu";
+    case BoardLayer::Silkscreen:
+        break;
+    }
+    return prefix + "SilkS";
+}
+
 void KicadWriter::setLineWidth(double plotUnits)
 {
+    m_width = plotUnits;
+    makeTail();
+}
+
+void KicadWriter::makeTail()
+{
     char text[MaxNumberTextLength];
-    m_tail = ") (layer \"F.SilkS\") (width " +
-             std::string(text, formatDecimal(text, plotUnits * MillimetresPerUnit, Decimals)) +
+    m_tail = ") (layer \"" + m_layerName + "\") (width " +
+             std::string(text, formatDecimal(text, m_width * MillimetresPerUnit, Decimals)) +
              "))\n";
 }
 
 void KicadWriter::writeHead()
 {
     const PlotGeometry& plot = geometry();
+    m_layerName = layerName(layer(), plot.side());
+    makeTail();
+    m_polygonTail = "\n    ) (layer \"" + m_layerName + "\") (width 0) (fill solid))\n";
     m_centreX = (plot.areaLeft() + plot.areaRight()) / 2;
     m_centreY = (plot.areaBottom() + plot.areaTop()) / 2;
-    m_x.reset(plot.columns(), [this, &plot](char* out, int column) {
+    m_x.reset(plot.columns() + 1, [this, &plot](char* out, int column) {
         return formatDecimal(out, (plot.x(column) - m_centreX) * MillimetresPerUnit, Decimals);
     });
+    // Only outlines have corners; lines leave the table out.
+    if (shape() == PlotShape::Outline)
+        m_cornerY.reset(plot.rows() + 1, [this, &plot](char* out, int line) {
+            return formatDecimal(out, (m_centreY - plot.cornerY(line)) * MillimetresPerUnit,
+                                 Decimals);
+        });
     append("(footprint " + m_name +
            " (version 20211014) (generator kelviq)\n"
            "  (layer \"F.Cu\")\n"
@@ -120,10 +154,11 @@ void KicadWriter::writeRow(int y, const std::vector<Run>& runs)
             formatDecimal(yText, (m_centreY - geometry().y(y)) * MillimetresPerUnit, Decimals) -
             yText));
     const PlotGeometry& plot = geometry();
-    for (const Run& run : runs) {
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const Run& run = plot.runAt(runs, k);
         char* out = reserve(MostPerSegment + m_tail.size());
         out = put(out, "  (fp_line (start ");
-        out = m_x.write(out, run.begin);
+        out = m_x.write(out, plot.startColumn(run));
         *out++ = ' ';
         out = put(out, rowY);
         out = put(out, ") (end ");
@@ -134,6 +169,28 @@ void KicadWriter::writeRow(int y, const std::vector<Run>& runs)
         commit(out);
         if (!flushIfFull())
             return;
+    }
+}
+
+// Each of the shape's hole-free polygons a solid fp_poly, its corners eight to a line.
+void KicadWriter::writeShape(const Shape& shape)
+{
+    m_polygons.clear();
+    m_joiner.join(shape, m_polygons);
+    for (const Contour& polygon : m_polygons) {
+        append("  (fp_poly (pts");
+        std::size_t written = 0;
+        forEachCorner(polygon, [this, &written](Corner c) {
+            char* out = reserve(2 * MaxNumberTextLength + 16);
+            out = put(out, written++ % 8 == 0 ? "\n      (xy " : " (xy ");
+            out = m_x.write(out, c.x);
+            *out++ = ' ';
+            out = m_cornerY.write(out, c.y);
+            *out++ = ')';
+            commit(out);
+            flushIfFull();
+        });
+        append(m_polygonTail);
     }
 }
 

@@ -28,14 +28,14 @@ std::unique_ptr<SegmentWriter> kicadWriter(ByteSink& sink, const std::string& de
 }
 
 const std::array<PlotFormatInfo, 4> Formats = {{
-    {PlotFormat::Ipf, "ipf", "IPF", "Plot Files", ".plt", writer<IpfWriter>,
+    {PlotFormat::Ipf, "ipf", "IPF", "Plot Files", ".plt", writer<IpfWriter>, false,
      IpfWriter::limitProblem, IpfWriter::widthProblem},
     {PlotFormat::Gerber, "gerber", "Gerber", "Gerber Files", ".gbr .gto .gbo", writer<GerberWriter>,
-     GerberWriter::limitProblem, GerberWriter::widthProblem},
+     true, GerberWriter::limitProblem, GerberWriter::widthProblem},
     {PlotFormat::Kicad, "kicad", "KiCad Footprint", "KiCad Footprints", ".kicad_mod", kicadWriter,
-     KicadWriter::limitProblem, KicadWriter::widthProblem},
-    {PlotFormat::Svg, "svg", "SVG", "SVG Files", ".svg", writer<SvgWriter>, SvgWriter::limitProblem,
-     SvgWriter::widthProblem},
+     true, KicadWriter::limitProblem, KicadWriter::widthProblem},
+    {PlotFormat::Svg, "svg", "SVG", "SVG Files", ".svg", writer<SvgWriter>, true,
+     SvgWriter::limitProblem, SvgWriter::widthProblem},
 }};
 
 // The last value in [low, high] for which fits() holds, given that it holds at low and not at
@@ -140,10 +140,12 @@ PlotFormat fromFileName(std::string_view fileName)
     return Formats.front().format;
 }
 
-double largestScale(PlotFormat format, int columns, int rows)
+double largestScale(PlotFormat format, int columns, int rows, const PlotStyle& style)
 {
     const auto fits = [&](double scale) {
-        return info(format).limitProblem(PlotGeometry(columns, rows, scale)).empty();
+        return info(format)
+            .limitProblem(PlotGeometry(columns, rows, scale, style.side, style.shape))
+            .empty();
     };
     const double most = std::numeric_limits<double>::max();
     if (fits(most))

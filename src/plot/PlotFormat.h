@@ -1,5 +1,7 @@
 #pragma once
 
+#include "plot/PlotStyle.h"
+
 #include <memory>
 #include <optional>
 #include <span>
@@ -33,6 +35,8 @@ struct PlotFormatInfo
     // A writer into sink. designName (UTF-8) names the design inside the file where the format
     // has such a name (the KiCad footprint).
     std::unique_ptr<SegmentWriter> (*createWriter)(ByteSink& sink, const std::string& designName);
+    // Whether the format holds filled shapes, so that outline plots can be written in it.
+    bool filledShapes;
     // Why a plot of this geometry cannot be written in the format ("too large for ...: the plot
     // would reach ..."), or empty: every number the writer writes must be one the format holds.
     std::string (*limitProblem)(const PlotGeometry& geometry);
@@ -59,9 +63,9 @@ std::string_view extension(PlotFormat format);
 // All of a format's extensions, the usual one first.
 std::vector<std::string_view> extensions(PlotFormat format);
 
-// The largest scale (mils per pixel) at which the plot of a picture of columns × rows pixels
-// stays within the format's limit; infinity when every scale does.
-double largestScale(PlotFormat format, int columns, int rows);
+// The largest scale (mils per pixel) at which the plot of a picture of columns × rows pixels,
+// drawn in this style, stays within the format's limit; infinity when every scale does.
+double largestScale(PlotFormat format, int columns, int rows, const PlotStyle& style = {});
 // The thinnest and the thickest line width (plot units) the format can write.
 double thinnestWidth(PlotFormat format);
 double thickestWidth(PlotFormat format);

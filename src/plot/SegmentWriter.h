@@ -3,6 +3,8 @@
 #include "plot/ByteSink.h"
 #include "plot/NumberText.h"
 #include "plot/PlotGeometry.h"
+#include "plot/PlotStyle.h"
+#include "plot/Shape.h"
 #include "trace/Run.h"
 
 #include <cstdint>
@@ -16,6 +18,8 @@ namespace kelviq {
 
 // Writes traced segments in one file format into a byte sink. The scan hands over rows of runs
 // from the top row down, in the plot's geometry; each format decides how a segment reads.
+// Formats that hold filled shapes (the format table says which) take the traced pixels'
+// outlines instead when the plot's shape is Outline: one shape at a time, as they complete.
 // Output is gathered in a large buffer and handed to the sink in big blocks; after the first
 // failed write nothing more is written and errorString() says why.
 class SegmentWriter
@@ -26,16 +30,21 @@ public:
     SegmentWriter(const SegmentWriter&) = delete;
     SegmentWriter& operator=(const SegmentWriter&) = delete;
 
-    // Writes everything before the first segment. The geometry must outlive the writing.
-    void begin(const PlotGeometry& geometry)
+    // Writes everything before the first segment or shape. The geometry must outlive the
+    // writing; it says the board side and whether lines or outlines are written. The layer is
+    // that of formats that name theirs.
+    void begin(const PlotGeometry& geometry, BoardLayer layer = BoardLayer::Silkscreen)
     {
         m_geometry = &geometry;
+        m_layer = layer;
         writeHead();
     }
     // Line thickness in plot units for the segments that follow.
     virtual void setLineWidth(double plotUnits) = 0;
     // One segment per run of row y.
     virtual void writeRow(int y, const std::vector<Run>& runs) = 0;
+    // One filled shape, in outline plots of formats that hold them; others never get one.
+    virtual void writeShape(const Shape&) {}
     // Writes everything after the last segment.
     void end() { writeTail(); }
 
@@ -50,6 +59,32 @@ protected:
     virtual void writeHead() = 0;
     virtual void writeTail() {}
     const PlotGeometry& geometry() const { return *m_geometry; }
+    PlotShape shape() const { return m_geometry->shape(); }
+    BoardLayer layer() const { return m_layer; }
+    // Whether the plot is lines on the top silkscreen, the only plot there used to be: its
+    // files stay exactly as they always were.
+    bool plainStyle() const
+    {
+        return shape() == PlotShape::Lines && m_geometry->side() == BoardSide::Top &&
+               m_layer == BoardLayer::Silkscreen;
+    }
+
+    // Calls visit(corner) for a contour's corners in the order they are written: as traced,
+    // or backwards from the same first corner where the plot is mirrored, so that outlines
+    // run counter-clockwise and holes clockwise as the plot is seen on either side.
+    template <typename Visit> void forEachCorner(const Contour& contour, Visit visit) const
+    {
+        if (contour.empty())
+            return;
+        visit(contour.front());
+        if (m_geometry->reversesContours()) {
+            for (auto it = contour.rbegin(); it + 1 != contour.rend(); ++it)
+                visit(*it);
+        } else {
+            for (auto it = contour.begin() + 1; it != contour.end(); ++it)
+                visit(*it);
+        }
+    }
 
     // Room for length bytes at the end of the buffer; commit() takes what was put there.
     char* reserve(std::size_t length)
@@ -82,6 +117,7 @@ private:
     char* reserveAfterFlush(std::size_t length);
 
     const PlotGeometry* m_geometry = nullptr;
+    BoardLayer m_layer = BoardLayer::Silkscreen;
     ByteSink& m_sink;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_capacity = 0;

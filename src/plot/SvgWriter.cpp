@@ -13,6 +13,9 @@ constexpr std::size_t MostPerSegment = 4 * MaxNumberTextLength + 16;
 // unless told otherwise; a path's data stays within a megabyte and goes on in a new path
 // element of the same thickness.
 constexpr std::int64_t MostPathBytes = 1'000'000;
+// The corners of a shape's path that surely stay below that: a corner's text is a command
+// letter and a number of at most 15 digits, a sign, a point and an exponent.
+constexpr std::size_t MostPathCorners = MostPathBytes / 24;
 
 std::string text(double v)
 {
@@ -63,14 +66,23 @@ void SvgWriter::setLineWidth(double plotUnits)
 void SvgWriter::writeHead()
 {
     const PlotGeometry& plot = geometry();
-    m_x.reset(plot.columns(),
+    m_x.reset(plot.columns() + 1,
               [&plot](char* out, int column) { return formatNumber(out, plot.x(column) / 100.0); });
+    // Only outlines have corners; lines leave the table out.
+    if (shape() == PlotShape::Outline)
+        m_cornerY.reset(plot.rows() + 1, [&plot](char* out, int line) {
+            return formatNumber(out, -plot.cornerY(line) / 100.0);
+        });
     // Mils, Y flipped; a negative scale mirrors the area, so take its corners in order.
-    const double margin = std::abs(m_width) / 200.0;
+    // Outlines end on the area's edges, at the corners' own numbers.
+    const bool outline = shape() == PlotShape::Outline;
+    const double margin = outline ? 0.0 : std::abs(m_width) / 200.0;
+    const double areaTop = outline ? plot.cornerY(0) : plot.areaTop();
+    const double areaBottom = outline ? plot.cornerY(plot.rows()) : plot.areaBottom();
     const double left = std::min(plot.areaLeft(), plot.areaRight()) / 100.0 - margin;
     const double right = std::max(plot.areaLeft(), plot.areaRight()) / 100.0 + margin;
-    const double top = -std::max(plot.areaTop(), plot.areaBottom()) / 100.0 - margin;
-    const double bottom = -std::min(plot.areaTop(), plot.areaBottom()) / 100.0 + margin;
+    const double top = -std::max(areaTop, areaBottom) / 100.0 - margin;
+    const double bottom = -std::min(areaTop, areaBottom) / 100.0 + margin;
     append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" +
            text((right - left) * MillimetresPerMil) + "mm\" height=\"" +
@@ -109,7 +121,8 @@ void SvgWriter::writeRow(int y, const std::vector<Run>& runs)
         yBuffer,
         static_cast<std::size_t>(formatNumber(yBuffer + 1, -geometry().y(y) / 100.0) - yBuffer));
     const PlotGeometry& plot = geometry();
-    for (const Run& run : runs) {
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const Run& run = plot.runAt(runs, k);
         if (!m_pathOpen ||
             m_pathBytes + static_cast<std::int64_t>(MostPerSegment) > MostPathBytes) {
             closePath();
@@ -118,7 +131,7 @@ void SvgWriter::writeRow(int y, const std::vector<Run>& runs)
         char* const start = reserve(MostPerSegment);
         char* out = start;
         *out++ = 'M';
-        out = m_x.write(out, run.begin);
+        out = m_x.write(out, plot.startColumn(run));
         out = put(out, rowY);
         *out++ = ' ';
         *out++ = 'L';
@@ -130,6 +143,65 @@ void SvgWriter::writeRow(int y, const std::vector<Run>& runs)
         if (!flushIfFull())
             return;
     }
+}
+
+void SvgWriter::writeShape(const Shape& shape)
+{
+    std::size_t corners = shape.outline.size();
+    for (const Contour& hole : shape.holes)
+        corners += hole.size();
+    const int top = shape.outline.front().y;
+    const int bottom =
+        std::max_element(shape.outline.begin(), shape.outline.end(), [](Corner a, Corner b) {
+            return a.y < b.y;
+        })->y;
+    if (corners > MostPathCorners && bottom - top > 1) {
+        // Bands of about equal rows, each a path; one still too large is cut again.
+        const std::size_t bands = corners / MostPathCorners + 1;
+        const int rows = std::max(1, static_cast<int>((bottom - top) / static_cast<int>(bands)));
+        std::vector<int> lines;
+        for (int line = top + rows; line < bottom; line += rows)
+            lines.push_back(line);
+        std::vector<Shape> parts;
+        ShapeCutter().cut(shape, lines, parts);
+        for (const Shape& part : parts)
+            writeShape(part);
+        return;
+    }
+    append("<path fill=\"#000000\" fill-rule=\"evenodd\" d=\"");
+    writeContour(shape.outline);
+    for (const Contour& hole : shape.holes) {
+        append("\n");
+        writeContour(hole);
+    }
+    append("\"/>\n");
+}
+
+// A move to the first corner, then along one axis to each next corner (H or V), closed.
+void SvgWriter::writeContour(const Contour& contour)
+{
+    bool started = false;
+    Corner last{0, 0};
+    forEachCorner(contour, [&](Corner c) {
+        char* out = reserve(2 * MaxNumberTextLength + 8);
+        if (!started) {
+            *out++ = 'M';
+            out = m_x.write(out, c.x);
+            *out++ = ' ';
+            out = m_cornerY.write(out, c.y);
+        } else if (c.y == last.y) {
+            *out++ = 'H';
+            out = m_x.write(out, c.x);
+        } else {
+            *out++ = 'V';
+            out = m_cornerY.write(out, c.y);
+        }
+        commit(out);
+        flushIfFull();
+        started = true;
+        last = c;
+    });
+    append("Z");
 }
 
 } // namespace kelviq

@@ -2,6 +2,7 @@
 
 #include "plot/ColumnTextCache.h"
 #include "plot/SegmentWriter.h"
+#include "plot/ShapeCutter.h"
 
 #include <string>
 
@@ -11,6 +12,11 @@ namespace kelviq {
 // black on a transparent background, in mils with Y flipped so the drawing looks like the
 // picture, sized in millimetres. The view box holds the picture's area and the half line
 // width that strokes reach beyond it.
+//
+// Outlines: one black path per shape, the outline and its holes as its subpaths, filled by
+// the even-odd rule, no stroke; nothing reaches beyond the picture's area, which is the view
+// box. A shape too large for one path's data is cut into bands of rows (ShapeCutter), a path
+// each.
 class SvgWriter : public SegmentWriter
 {
 public:
@@ -25,18 +31,21 @@ public:
 
     void setLineWidth(double plotUnits) override;
     void writeRow(int y, const std::vector<Run>& runs) override;
+    void writeShape(const Shape& shape) override;
 
 private:
     void writeHead() override;
     void writeTail() override;
     void openPath();
     void closePath();
+    void writeContour(const Contour& contour);
 
     double m_width = 1000.0; // plot units
     std::string m_widthText;
     bool m_pathOpen = false;
     std::int64_t m_pathBytes = 0;
     ColumnTextCache m_x;
+    ColumnTextCache m_cornerY;
 };
 
 } // namespace kelviq

@@ -5,11 +5,13 @@
 #include "output/PlotOutput.h"
 #include "platform/PlatformServices.h"
 #include "plot/NumberText.h"
+#include "plot/OutlineTracer.h"
 #include "plot/PlotGeometry.h"
 #include "plot/SegmentWriter.h"
 #include "run/ConversionFrontEnd.h"
 #include "trace/Tracer.h"
 
+#include <QStringList>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -109,8 +111,26 @@ QString ConversionRun::settingsProblem(const QString& scaleText, const QString& 
     return {};
 }
 
+QString ConversionRun::shapeProblem(PlotFormat format, PlotShape shape)
+{
+    const PlotFormatInfo& info = plotformat::info(format);
+    if (shape != PlotShape::Outline || info.filledShapes)
+        return {};
+    QStringList holding;
+    for (const PlotFormatInfo& other : plotformat::all())
+        if (other.filledShapes)
+            holding << QString::fromUtf8(other.title);
+    const QString last = holding.isEmpty() ? QString() : holding.takeLast();
+    return QString::fromUtf8(info.title) +
+           QStringLiteral(" files hold lines only; filled outlines can be written as ") +
+           (holding.isEmpty()
+                ? last
+                : holding.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last) +
+           QLatin1Char('.');
+}
+
 QString ConversionRun::rangeProblem(const QString& scaleText, const QString& thicknessText,
-                                    PlotFormat format)
+                                    PlotFormat format, PlotShape shape)
 {
     const double scale = parseNumber(scaleText.toStdString()).value_or(0.0);
     if (!(scale > 0.0)) {
@@ -118,6 +138,9 @@ QString ConversionRun::rangeProblem(const QString& scaleText, const QString& thi
                QStringLiteral(" must be more than 0.") + CR +
                QStringLiteral("Type the size of one pixel in mils, for example 2 or 0.5.");
     }
+    // Outlines have no thickness: it plays no part in them.
+    if (shape == PlotShape::Outline)
+        return {};
     const double width = lineWidth(thicknessText).value_or(-1.0);
     if (width < 0.0) {
         return QStringLiteral("The line thickness ") + quoted(thicknessText) +
@@ -145,10 +168,11 @@ QString ConversionRun::rangeProblem(const QString& scaleText, const QString& thi
     return {};
 }
 
-QString ConversionRun::limitProblem(PlotFormat format, int columns, int rows, double scale)
+QString ConversionRun::limitProblem(PlotFormat format, int columns, int rows, double scale,
+                                    const PlotStyle& style)
 {
-    return QString::fromStdString(
-        plotformat::info(format).limitProblem(PlotGeometry(columns, rows, scale)));
+    return QString::fromStdString(plotformat::info(format).limitProblem(
+        PlotGeometry(columns, rows, scale, style.side, style.shape)));
 }
 
 QString ConversionRun::typeableWithin(double limit, bool down,
@@ -170,11 +194,12 @@ QString ConversionRun::typeableWithin(double limit, bool down,
     return QString::fromStdString(numberText(limit));
 }
 
-QString ConversionRun::largestScaleText(PlotFormat format, int columns, int rows)
+QString ConversionRun::largestScaleText(PlotFormat format, int columns, int rows,
+                                        const PlotStyle& style)
 {
-    return typeableWithin(plotformat::largestScale(format, columns, rows), true, [&](double scale) {
-        return limitProblem(format, columns, rows, scale).isEmpty();
-    });
+    return typeableWithin(
+        plotformat::largestScale(format, columns, rows, style), true,
+        [&](double scale) { return limitProblem(format, columns, rows, scale, style).isEmpty(); });
 }
 
 QString ConversionRun::cannotCreateText(const PlotOutput& output)
@@ -195,7 +220,9 @@ RunResult ConversionRun::run()
     const QString thicknessText = m_frontEnd.thicknessText();
     if (const QString problem = settingsProblem(scaleText, thicknessText); !problem.isEmpty())
         return fail(result, problem);
-    if (const QString problem = rangeProblem(scaleText, thicknessText, m_format);
+    if (const QString problem = shapeProblem(m_format, m_style.shape); !problem.isEmpty())
+        return fail(result, problem);
+    if (const QString problem = rangeProblem(scaleText, thicknessText, m_format, m_style.shape);
         !problem.isEmpty())
         return fail(result, problem);
     const double pixelMils = *parseNumber(scaleText.toStdString());
@@ -203,9 +230,10 @@ RunResult ConversionRun::run()
     const Raster picture = m_frontEnd.picture();
     const int columns = picture.width();
     const int rows = picture.height();
-    const PlotGeometry geometry(columns, rows, pixelMils);
+    const PlotGeometry geometry(columns, rows, pixelMils, m_style.side, m_style.shape);
+    const bool outline = m_style.shape == PlotShape::Outline;
     const PlotFormatInfo& format = plotformat::info(m_format);
-    if (const QString problem = limitProblem(m_format, columns, rows, pixelMils);
+    if (const QString problem = limitProblem(m_format, columns, rows, pixelMils, m_style);
         !problem.isEmpty()) {
         return fail(result, QStringLiteral("The scale ") + quoted(scaleText) +
                                 QStringLiteral(" is ") + problem + QLatin1Char('.') + CR +
@@ -213,7 +241,7 @@ RunResult ConversionRun::run()
                                                "%2 pixels) is %3.")
                                     .arg(columns)
                                     .arg(rows)
-                                    .arg(largestScaleText(m_format, columns, rows)));
+                                    .arg(largestScaleText(m_format, columns, rows, m_style)));
     }
 
     const TraceSettings settings = m_frontEnd.traceSettings();
@@ -240,7 +268,7 @@ RunResult ConversionRun::run()
         format.createWriter(sink, m_designName.toStdString());
     SegmentWriter& writer = *writerOwner;
     writer.setLineWidth(width);
-    writer.begin(geometry);
+    writer.begin(geometry, m_style.layer);
 
     Tracer tracer(picture, settings);
     QString lastThicknessText = thicknessText;
@@ -277,9 +305,32 @@ RunResult ConversionRun::run()
 
     std::vector<Run> runs;
     int y = 0;
-    while (tracer.nextRow(y, runs)) {
-        writer.writeRow(y, runs);
-        result.segments += static_cast<qint64>(runs.size());
+    if (outline) {
+        // Shapes are written as they complete, so only the open ones are held.
+        OutlineTracer outlines;
+        Shape shape;
+        auto writeCompleted = [&] {
+            while (outlines.takeShape(shape)) {
+                writer.writeShape(shape);
+                ++result.shapes;
+                result.vertices += static_cast<qint64>(shape.outline.size());
+                for (const Contour& hole : shape.holes)
+                    result.vertices += static_cast<qint64>(hole.size());
+            }
+        };
+        while (tracer.nextRow(y, runs)) {
+            outlines.addRow(y, runs);
+            writeCompleted();
+        }
+        if (!abandoned) {
+            outlines.finish();
+            writeCompleted();
+        }
+    } else {
+        while (tracer.nextRow(y, runs)) {
+            writer.writeRow(y, runs);
+            result.segments += static_cast<qint64>(runs.size());
+        }
     }
     if (abandoned) {
         output.cancel();

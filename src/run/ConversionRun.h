@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plot/PlotFormat.h"
+#include "plot/PlotStyle.h"
 
 #include <QString>
 #include <functional>
@@ -26,7 +27,9 @@ enum class RunOutcome
 struct RunResult
 {
     RunOutcome outcome = RunOutcome::NoPicture;
-    qint64 segments = 0;
+    qint64 segments = 0; // lines written (lines plots)
+    qint64 shapes = 0;   // filled shapes written (outline plots) ...
+    qint64 vertices = 0; // ... and the corners of their outlines and holes
     qint64 bytes = 0;
     QString outputPath; // absolute, or "standard output"
     // What the user is to be told, for every outcome but Written and Abandoned: a message box
@@ -35,7 +38,8 @@ struct RunResult
 };
 
 // The "3 - Make out.plt" action: scans the picture row by row from the top and writes one
-// line segment per horizontal run of the target colour into the plot file.
+// line segment per horizontal run of the target colour into the plot file - or, for an
+// outline plot, each shape of traced pixels as soon as its outline is complete.
 class ConversionRun
 {
 public:
@@ -51,22 +55,29 @@ public:
     // design (a KiCad footprint), its name.
     void setFormat(PlotFormat format) { m_format = format; }
     void setDesignName(const QString& name) { m_designName = name; }
+    // Lines or outlines, the board side and the layer; lines on the top silkscreen unless told.
+    void setStyle(const PlotStyle& style) { m_style = style; }
 
     RunResult run();
 
     // Why the settings cannot be read - a scale or thickness that is not a number - told
     // before any picture or file is touched; empty when they can.
     static QString settingsProblem(const QString& scaleText, const QString& thicknessText);
+    // Why a format cannot hold a plot of this shape ("IPF files hold lines only ..."), or empty.
+    static QString shapeProblem(PlotFormat format, PlotShape shape);
     // Why settings that are numbers cannot make a plot in the format whatever the picture: a
     // scale of 0 or less, a negative thickness or one the format cannot write. Empty when they
-    // can; told like the above.
+    // can; told like the above. Outlines have no thickness: only their scale counts.
     static QString rangeProblem(const QString& scaleText, const QString& thicknessText,
-                                PlotFormat format);
-    // Why a picture of columns × rows pixels at this scale cannot be written in the format
-    // ("too large for a Gerber file: ..."), and the largest scale that does fit, as text of at
-    // most six significant digits; an empty reason when it can be written.
-    static QString limitProblem(PlotFormat format, int columns, int rows, double scale);
-    static QString largestScaleText(PlotFormat format, int columns, int rows);
+                                PlotFormat format, PlotShape shape = PlotShape::Lines);
+    // Why a picture of columns × rows pixels at this scale, drawn in this style, cannot be
+    // written in the format ("too large for a Gerber file: ..."), and the largest scale that
+    // does fit, as text of at most six significant digits; an empty reason when it can be
+    // written.
+    static QString limitProblem(PlotFormat format, int columns, int rows, double scale,
+                                const PlotStyle& style = {});
+    static QString largestScaleText(PlotFormat format, int columns, int rows,
+                                    const PlotStyle& style = {});
     // The value of at most six significant digits nearest to limit on the side where fits()
     // holds (at or below it when down), as text that can be typed back: what a message offers.
     static QString typeableWithin(double limit, bool down, const std::function<bool(double)>& fits);
@@ -86,6 +97,7 @@ private:
     PlotOutput* m_output = nullptr;
     PlotFormat m_format = PlotFormat::Ipf;
     QString m_designName;
+    PlotStyle m_style;
 };
 
 } // namespace kelviq

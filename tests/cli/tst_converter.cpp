@@ -200,6 +200,12 @@ void TestConverter::failuresSayWhat_data()
           "The line thickness \"-5\" is negative.");
     usage("zero thickness in a Gerber file", {"--format", "gerber", "--thickness", "0", "a.bmp"},
           "The line thickness \"0\" is too thin for a Gerber file");
+    usage("unknown shape", {"--shape", "filled", "a.bmp"});
+    usage("unknown side", {"--side", "back", "a.bmp"});
+    usage("unknown layer", {"--layer", "paste", "a.bmp"});
+    usage("outlines into out.plt", {"--shape", "outline", "a.bmp"});
+    usage("outlines as IPF, whatever the name",
+          {"--shape", "outline", "--format", "ipf", "--output", "x.svg", "a.bmp"});
 }
 
 // Wrong usage and settings no plot can be made with exit 2; anything else that fails exits 1
@@ -564,6 +570,15 @@ void TestConverter::dryRunWritesNothing()
                           .arg(bytes)
                           .arg(dir.filePath("new/p.plt"))
                           .toUtf8());
+    // Outlines count their shapes and the corners of their contours; the thickness plays no
+    // part in them.
+    const QStringList outline{"--shape", "outline", "--thickness", "-1",   "--output",
+                              "p.svg",   "--color", "FF0000",      "p.bmp"};
+    QVERIFY(runConverter(dir.path(), QStringList{"--dry-run"} + outline)
+                .out.startsWith("dry run: 2 shapes, 8 vertices, "));
+    QCOMPARE(runConverter(dir.path(), outline).out,
+             "2 shapes (8 vertices) from p.bmp (4 x 1 pixels) written to " +
+                 dir.filePath("p.svg").toUtf8() + '\n');
 }
 
 // At a terminal a large picture shows its progress; a failure half way must not be appended

@@ -39,12 +39,14 @@ struct Drawn
     double x1, y1, x2, y2, width;
 };
 
-QByteArray convert(FakeFrontEnd& frontEnd, PlotFormat format, const QString& path)
+QByteArray convert(FakeFrontEnd& frontEnd, PlotFormat format, const QString& path,
+                   BoardSide side = BoardSide::Top)
 {
     RecordingPlatform platform;
     ConversionRun run(frontEnd, platform);
     run.setOutputPath(path);
     run.setFormat(format);
+    run.setStyle({PlotShape::Lines, side, BoardLayer::Silkscreen});
     run.setDesignName(QStringLiteral("logo"));
     const RunResult result = run.run();
     return result.outcome == RunOutcome::Written ? testfiles::readFile(path) : QByteArray();
@@ -98,7 +100,7 @@ std::vector<Drawn> readKicad(const QByteArray& text, double centreX, double cent
 {
     std::vector<Drawn> drawn;
     static const QRegularExpression line(QStringLiteral(
-        "\\(fp_line \\(start (\\S+) (\\S+)\\) \\(end (\\S+) (\\S+)\\) \\(layer \"F.SilkS\"\\) "
+        "\\(fp_line \\(start (\\S+) (\\S+)\\) \\(end (\\S+) (\\S+)\\) \\(layer \"[FB].SilkS\"\\) "
         "\\(width (\\S+)\\)\\)"));
     auto it = line.globalMatch(QString::fromLatin1(text));
     while (it.hasNext()) {
@@ -269,15 +271,30 @@ void TestPlotFormats::everyFormatHoldsTheIpfSegments()
         frontEnd.scale = QStringList{"2", "0.333", "1.5", "12.7"}[round % 4];
         frontEnd.thickness = QStringList{"10", "7.5", "0.5", "3.3"}[round % 4];
         const double scale = frontEnd.scale.toDouble() * 100;
+        // Odd rounds on the bottom side: the top's rows mirrored, each read backwards.
+        const BoardSide side = round % 2 ? BoardSide::Bottom : BoardSide::Top;
         const std::vector<Drawn> ipf =
-            readIpf(convert(frontEnd, PlotFormat::Ipf, m_dir.filePath("r.plt")));
+            readIpf(convert(frontEnd, PlotFormat::Ipf, m_dir.filePath("r.plt"), side));
+        std::vector<Drawn> top =
+            readIpf(convert(frontEnd, PlotFormat::Ipf, m_dir.filePath("t.plt")));
+        for (auto row = top.begin(); side == BoardSide::Bottom && row != top.end();) {
+            const auto end = std::find_if(row, top.end(), [&](auto& d) { return d.y1 != row->y1; });
+            for (auto d = row; d != end; ++d)
+                *d = {image.width() * scale - d->x2, d->y1, image.width() * scale - d->x1, d->y2,
+                      d->width};
+            std::reverse(row, end);
+            row = end;
+        }
         const double centreX = image.width() * scale / 2;
         const double centreY = (image.height() - 1) * scale / 2;
         const std::vector<std::pair<const char*, std::vector<Drawn>>> others = {
-            {"gerber", readGerber(convert(frontEnd, PlotFormat::Gerber, m_dir.filePath("r.gbr")))},
-            {"kicad", readKicad(convert(frontEnd, PlotFormat::Kicad, m_dir.filePath("r.kicad_mod")),
-                                centreX, centreY)},
-            {"svg", readSvg(convert(frontEnd, PlotFormat::Svg, m_dir.filePath("r.svg")))}};
+            {"the top's", top},
+            {"gerber",
+             readGerber(convert(frontEnd, PlotFormat::Gerber, m_dir.filePath("r.gbr"), side))},
+            {"kicad",
+             readKicad(convert(frontEnd, PlotFormat::Kicad, m_dir.filePath("r.kicad_mod"), side),
+                       centreX, centreY)},
+            {"svg", readSvg(convert(frontEnd, PlotFormat::Svg, m_dir.filePath("r.svg"), side))}};
         for (const auto& [name, drawn] : others) {
             QVERIFY2(drawn.size() == ipf.size(), name);
             for (std::size_t i = 0; i < ipf.size(); ++i) {

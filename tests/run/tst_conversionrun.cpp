@@ -160,10 +160,11 @@ void TestConversionRun::refusedBeforeAnything_data()
     QTest::addColumn<QString>("thickness");
     QTest::addColumn<PlotFormat>("format");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<PlotShape>("shape");
     auto row = [](const char* name, int rows, const QString& scale, const QString& thickness,
                   const QString& message, const QString& file = "picture.bmp",
-                  PlotFormat format = PlotFormat::Ipf) {
-        QTest::newRow(name) << file << rows << scale << thickness << format << message;
+                  PlotFormat format = PlotFormat::Ipf, PlotShape shape = PlotShape::Lines) {
+        QTest::newRow(name) << file << rows << scale << thickness << format << message << shape;
     };
     row("no picture chosen", 2, "2", "10",
         "This program has performed an illegal operation \rand it will be traced by Quorvane.\r\r"
@@ -210,6 +211,10 @@ void TestConversionRun::refusedBeforeAnything_data()
         "inches from its origin, but Gerber coordinates (format 3.6) reach only 999.999999 "
         "inches.\rThe largest scale that fits this picture (3 × 2 pixels) is 499999.",
         "picture.bmp", PlotFormat::Gerber);
+    row("outlines where the format holds only lines", 2, "2", "10",
+        "IPF files hold lines only; filled outlines can be written as Gerber, KiCad Footprint or "
+        "SVG.",
+        "picture.bmp", PlotFormat::Ipf, PlotShape::Outline);
 }
 
 // Without a picture, or with settings that cannot be used, the result says why and nothing else
@@ -222,6 +227,7 @@ void TestConversionRun::refusedBeforeAnything()
     QFETCH(QString, thickness);
     QFETCH(PlotFormat, format);
     QFETCH(QString, message);
+    QFETCH(PlotShape, shape);
     CurrentFolder ws;
     QVERIFY(writeFile(ws.path("out.plt"), "old plot"));
     FakeFrontEnd frontEnd;
@@ -232,6 +238,7 @@ void TestConversionRun::refusedBeforeAnything()
     RecordingPlatform platform;
     ConversionRun run(frontEnd, platform);
     run.setFormat(format);
+    run.setStyle({shape, BoardSide::Top, BoardLayer::Silkscreen});
     const RunResult result = run.run();
     QCOMPARE(result.outcome, file.isEmpty() ? RunOutcome::NoPicture : RunOutcome::BadSetting);
     QCOMPARE(result.message, message);
