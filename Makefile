@@ -6,6 +6,7 @@ SANITIZE ?=
 JOBS ?= $(shell nproc)
 
 PREFIX ?= /usr/local
+WEB_BUILD ?= build-web
 
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev \
     fonts-dejavu-core gerbv librsvg2-bin libpng-dev libjpeg62-turbo-dev libgif-dev
@@ -18,7 +19,7 @@ BUILD_TYPE := Debug
 endif
 
 .PHONY: all deps configure build run test standalone install package installcheck bench fuzz \
-    memcheck format clean
+    memcheck format clean web web-test
 
 all: build
 
@@ -92,3 +93,16 @@ fuzz: deps
 memcheck: EXTRA_PACKAGES += valgrind
 memcheck: build
 	@./tests/memcheck_corpus.sh $(BUILD)
+
+# The web page, built with Debian's emscripten into $(WEB_BUILD)/site: serve that folder.
+# emscripten's tools find Debian's acorn only through NODE_PATH when node is not Debian's.
+web: EXTRA_PACKAGES += emscripten
+web: deps
+	NODE_PATH=/usr/share/nodejs emcmake cmake -S web -B $(WEB_BUILD) -G Ninja \
+	    -DCMAKE_BUILD_TYPE=Release -DKELVIQ_WERROR=$(WERROR) >/dev/null
+	NODE_PATH=/usr/share/nodejs cmake --build $(WEB_BUILD) -j $(JOBS)
+
+# The page in headless Chromium against the converter of $(BUILD): same bytes in every format.
+web-test: EXTRA_PACKAGES += emscripten chromium chromium-driver python3-selenium imagemagick
+web-test: build web
+	/usr/bin/python3 web/test/web_test.py --build $(BUILD) --site $(WEB_BUILD)/site

@@ -1,10 +1,12 @@
-// Writes the benchmark pictures as uncompressed BMP files, row by row, so that even the
-// largest needs almost no memory to make. Every picture is the same on every run.
+// Writes the benchmark pictures as uncompressed BMP files, or as PNG files when FILE ends in
+// .png, row by row, so that even the largest needs almost no memory to make. Every picture is
+// the same on every run.
 //
 //   make_pictures KIND SIZE BITS FILE
-//     KIND  logo | noise | stripes | solid
+//     KIND  logo | noise | stripes | solid | photo (PNG only: the logo as photographed, every
+//           pixel a little off its colour)
 //     SIZE  width and height in pixels: N for a square, WxH otherwise
-//     BITS  24, 8 (palette) or 1 (palette)
+//     BITS  BMP: 24, 8 (palette) or 1 (palette); PNG: 48 (16-bit RGB) or 8 (grey)
 
 #include <cmath>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
 namespace {
 
@@ -77,8 +80,91 @@ void put32(std::FILE* f, std::uint32_t v)
 
 int usage()
 {
-    std::fputs("usage: make_pictures logo|noise|stripes|solid SIZE 24|8|1 FILE\n", stderr);
+    std::fputs("usage: make_pictures logo|noise|stripes|solid|photo SIZE 24|8|1|48 FILE\n", stderr);
     return 2;
+}
+
+void putBig32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+// One PNG chunk: length, type, data and the checksum of type and data.
+void writeChunk(std::FILE* f, const char* type, const std::vector<std::uint8_t>& data)
+{
+    std::vector<std::uint8_t> chunk;
+    putBig32(chunk, static_cast<std::uint32_t>(data.size()));
+    chunk.insert(chunk.end(), type, type + 4);
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    const uLong crc = crc32(0, chunk.data() + 4, static_cast<uInt>(chunk.size() - 4));
+    putBig32(chunk, static_cast<std::uint32_t>(crc));
+    std::fwrite(chunk.data(), 1, chunk.size(), f);
+}
+
+// A PNG of the kind, 16-bit RGB or 8-bit grey, deflated a row at a time. A photographed logo
+// has every channel of every pixel off by a little; the others are black and white.
+int writePng(std::FILE* f, const std::string& kind, int width, int height, int bits)
+{
+    const int channels = bits == 48 ? 3 : 1;
+    const int bytesPerSample = bits == 48 ? 2 : 1;
+    std::fwrite("\x89PNG\r\n\x1a\n", 1, 8, f);
+    std::vector<std::uint8_t> header;
+    putBig32(header, static_cast<std::uint32_t>(width));
+    putBig32(header, static_cast<std::uint32_t>(height));
+    header.push_back(static_cast<std::uint8_t>(bytesPerSample * 8));
+    header.push_back(channels == 3 ? 2 : 0); // RGB or grey
+    header.insert(header.end(), {0, 0, 0});
+    writeChunk(f, "IHDR", header);
+
+    z_stream zip{};
+    deflateInit(&zip, 6);
+    const std::size_t rowBytes = 1 + std::size_t(width) * channels * bytesPerSample;
+    std::vector<std::uint8_t> raw(rowBytes);
+    std::vector<std::uint8_t> packed(1 << 20);
+    Row pixels(static_cast<std::size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        if (kind == "solid")
+            std::fill(pixels.begin(), pixels.end(), 1);
+        else
+            logoRow(y, width, height, pixels);
+        raw[0] = 0; // no filter
+        std::uint8_t* out = raw.data() + 1;
+        for (int x = 0; x < width; ++x) {
+            const bool black = pixels[static_cast<std::size_t>(x)] != 0;
+            for (int c = 0; c < channels; ++c) {
+                int value = black ? 0 : 0xffff;
+                if (kind == "photo")
+                    value =
+                        (black ? 0x0800 : 0xf000) +
+                        static_cast<int>(hash(static_cast<std::uint32_t>((y * 40009 + x) * 3 + c)) &
+                                         0x0fff) -
+                        0x0800;
+                if (bytesPerSample == 2) {
+                    *out++ = static_cast<std::uint8_t>(value >> 8);
+                    *out++ = static_cast<std::uint8_t>(value);
+                } else {
+                    *out++ = static_cast<std::uint8_t>(value >> 8);
+                }
+            }
+        }
+        zip.next_in = raw.data();
+        zip.avail_in = static_cast<uInt>(raw.size());
+        const int flush = y == height - 1 ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            zip.next_out = packed.data();
+            zip.avail_out = static_cast<uInt>(packed.size());
+            deflate(&zip, flush);
+            const std::size_t produced = packed.size() - zip.avail_out;
+            if (produced > 0)
+                writeChunk(
+                    f, "IDAT",
+                    std::vector<std::uint8_t>(packed.begin(), packed.begin() + long(produced)));
+        } while (zip.avail_out == 0 || (flush == Z_FINISH && zip.avail_in > 0));
+    }
+    deflateEnd(&zip);
+    writeChunk(f, "IEND", {});
+    return 0;
 }
 
 } // namespace
@@ -93,16 +179,28 @@ int main(int argc, char** argv)
     if (std::sscanf(argv[2], "%dx%d", &width, &height) == 1)
         height = width;
     const int bits = std::atoi(argv[3]);
+    const std::string file = argv[4];
+    const bool png = file.size() > 4 && file.compare(file.size() - 4, 4, ".png") == 0;
     if (width <= 0 || height <= 0 || width > 40000 || height > 40000 ||
-        (bits != 24 && bits != 8 && bits != 1))
+        (png ? bits != 48 && bits != 8 : bits != 24 && bits != 8 && bits != 1))
         return usage();
-    if (kind != "logo" && kind != "noise" && kind != "stripes" && kind != "solid")
+    if (png ? kind != "logo" && kind != "photo" && kind != "solid"
+            : kind != "logo" && kind != "noise" && kind != "stripes" && kind != "solid")
         return usage();
 
     std::FILE* f = std::fopen(argv[4], "wb");
     if (!f) {
         std::perror(argv[4]);
         return 1;
+    }
+    if (png) {
+        writePng(f, kind, width, height, bits);
+        if (std::fclose(f) != 0) {
+            std::perror(argv[4]);
+            return 1;
+        }
+        std::printf("%s: %s %dx%d %d-bit PNG\n", argv[4], kind.c_str(), width, height, bits);
+        return 0;
     }
     const std::uint32_t stride = ((static_cast<std::uint32_t>(width) * bits + 31) / 32) * 4;
     const std::uint32_t colors = bits == 24 ? 0 : (1u << bits);

@@ -63,6 +63,9 @@ make_picture noise-4000-24 noise 4000 24
 make_picture stripes-4000-24 stripes 4000 24
 make_picture solid-8000-24 solid 8000 24
 make_picture logo-2000x1000-24 logo 2000x1000 24
+# A photograph-like 16-bit PNG, and a small PNG that holds a huge grey picture.
+"$pictures" photo 6000x4000 48 "$work/photo-6000x4000-48.png" >&2
+"$pictures" solid 40000 8 "$work/solid-40000-8.png" >&2
 
 # The row-by-row reader is only worth its speed if it reads what the general loader reads.
 "$check" "${names[@]/%/.bmp}" >&2
@@ -184,13 +187,19 @@ rm -f "$work/logo-8000.bmp" "$work/out.plt"
 
 echo
 echo "The window loading a picture: \"1 - Select BMP file\" until the picture is painted, then"
-echo "\"3 - Make out.plt\" (medians of 3; peak MB the largest). Targets: load at most 2.5 × the"
-echo "converter's whole run; peak at most the decoded picture in its own compact form + 100 MB"
+echo "\"3 - Make out.plt\" (medians of 3; peak MB the largest). Targets: load at most 3 × the"
+echo "converter's whole run (timed again just before, on the same picture, so that both find it"
+echo "in the page cache); peak at most the decoded picture in its own compact form + 100 MB"
 echo "(both in MiB here: the budget for 24-bit is (576 + 100) MB = 645 MiB)."
 echo
 echo "| picture | load s | convert s | load ÷ convert | run s | peak MiB | budget MiB |"
 echo "|---|---:|---:|---:|---:|---:|---:|"
+# Writing back the large plots made before slows the window's memory-hungry load down.
+sync
 for name in logo-12000-24 logo-12000-8 logo-12000-1; do
+    # The converter again, just before: both then read the picture from the page cache.
+    measure 3 "$convert" --quiet --output "$work/out.plt" "$work/$name.bmp"
+    cw=$wall
     loads=()
     runs=()
     for ((j = 0; j < 3; j++)); do
@@ -206,8 +215,52 @@ for name in logo-12000-24 logo-12000-8 logo-12000-1; do
     peaks=()
     bits=${name##*-}
     compact=$(awk -v b="$bits" 'BEGIN { bpp = (b == 24) ? 32 : b; printf "%.0f", (12000 * 12000 * bpp / 8 + 100e6) / 1048576 }')
-    awk -v n="$name" -v l="$load" -v c="${convertWall[$name]}" -v r="$run" -v p="$peak" -v k="$compact" \
+    awk -v n="$name" -v l="$load" -v c="$cw" -v r="$run" -v p="$peak" -v k="$compact" \
         'BEGIN { printf "| %s | %.3f | %.3f | %.2f | %.3f | %d | %d |\n", n, l, c, l/c, r, p, k }'
+done
+
+echo
+echo "Reading a large picture in the window: \"1 - Select BMP file\" until the picture is painted"
+echo "(medians of 3), while a timer on the user-interface thread notes the longest gap between its"
+echo "turns (stall s) and the longest the thread itself worked in one (busy s; the rest of a gap is"
+echo "the system running others). Target: the thread never blocked over 0.1 s; load at most 3 × the"
+echo "converter's whole run. Then the window closed that many seconds into reading the huge"
+echo "picture: close s from closing to the program's end."
+echo
+echo "| picture | file MB | load s | convert s | load ÷ convert | stall s | busy s | peak MiB |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+for name in photo-6000x4000-48 logo-12000-24; do
+    file="$work/$name.png"
+    [ -f "$file" ] || file="$work/$name.bmp"
+    measure 3 "$convert" --quiet --output "$work/out.plt" "$file"
+    cw=$wall
+    loads=()
+    stalls=()
+    busies=()
+    peak=0
+    for ((j = 0; j < 3; j++)); do
+        measure 1 env QT_QPA_PLATFORM=offscreen "$window" --own-size "$file"
+        read -r l _ _ st bu <"$work/stdout"
+        loads+=("$l")
+        stalls+=("$st")
+        busies+=("$bu")
+        ((rss > peak)) && peak=$rss
+    done
+    load=$(printf '%s\n' "${loads[@]}" | sort -n | sed -n 2p)
+    stall=$(printf '%s\n' "${stalls[@]}" | sort -n | tail -n 1)
+    busy=$(printf '%s\n' "${busies[@]}" | sort -n | tail -n 1)
+    awk -v n="$name" -v mb="$(stat -c %s "$file")" -v l="$load" -v c="$cw" -v s="$stall" \
+        -v b="$busy" -v p="$peak" 'BEGIN {
+        printf "| %s | %.0f | %.3f | %.3f | %.2f | %.3f | %.4f | %d |\n", n, mb/1e6, l, c, l/c, s, b, p }'
+    rm -f "$work/out.plt"
+done
+echo
+echo "| picture | closed after s | close s |"
+echo "|---|---:|---:|"
+for after in 1 5; do
+    QT_QPA_PLATFORM=offscreen "$window" --close-after "$after" "$work/solid-40000-8.png" \
+        >"$work/close" 2>/dev/null || { echo "| solid-40000-8 | $after | read before |"; continue; }
+    awk -v a="$after" '{ printf "| solid-40000-8 | %d | %.3f |\n", a, $1 }' "$work/close"
 done
 
 echo
@@ -245,4 +298,40 @@ views="$build/bench/kelviq-bench-views"
 for name in logo-4000-24 stripes-4000-24 logo-12000-24; do
     QT_QPA_PLATFORM=offscreen "$views" "$work/$name.bmp" >"$work/views" 2>/dev/null
     awk -v n="$name" '{ printf "| %s | %.3f | %.4f | %.3f | %.3f |\n", n, $2, $3, $4, $5 }' "$work/views"
+done
+
+echo
+echo "The web page (make web) in headless Chromium: window.kelviq.convert on a PNG of the logo"
+echo "(in the page's converting worker the browser decodes it, WebAssembly traces and writes IPF;"
+echo "the same bytes as the converter's), against kelviq-convert on the same PNG (the whole"
+echo "process). Medians of 5 in a row."
+echo "Target: at most 3 × the converter."
+echo
+make -C "$root" --no-print-directory deps \
+    EXTRA_PACKAGES="emscripten chromium chromium-driver python3-selenium imagemagick" >&2
+make -C "$root" --no-print-directory web >/dev/null
+echo "| picture | PNG | PNG kB | convert s | page s | page ÷ convert |"
+echo "|---|---|---:|---:|---:|---:|"
+png_kind() { # name kind: the logo as a PNG of that kind
+    case $2 in
+    rgb) convert "$work/$1.bmp" "PNG24:$work/$1.png" ;;
+    palette8) convert "$work/$1.bmp" -colors 16 "PNG8:$work/$1.png" ;;
+    palette1) convert "$work/$1.bmp" -colors 2 -define png:bit-depth=1 -define png:color-type=3 \
+        "$work/$1.png" ;;
+    grey1) convert "$work/$1.bmp" -type Bilevel -depth 1 "PNG:$work/$1.png" ;;
+    esac
+}
+for run in "logo-4000-24 rgb 24-bit RGB" "logo-4000-24 palette8 8-bit palette" \
+    "logo-4000-24 palette1 1-bit palette" "logo-4000-24 grey1 1-bit grey" \
+    "logo-2000x1000-24 rgb 24-bit RGB"; do
+    set -- $run
+    name=$1 kind=$2
+    shift 2
+    png_kind "$name" "$kind"
+    measure 5 "$convert" --quiet --output "$work/native.plt" "$work/$name.png"
+    page=$(/usr/bin/python3 "$root/web/test/web_bench.py" --site "$root/build-web/site" \
+        --expected "$work/native.plt" "$work/$name.png")
+    awk -v n="$name" -v k="$*" -v b="$(stat -c %s "$work/$name.png")" -v c="$wall" -v p="$page" \
+        'BEGIN { printf "| %s | %s | %.0f | %.3f | %.3f | %.2f |\n", n, k, b/1e3, c, p, p/c }'
+    rm -f "$work/native.plt" "$work/$name.png"
 done

@@ -156,7 +156,9 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
                        "pixel), as a click on the picture would."),
         QStringLiteral("X,Y"));
     const QCommandLineOption scaleOption(
-        QStringLiteral("scale"), QStringLiteral("Size of one picture pixel in mils. Default 2."),
+        QStringLiteral("scale"),
+        QStringLiteral("Size of one picture pixel in mils, or \"picture\": the size each picture "
+                       "states (its dots per inch). Default 2."),
         QStringLiteral("MILS"), QStringLiteral("2"));
     const QCommandLineOption thicknessOption(QStringLiteral("thickness"),
                                              QStringLiteral("Line thickness in mils, 0 or more (0 "

@@ -38,6 +38,8 @@ public:
     std::optional<ColorValue> color;
     std::optional<QPoint> pick;
     QString scale = QStringLiteral("2");
+    // --scale picture: the scale each picture states.
+    bool scaleFromPicture() const { return scale == QLatin1String("picture"); }
     QString thickness = QStringLiteral("10");
     QString width;     // --width LENGTH, empty when not given
     QString height;    // --height LENGTH, empty when not given

@@ -15,8 +15,8 @@ PictureInput::Loaded PictureInput::load(const QString& path, const Tracing& trac
     options.ignoreOrientation = tracing.ignoreOrientation;
     const LoadResult loaded = PictureLoader::load(path, LoadMode::Stream, options);
     if (!loaded.ok())
-        return {{}, QString(loaded.error).replace(path, displayName(path)), false};
-    return {loaded.raster, {}, loaded.turned()};
+        return {{}, QString(loaded.error).replace(path, displayName(path)), false, {}};
+    return {loaded.raster, {}, loaded.turned(), loaded.density};
 }
 
 } // namespace kelviq

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "picture/PictureDensity.h"
 #include "trace/Raster.h"
 #include "trace/TraceSettings.h"
 
@@ -17,8 +18,9 @@ public:
     struct Loaded
     {
         Raster raster;
-        QString error;       // names the picture and the reason; empty on success
-        bool turned = false; // turned as its EXIF orientation says
+        QString error;          // names the picture and the reason; empty on success
+        bool turned = false;    // turned as its EXIF orientation says
+        PictureDensity density; // what the picture says of its size
     };
 
     // How the picture will be traced: a picture that must be held whole (interlaced, or

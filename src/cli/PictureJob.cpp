@@ -90,6 +90,14 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     if (const std::optional<QString> problem =
             sizeProblem(format, raster.width(), raster.height(), scale))
         return failed(*problem);
+    if (m_settings.scaleFromPicture) {
+        if (!loaded.density.stated())
+            return failed(QStringLiteral("Cannot take the scale from the picture %1: it does not "
+                                         "say how large it is (no dots per inch). Give --scale "
+                                         "in mils, --width or --height.")
+                              .arg(displayName(m_picture)));
+        scale = PlotSize::scaleText(loaded.density.milsPerPixel());
+    }
     ConverterFrontEnd frontEnd(m_picture, raster, trace, scale, m_settings.thickness);
     frontEnd.setShowProgress(m_settings.showProgress &&
                              qint64(raster.width()) * raster.height() >= 16'000'000);
@@ -170,8 +178,9 @@ QString PictureJob::summary(int width, int height, bool turned, const QString& s
 {
     const QString picture = displayName(m_picture);
     const QString output = displayName(result.outputPath);
-    // A scale worked out from --width or --height is told, so it can be used again.
-    QString sized = m_settings.widthMils || m_settings.heightMils
+    // A scale worked out from --width, --height or the picture is told, so it can be used
+    // again.
+    QString sized = m_settings.widthMils || m_settings.heightMils || m_settings.scaleFromPicture
                         ? QStringLiteral(" at scale ") + scale
                         : QString();
     if (turned)

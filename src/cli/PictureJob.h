@@ -26,6 +26,8 @@ struct JobSettings
     std::optional<PlotFormat> format; // nothing: the output's extension decides
     PlotStyle style;                  // lines or outlines, board side, layer
     QString scale = QStringLiteral("2");
+    // --scale picture: each picture's own size, from the dots per inch it states.
+    bool scaleFromPicture = false;
     QString thickness = QStringLiteral("10");
     // The plot's wanted width or height in mils, instead of the scale; the scale that gives it
     // is worked out for each picture.

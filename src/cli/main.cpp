@@ -126,7 +126,9 @@ int main(int argc, char* argv[])
     }
 
     // Settings and names are checked before anything is read or written.
-    if (const QString problem = ConversionRun::settingsProblem(options.scale, options.thickness);
+    // With --scale picture, the thickness is checked here, each picture's scale once it is read.
+    const QString scale = options.scaleFromPicture() ? QStringLiteral("2") : options.scale;
+    if (const QString problem = ConversionRun::settingsProblem(scale, options.thickness);
         !problem.isEmpty())
         return failure(problem);
     if (const QString problem = options.settingsProblem(); !problem.isEmpty())
@@ -140,8 +142,8 @@ int main(int argc, char* argv[])
     // The format of every plot: the option, else the extension that --output or the folder's
     // names give.
     const PlotFormat format = options.plotFormat();
-    if (const QString problem = ConversionRun::rangeProblem(options.scale, options.thickness,
-                                                            format, options.style.shape);
+    if (const QString problem =
+            ConversionRun::rangeProblem(scale, options.thickness, format, options.style.shape);
         !problem.isEmpty())
         return settingError(problem);
 
@@ -173,6 +175,7 @@ int main(int argc, char* argv[])
     settings.style = options.style;
     settings.scale = options.scale;
     settings.sizeText = options.width.isEmpty() ? options.height : options.width;
+    settings.scaleFromPicture = options.scaleFromPicture();
     if (!options.width.isEmpty())
         settings.widthMils = PlotSize::parseLength(options.width, nullptr, &settings.sizeUnit);
     if (!options.height.isEmpty())

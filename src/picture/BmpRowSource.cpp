@@ -1,6 +1,7 @@
 #include "picture/BmpRowSource.h"
 
 #include "picture/FormatCheck.h"
+#include "picture/LoadControl.h"
 #include "picture/PictureStream.h"
 #include "picture/RgbColor.h"
 #include "picture/WhiteBackground.h"
@@ -284,7 +285,7 @@ QString readAt(int fd, uchar* to, qint64 length, qint64 offset)
 // The rows of a file on disk, read in parallel: on a large picture the time goes into
 // touching fresh memory, which the processor's cores share out well.
 QString decodeFile(int fd, const BmpRowSource::Header& header, QImage& image,
-                   const BmpRowSource::RowConverter& converter)
+                   const BmpRowSource::RowConverter& converter, LoadControl* control)
 {
     uchar* bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
@@ -304,6 +305,13 @@ QString decodeFile(int fd, const BmpRowSource::Header& header, QImage& image,
         QString& problem = problems[static_cast<std::size_t>(part)];
         for (int row = first; row < last && problem.isEmpty(); row += rowsPerBlock) {
             const int rows = std::min(rowsPerBlock, last - row);
+            if (control) {
+                if (control->cancelled()) {
+                    problem = QStringLiteral("cancelled");
+                    break;
+                }
+                control->count(rows * header.stride);
+            }
             const qint64 at = header.dataOffset + qint64(row) * header.stride;
             if (!direct)
                 problem = readAt(fd, block.data(), rows * header.stride, at);
@@ -339,7 +347,8 @@ QString decodeFile(int fd, const BmpRowSource::Header& header, QImage& image,
 
 } // namespace
 
-QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header, QImage& image)
+QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header, QImage& image,
+                             LoadControl* control)
 {
     const QImage::Format format = header.layout == Layout::Bits  ? QImage::Format_Mono
                                   : header.layout == Layout::Rgb ? QImage::Format_RGB32
@@ -350,7 +359,7 @@ QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header,
     if (header.layout != Layout::Rgb)
         image.setColorTable(header.colorTable);
     if (fd >= 0) {
-        const QString problem = decodeFile(fd, header, image, RowConverter(header));
+        const QString problem = decodeFile(fd, header, image, RowConverter(header), control);
         if (!problem.isEmpty())
             image = {};
         return problem;

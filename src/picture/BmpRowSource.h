@@ -13,6 +13,7 @@
 namespace kelviq {
 
 class PictureStream;
+struct LoadControl;
 
 // Rows of an uncompressed bitmap file read straight from the file as they are needed, so that
 // converting a large picture never holds it whole: 1-, 4- and 8-bit palette, 16-, 24- and
@@ -49,10 +50,13 @@ public:
     // has made sure the file holds all pixel data.
     static std::shared_ptr<BmpRowSource> open(int fd, const Header& header);
 
-    // Reads the whole picture into image: 1 bit, 1 byte or 4 bytes a pixel. From fd, a file on disk
-    // that holds all pixel data, when it is not -1; else from input, which is at the start of the
-    // file. Returns the reason it could not, or empty; out of memory, empty with a null image.
-    static QString decode(PictureStream& input, int fd, const Header& header, QImage& image);
+    // Reads the whole picture into image: 1 bit, 1 byte or 4 bytes a pixel. From fd, a file on
+    // disk that holds all pixel data, when it is not -1; else from input, which is at the start
+    // of the file. Returns the reason it could not, or empty; out of memory, empty with a null
+    // image. Reads from fd are counted into control and stop once it is cancelled (input counts
+    // and stops by itself).
+    static QString decode(PictureStream& input, int fd, const Header& header, QImage& image,
+                          LoadControl* control = nullptr);
 
     ~BmpRowSource() override;
 

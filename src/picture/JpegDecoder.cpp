@@ -221,6 +221,11 @@ bool JpegDecoder::start()
 
     m_width = static_cast<int>(info.image_width);
     m_height = static_cast<int>(info.image_height);
+    // A JFIF header's density: per inch, per centimetre, or 0 for only the pixels' aspect ratio.
+    if (info.saw_JFIF_marker && info.density_unit == 1)
+        m_density = PictureDensity::perInch(info.X_density, info.Y_density);
+    else if (info.saw_JFIF_marker && info.density_unit == 2)
+        m_density = PictureDensity::perMetre(info.X_density * 100.0, info.Y_density * 100.0);
     m_codedWidth = m_width;
     m_codedHeight = m_height;
     m_claim.width = info.image_width;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picture/FormatCheck.h"
+#include "picture/PictureDensity.h"
 #include "trace/PixelRows.h"
 
 #include <QString>
@@ -70,6 +71,8 @@ public:
     quint32 fill() const { return m_fill; }
     // The orientation the file's EXIF data states, 1 (as stored) to 8.
     int orientation() const { return m_orientation; }
+    // The dots per inch the file states, across and down its stored rows.
+    PictureDensity density() const { return m_density; }
     // What the headers claim: sizes, and how much file such a picture takes.
     const FormatCheck::Claim& claim() const { return m_claim; }
     // The size of the part the file codes, when it is not the whole picture (a GIF frame).
@@ -104,6 +107,7 @@ protected:
     bool m_topDown = true;
     quint32 m_fill = 0;
     int m_orientation = 1;
+    PictureDensity m_density;
     FormatCheck::Claim m_claim;
     qint64 m_codedWidth = 0;
     qint64 m_codedHeight = 0;

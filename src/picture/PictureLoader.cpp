@@ -8,13 +8,13 @@
 #include "picture/GifDecoder.h"
 #include "picture/ImageRows.h"
 #include "picture/JpegDecoder.h"
+#include "picture/LoadControl.h"
 #include "picture/PictureBuilder.h"
 #include "picture/PictureStream.h"
 #include "picture/PngDecoder.h"
 #include "picture/PnmDecoder.h"
 #include "picture/StreamedRows.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QtEndian>
@@ -51,6 +51,13 @@ QString failure(const QString& name, const QString& reason)
            reason + (reason.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."));
 }
 
+LoadResult refused(const QString& message)
+{
+    LoadResult result;
+    result.error = message;
+    return result;
+}
+
 QString openProblem(const QString& path, int error)
 {
     switch (error) {
@@ -80,6 +87,37 @@ qint64 compactBytes(Layout layout, qint64 width, qint64 height)
     }
 }
 
+// The bytes read, handed to Qt's reader without a copy; counts what the reader takes and ends
+// the input early once the load is cancelled, which stops the reader.
+class KeptBytes : public QIODevice
+{
+public:
+    KeptBytes(const QByteArray& data, LoadControl* control) : m_data(data), m_control(control)
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_data.size(); }
+
+protected:
+    qint64 readData(char* out, qint64 n) override
+    {
+        if (m_control && m_control->cancelled())
+            return -1;
+        const qint64 at = pos();
+        const qint64 take = std::clamp<qint64>(m_data.size() - at, 0, n);
+        std::memcpy(out, m_data.constData() + at, static_cast<std::size_t>(take));
+        if (m_control)
+            m_control->count(take);
+        return take;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    const QByteArray& m_data;
+    LoadControl* m_control;
+};
+
 // A picture Qt's reader decodes from the bytes read, for the small formats it still reads;
 // the checks before have made sure they are whole.
 struct Decoded
@@ -88,14 +126,13 @@ struct Decoded
     QString problem;
 };
 
-Decoded decodeWithQt(const QByteArray& data, const QByteArray& format, qint64 memoryLimit)
+Decoded decodeWithQt(const QByteArray& data, const QByteArray& format, qint64 memoryLimit,
+                     LoadControl* control)
 {
     // Qt refuses pictures over 256 MB by default; the size was checked against this machine.
     QImageReader::setAllocationLimit(
         static_cast<int>(std::min<qint64>(memoryLimit >> 20, INT_MAX)));
-    QByteArray bytes = data;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
+    KeptBytes buffer(data, control);
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false);
@@ -175,6 +212,7 @@ public:
           m_memoryLimit(options.memoryLimit > 0 ? options.memoryLimit
                                                 : PictureLoader::memoryLimit())
     {
+        m_input.setControl(options.control);
     }
 
     LoadResult run();
@@ -182,10 +220,24 @@ public:
     qint64 neededBytes() const { return m_needed; }
 
 private:
-    LoadResult fail(const QString& reason) const { return {{}, failure(m_name, reason), 1}; }
+    LoadResult fail(const QString& reason) const { return refused(failure(m_name, reason)); }
     LoadResult outOfMemory() const
     {
-        return {{}, PictureLoader::notEnoughMemoryText(shownName(m_name), m_needed), 1};
+        return refused(PictureLoader::notEnoughMemoryText(shownName(m_name), m_needed));
+    }
+    // The picture shown as orientation says, with the density the file states.
+    LoadResult loaded(Raster raster, int orientation) const
+    {
+        PictureDensity density = m_density;
+        if (ExifOrientation::swapsSides(orientation))
+            std::swap(density.dpiX, density.dpiY);
+        return {std::move(raster), {}, orientation, density};
+    }
+    LoadResult loaded(PictureBuilder::Result built, int orientation) const
+    {
+        return loaded(Raster(std::make_shared<ImageRows>(std::move(built.image), built.layout,
+                                                         built.palette)),
+                      orientation);
     }
     LoadResult failedDecoding(const PictureDecoder& decoder) const
     {
@@ -205,6 +257,17 @@ private:
     QString accept(qint64 width, qint64 height, qint64 memoryBytes, bool held);
     QString accept(const FormatCheck::Claim& claim, qint64 memoryBytes, bool held);
 
+    Decoded decode(const QByteArray& data, const QByteArray& format) const
+    {
+        return decodeWithQt(data, format, m_memoryLimit, m_options.control);
+    }
+    // The file is read this many times while it loads; what the count of bytes read reaches.
+    void expectReadings(int times) const
+    {
+        if (m_options.control && regularFile())
+            m_options.control->total = fileSize() * times;
+    }
+
     bool regularFile() const { return m_info && S_ISREG(m_info->st_mode); }
     qint64 fileSize() const { return regularFile() ? m_info->st_size : -1; }
 
@@ -216,6 +279,7 @@ private:
     const LoadOptions& m_options;
     qint64 m_memoryLimit;
     qint64 m_needed = 0;
+    PictureDensity m_density;
 };
 
 QString Loader::sizeProblem(qint64 width, qint64 height, qint64 memoryBytes, bool held) const
@@ -263,6 +327,8 @@ LoadResult Loader::run()
         return fail(m_input.errorString().isEmpty() ? QStringLiteral("the file is empty")
                                                     : m_input.errorString());
     const Format format = FormatCheck::sniff(head);
+    // Most pictures are read once; those read twice say so.
+    expectReadings(1);
     switch (format) {
     case Format::Bmp:
         return bmp();
@@ -287,7 +353,7 @@ LoadResult Loader::fromImage(QImage image) const
     Raster raster = rasterFromImage(std::move(image));
     if (raster.isNull())
         return outOfMemory();
-    return {std::move(raster), {}, 1};
+    return loaded(std::move(raster), 1);
 }
 
 QString Loader::readProblem(const QString& problem) const
@@ -301,6 +367,7 @@ QString Loader::readProblem(const QString& problem) const
 LoadResult Loader::bmp()
 {
     const QByteArray head = m_input.head(BmpRowSource::HeadBytes);
+    m_density = PictureDensity::fromBmp(head);
     // A size beyond reach is the more useful reason, also when the rest is broken too.
     const FormatCheck::Claim claim = FormatCheck::claim(Format::Bmp, head);
     if (FormatCheck::Claim reach = claim; FormatCheck::beyondReach(reach))
@@ -342,10 +409,11 @@ LoadResult Loader::bmp()
         Raster raster(BmpRowSource::open(m_fd, header));
         if (raster.isNull())
             return fail(QString::fromLocal8Bit(std::strerror(errno)));
-        return {std::move(raster), {}, 1};
+        return loaded(std::move(raster), 1);
     }
     QImage image;
-    const QString problem = BmpRowSource::decode(m_input, onDisk ? m_fd : -1, header, image);
+    const QString problem =
+        BmpRowSource::decode(m_input, onDisk ? m_fd : -1, header, image, m_options.control);
     if (image.isNull() && problem.isEmpty())
         return outOfMemory();
     if (!problem.isEmpty())
@@ -382,6 +450,7 @@ LoadResult Loader::decoded(Format format)
     std::unique_ptr<PictureDecoder> decoder = decoderFor(format, m_input, fidelity);
     if (!decoder->start())
         return failedDecoding(*decoder);
+    m_density = decoder->density();
     const int orientation = m_options.ignoreOrientation ? 1 : decoder->orientation();
     const bool held = m_mode == LoadMode::Decode || !decoder->topDown() ||
                       !ExifOrientation::keepsRows(orientation);
@@ -407,16 +476,15 @@ LoadResult Loader::decoded(Format format)
     PictureBuilder::Result built = PictureBuilder::build(*decoder, orientation, nullptr);
     if (built.image.isNull())
         return built.outOfMemory ? outOfMemory() : fail(readProblem(built.problem));
-    return {
-        Raster(std::make_shared<ImageRows>(std::move(built.image), built.layout, built.palette)),
-        {},
-        orientation};
+    return loaded(std::move(built), orientation);
 }
 
-LoadResult Loader::streamed(Format format, std::unique_ptr<PictureDecoder> check,
-                            int orientation)
+LoadResult Loader::streamed(Format format, std::unique_ptr<PictureDecoder> check, int orientation)
 {
     const bool held = !check->topDown() || !ExifOrientation::keepsRows(orientation);
+    // Read through as a check, then again into the picture held; streamed rows are read again
+    // only as they are traced.
+    expectReadings(held ? 2 : 1);
     // The picked pixel, where it is stored: held colour pictures are classed by its colour.
     int pickX = -1;
     int pickY = -1;
@@ -457,8 +525,9 @@ LoadResult Loader::streamed(Format format, std::unique_ptr<PictureDecoder> check
         return fail(problem);
     if (!held) {
         auto rows = std::make_shared<StreamedRows>(reopen, std::move(source), orientation == 2);
-        return {Raster(std::move(rows)), {}, orientation};
+        return loaded(Raster(std::move(rows)), orientation);
     }
+    source.input->setControl(m_options.control);
     std::optional<ColorClasses> classes;
     if (selection) {
         if (m_options.pick)
@@ -469,10 +538,7 @@ LoadResult Loader::streamed(Format format, std::unique_ptr<PictureDecoder> check
         PictureBuilder::build(*source.decoder, orientation, classes ? &*classes : nullptr);
     if (built.image.isNull())
         return built.outOfMemory ? outOfMemory() : fail(readProblem(built.problem));
-    return {
-        Raster(std::make_shared<ImageRows>(std::move(built.image), built.layout, built.palette)),
-        {},
-        orientation};
+    return loaded(std::move(built), orientation);
 }
 
 LoadResult Loader::readWhole(Format format)
@@ -487,6 +553,7 @@ LoadResult Loader::readWhole(Format format)
     }
     if (const QString tooLarge = accept(claim, claim.memoryBytes, true); !tooLarge.isEmpty())
         return fail(tooLarge);
+    expectReadings(2); // then Qt's reader reads the bytes kept
     m_input.setCap(claim.fileBytes);
     m_input.readAll();
     if (!m_input.errorString().isEmpty())
@@ -494,7 +561,7 @@ LoadResult Loader::readWhole(Format format)
     const QByteArray& data = m_input.kept();
     if (const QString problem = FormatCheck::textProblem(format, data); !problem.isEmpty())
         return fail(problem);
-    Decoded decoded = decodeWithQt(data, FormatCheck::qtName(format, head), m_memoryLimit);
+    Decoded decoded = decode(data, FormatCheck::qtName(format, head));
     if (!decoded.problem.isEmpty())
         return fail(decoded.problem);
     return fromImage(std::move(decoded.image));
@@ -556,6 +623,7 @@ LoadResult Loader::ico()
     if (bytes > claim.fileBytes)
         return fail(FormatCheck::damaged(QStringLiteral("its first picture claims more bytes "
                                                         "than a picture of its size needs")));
+    expectReadings(2); // then Qt's reader reads the bytes kept
     m_input.setCap(offset + bytes);
     m_input.readAll();
     if (!m_input.errorString().isEmpty())
@@ -570,7 +638,7 @@ LoadResult Loader::ico()
         if (!check.start() || !readThrough(check, -1, -1, unused))
             return failedDecoding(check);
     }
-    Decoded decoded = decodeWithQt(data, FormatCheck::qtName(Format::Ico, head), m_memoryLimit);
+    Decoded decoded = decode(data, FormatCheck::qtName(Format::Ico, head));
     if (!decoded.problem.isEmpty())
         return fail(decoded.problem);
     return fromImage(std::move(decoded.image));
@@ -583,7 +651,7 @@ LoadResult runLoader(Loader& loader, const QString& name)
     try {
         return loader.run();
     } catch (const std::bad_alloc&) {
-        return {{}, PictureLoader::notEnoughMemoryText(shownName(name), loader.neededBytes()), 1};
+        return refused(PictureLoader::notEnoughMemoryText(shownName(name), loader.neededBytes()));
     }
 }
 
@@ -596,6 +664,11 @@ qint64 PictureLoader::memoryLimit()
     if (pages <= 0 || pageSize <= 0)
         return qint64(4) << 30;
     return static_cast<qint64>(pages) * pageSize / 2;
+}
+
+QString PictureLoader::cancelledText()
+{
+    return QStringLiteral("its loading was cancelled");
 }
 
 QString PictureLoader::notEnoughMemoryText(const QString& name, qint64 bytes)
@@ -613,7 +686,7 @@ LoadResult PictureLoader::load(const QString& path, LoadMode mode, const LoadOpt
                        ? STDIN_FILENO
                        : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return {{}, failure(path, openProblem(path, errno)), 1};
+        return refused(failure(path, openProblem(path, errno)));
     struct Closer
     {
         int fd;
@@ -629,12 +702,16 @@ LoadResult PictureLoader::load(const QString& path, LoadMode mode, const LoadOpt
     {
     };
     if (::fstat(fd, &info) != 0)
-        return {{}, failure(path, QString::fromLocal8Bit(std::strerror(errno))), 1};
+        return refused(failure(path, QString::fromLocal8Bit(std::strerror(errno))));
     if (S_ISDIR(info.st_mode))
-        return {{}, failure(path, QStringLiteral("it is a folder, not a file")), 1};
+        return refused(failure(path, QStringLiteral("it is a folder, not a file")));
     PictureStream input(fd);
     Loader loader(input, path, mode, fd, &info, options);
-    return runLoader(loader, path);
+    LoadResult result = runLoader(loader, path);
+    if (options.control &&
+        options.control->cancelled()) // whatever it got to, it is not the picture
+        result = refused(failure(path, cancelledText()));
+    return result;
 }
 
 LoadResult PictureLoader::loadFromData(const QByteArray& data, const QString& name, LoadMode mode,

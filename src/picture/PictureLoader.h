@@ -1,5 +1,6 @@
 #pragma once
 
+#include "picture/PictureDensity.h"
 #include "trace/Raster.h"
 #include "trace/TraceSettings.h"
 
@@ -12,6 +13,7 @@
 namespace kelviq {
 
 class PictureStream;
+struct LoadControl;
 
 enum class LoadMode
 {
@@ -37,6 +39,8 @@ struct LoadOptions
     // their colour, which traces the same.
     std::optional<TraceSettings> selection;
     std::optional<QPoint> pick;
+    // Counts the bytes read and stops the load from another thread (the window's).
+    LoadControl* control = nullptr;
 };
 
 struct LoadResult
@@ -45,6 +49,8 @@ struct LoadResult
     QString error; // names the file and the reason; empty on success
     // The picture was turned or mirrored as its EXIF orientation (2 to 8) says; 1: as stored.
     int orientation = 1;
+    // What the file states of its size, across and down the picture as it is shown.
+    PictureDensity density;
     bool ok() const { return error.isEmpty(); }
     bool turned() const { return orientation != 1; }
 };
@@ -59,7 +65,8 @@ class PictureLoader
 public:
     using Reserve = std::function<void(qint64 bytes)>;
 
-    // "-" stands for standard input.
+    // "-" stands for standard input. A load given a control fails with cancelledText() once
+    // it is cancelled.
     static LoadResult load(const QString& path, LoadMode mode, const LoadOptions& options = {});
     // The same for a picture already in memory; name stands for it in messages.
     static LoadResult loadFromData(const QByteArray& data, const QString& name,
@@ -69,6 +76,8 @@ public:
     static qint64 memoryLimit();
     // The message for a picture that needs more memory than there is.
     static QString notEnoughMemoryText(const QString& name, qint64 bytes);
+    // The reason of a cancelled load.
+    static QString cancelledText();
 };
 
 } // namespace kelviq

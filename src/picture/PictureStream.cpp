@@ -1,5 +1,7 @@
 #include "picture/PictureStream.h"
 
+#include "picture/LoadControl.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -15,15 +17,25 @@ constexpr qsizetype ChunkBytes = 1 << 20;
 
 } // namespace
 
+bool PictureStream::cancelled() const
+{
+    return m_control && m_control->cancelled();
+}
+
 ssize_t PictureStream::readFile(char* out, qsizetype n)
 {
+    if (cancelled())
+        return 0; // as if the input ended here
     ssize_t got = 0;
     do
         got = m_positional ? ::pread(m_fd, out, static_cast<size_t>(n), m_fileOffset)
                            : ::read(m_fd, out, static_cast<size_t>(n));
     while (got < 0 && errno == EINTR);
-    if (got > 0)
+    if (got > 0) {
         m_fileOffset += got;
+        if (m_control)
+            m_control->count(got);
+    }
     return got;
 }
 
@@ -73,7 +85,7 @@ void PictureStream::fillTo(qsizetype n)
 qsizetype PictureStream::read(char* out, qsizetype n)
 {
     qsizetype done = 0;
-    while (done < n) {
+    while (done < n && !cancelled()) {
         const qsizetype buffered = m_data.size() - m_pos;
         if (buffered > 0) {
             const qsizetype take = std::min(buffered, n - done);

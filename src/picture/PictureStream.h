@@ -6,6 +6,8 @@
 
 namespace kelviq {
 
+struct LoadControl;
+
 // A picture file or stream, read once from its start. Pipes and terminals cannot be read
 // twice, so what the format checks look at first stays buffered for the decoder, and the
 // bytes a strict decoder reads can be kept for Qt's reader afterwards (keep mode, the
@@ -46,12 +48,16 @@ public:
     // The system's reason when reading failed; empty when the input merely ended.
     QString errorString() const { return m_error; }
 
+    // Counts the bytes read from the file into control and ends the input early once it is
+    // cancelled, so that any check or decoder reading it stops.
+    void setControl(LoadControl* control) { m_control = control; }
+
 private:
     // Reads more from the file into the buffer; false at the end, on an error or the cap.
     bool fill(qsizetype wanted);
-
-    // A read from the file; -1 with errno set on an error.
+    // A read from the file, counted; -1 with errno set on an error.
     ssize_t readFile(char* out, qsizetype n);
+    bool cancelled() const;
 
     int m_fd = -1;
     bool m_positional = false;
@@ -64,6 +70,7 @@ private:
     qint64 m_cap = qint64(1) << 62;
     qsizetype m_chunk = 64 << 10; // the next read's size
     QString m_error;
+    LoadControl* m_control = nullptr;
 };
 
 } // namespace kelviq

@@ -20,7 +20,7 @@ struct PngDecoder::Library
     png_infop info = nullptr;
     bool ended = false;
     bool outOfMemory = false;
-    char message[256] = {}; // libpng's own words, copied: they may lie in a frame it leaves
+    char message[256] = {};    // libpng's own words, copied: they may lie in a frame it leaves
     std::vector<png_byte> raw; // one row as libpng gives it
     std::vector<uchar> out;    // the row as a span
 
@@ -148,6 +148,12 @@ bool PngDecoder::start()
     if (png_get_eXIf_1(png, info, &exifBytes, &exif) && exif)
         m_orientation = ExifOrientation::fromTiff(
             QByteArray(reinterpret_cast<const char*>(exif), static_cast<qsizetype>(exifBytes)));
+
+    png_uint_32 perX = 0;
+    png_uint_32 perY = 0;
+    int unit = PNG_RESOLUTION_UNKNOWN; // only the pixels' aspect ratio
+    if (png_get_pHYs(png, info, &perX, &perY, &unit) && unit == PNG_RESOLUTION_METER)
+        m_density = PictureDensity::perMetre(perX, perY);
 
     png_bytep alphas = nullptr;
     int alphaCount = 0;

@@ -40,21 +40,34 @@ enum class PlotSide
     Height
 };
 
+// A size the dialog offers ready-made, such as the size the picture states.
+struct PlotSizeChoice
+{
+    QString caption;
+    PlotSide side = PlotSide::Width;
+    QString number;
+    int unit = 0; // index into the units
+};
+
 // What "Set Plot Size…" asks for: a width or a height of the plot with its unit. The window
-// says what each answer would give, so the dialog can show it while the user types.
+// says what each answer would give, so the dialog can show it while the user types; and for
+// each answer whether "Set Lines Thick to match" should start ticked.
 struct PlotSizeRequest
 {
     PlotSide side = PlotSide::Width;
     QString number;    // shown at start
     QStringList units; // e.g. "mm", "mil", "in"; the first is chosen
+    std::optional<PlotSizeChoice> stated;
     std::function<QString(PlotSide side, const QString& length)> describe;
     std::function<bool(PlotSide side, const QString& length)> acceptable;
+    std::function<bool(PlotSide side, const QString& length)> matchThickness;
 };
 
 struct PlotSizeAnswer
 {
     PlotSide side = PlotSide::Width;
-    QString length; // the number and its unit, as "25mm"
+    QString length;              // the number and its unit, as "25mm"
+    bool matchThickness = false; // "Set Lines Thick to match" ticked
 };
 
 // Everything the program needs from the windowing platform, behind one interface so that the

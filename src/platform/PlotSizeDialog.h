@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QDialogButtonBox;
 class QLabel;
@@ -11,8 +12,9 @@ class QLineEdit;
 
 namespace kelviq {
 
-// "Set Plot Size": the wanted width or height, a number and its unit, and below them what the
-// window says that gives (the scale), updated while the user types.
+// "Set Plot Size": the wanted width or height, a number and its unit (or the size the picture
+// states, by a button), below them what the window says that gives (the scale), updated while
+// the user types, and "Set Lines Thick to match".
 class PlotSizeDialog : public QDialog
 {
     Q_OBJECT
@@ -30,6 +32,9 @@ private:
     QLineEdit* m_number;
     QComboBox* m_unit;
     QLabel* m_result;
+    QCheckBox* m_match;
+    // Until the user ticks or clears the box, it follows the window's advice for each answer.
+    bool m_matchChosen = false;
     QDialogButtonBox* m_buttons;
 };
 

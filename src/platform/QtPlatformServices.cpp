@@ -1,5 +1,6 @@
 #include "platform/QtPlatformServices.h"
 
+#include "platform/OpenFileDialog.h"
 #include "platform/PlotSizeDialog.h"
 
 #include <QApplication>
@@ -10,10 +11,7 @@
 
 namespace kelviq {
 
-namespace {
-
-// Gives the dialog the filters, their texts shown as asked; returns the dialog's own filters.
-QStringList setFilters(QFileDialog& dialog, const QStringList& filters)
+QStringList QtPlatformServices::setFilters(QFileDialog& dialog, const QStringList& filters)
 {
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     QStringList shown;
@@ -22,6 +20,8 @@ QStringList setFilters(QFileDialog& dialog, const QStringList& filters)
     dialog.setNameFilters(shown);
     return shown;
 }
+
+namespace {
 
 // The chosen file's full path, or an empty string when cancelled.
 QString chosenFile(QFileDialog& dialog)
@@ -86,14 +86,8 @@ void QtPlatformServices::end()
 
 QString QtPlatformServices::chooseOpenFile(const OpenFileRequest& request)
 {
-    QFileDialog dialog(m_parent, request.title, request.directory);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setOption(QFileDialog::ReadOnly, false);
-    const QStringList filters = setFilters(dialog, request.filters);
-    if (request.selectedFilter >= 0 && request.selectedFilter < filters.size())
-        dialog.selectNameFilter(filters.at(request.selectedFilter));
-    return chosenFile(dialog);
+    OpenFileDialog dialog(request, m_parent);
+    return dialog.exec() == QDialog::Accepted ? dialog.chosenFile() : QString();
 }
 
 QString QtPlatformServices::chooseSaveFile(const SaveFileRequest& request)

@@ -2,6 +2,7 @@
 
 #include "platform/PlatformServices.h"
 
+class QFileDialog;
 class QWidget;
 
 namespace kelviq {
@@ -24,6 +25,8 @@ public:
     // The name filter given to the file dialog for a "Description (patterns)" entry: shows the
     // description as written, filters by patterns that suit this system.
     static QString dialogFilter(const QString& filter);
+    // Gives the dialog the filters, their texts shown as asked; returns the dialog's own.
+    static QStringList setFilters(QFileDialog& dialog, const QStringList& filters);
 
 private:
     QWidget* m_parent = nullptr;

@@ -37,7 +37,9 @@ std::string GerberWriter::widthProblem(double plotUnits)
 {
     // As setLineWidth() writes it.
     char text[MaxNumberTextLength];
-    if (std::string_view(text, formatDecimal(text, plotUnits / 1e5, 6)) == "0") {
+    // The length, not the end: emscripten's C++ library lacks string_view's iterator pair.
+    const char* const end = formatDecimal(text, plotUnits / 1e5, 6);
+    if (std::string_view(text, static_cast<std::size_t>(end - text)) == "0") {
         return "too thin for a Gerber file: its aperture would measure 0 inches (to the "
                "micro-inch), and a zero-size aperture draws nothing";
     }

@@ -1,5 +1,7 @@
 #include "plot/NumberText.h"
 
+#include "plot/DecimalDigits.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -120,8 +122,7 @@ char* formatNumber(char* out, double v)
             return writeWhole(out, static_cast<std::uint64_t>(whole));
         }
     }
-    char* const end =
-        std::to_chars(out, out + MaxNumberTextLength, v, std::chars_format::general, 15).ptr;
+    char* const end = DecimalDigits::general(out, out + MaxNumberTextLength, v, 15);
     // Small fractions come out as "5e-05", which not every plot reader takes: below 10^15
     // the digits are written out in full.
     if (v > -1e-4 && v < 1e-4)
@@ -150,12 +151,7 @@ std::string roughNumberText(double v)
         return "more than 1e+308";
     if (std::abs(v) >= 1.0 && std::abs(v) < 1e15)
         return numberText(std::round(v));
-    char buffer[MaxNumberTextLength];
-    char* const end =
-        std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, 6).ptr;
-    double rounded = v;
-    std::from_chars(buffer, end, rounded);
-    return numberText(rounded);
+    return numberText(DecimalDigits::rounded(v, 6));
 }
 
 bool isNumberText(std::string_view text)
@@ -174,7 +170,7 @@ std::optional<double> parseNumber(std::string_view text)
 
     double value = 0.0;
     const auto [ptr, ec] =
-        std::from_chars(ascii.data(), ascii.data() + ascii.size(), value, std::chars_format::fixed);
+        DecimalDigits::fixedValue(ascii.data(), ascii.data() + ascii.size(), value);
     if (ptr != ascii.data() + ascii.size())
         return std::nullopt;
     if (ec == std::errc::result_out_of_range) {

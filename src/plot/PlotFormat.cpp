@@ -8,9 +8,9 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace kelviq::plotformat {
@@ -38,22 +38,36 @@ const std::array<PlotFormatInfo, 4> Formats = {{
      SvgWriter::limitProblem, SvgWriter::widthProblem},
 }};
 
+// The bits of a double and back (memcpy, not std::bit_cast: emscripten's C++ library lacks it).
+std::uint64_t bitsOf(double v)
+{
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+
+double doubleOf(std::uint64_t bits)
+{
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
 // The last value in [low, high] for which fits() holds, given that it holds at low and not at
 // high and changes only once between them. Positive doubles are ordered as their bit patterns,
 // so halving the patterns finds the exact last one in at most 64 steps.
 template <typename Fits> double lastFitting(double low, double high, Fits fits)
 {
-    auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
-    std::uint64_t good = bits(low);
-    std::uint64_t bad = bits(high);
+    std::uint64_t good = bitsOf(low);
+    std::uint64_t bad = bitsOf(high);
     while (bad - good > 1) {
         const std::uint64_t middle = good + (bad - good) / 2;
-        if (fits(std::bit_cast<double>(middle)))
+        if (fits(doubleOf(middle)))
             good = middle;
         else
             bad = middle;
     }
-    return std::bit_cast<double>(good);
+    return doubleOf(good);
 }
 
 bool widthFits(PlotFormat format, double plotUnits)
@@ -71,7 +85,9 @@ char lower(char c)
 
 bool sameIgnoringCase(std::string_view a, std::string_view b)
 {
-    return std::ranges::equal(a, b, [](char x, char y) { return lower(x) == lower(y); });
+    // std::equal, not std::ranges::equal: emscripten's C++ library has no ranges algorithms.
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return lower(x) == lower(y); });
 }
 
 } // namespace

@@ -36,7 +36,10 @@ std::span<const std::string_view> layerNames()
 std::optional<int> indexOf(std::span<const std::string_view> names, std::string_view text)
 {
     for (std::size_t i = 0; i < names.size(); ++i) {
-        if (std::ranges::equal(names[i], text, [](char a, char b) { return lower(a) == lower(b); }))
+        // std::equal, not std::ranges::equal: emscripten's C++ library has no ranges algorithms.
+        if (names[i].size() == text.size() &&
+            std::equal(names[i].begin(), names[i].end(), text.begin(),
+                       [](char a, char b) { return lower(a) == lower(b); }))
             return static_cast<int>(i);
     }
     return std::nullopt;

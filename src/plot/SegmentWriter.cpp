@@ -1,7 +1,8 @@
 #include "plot/SegmentWriter.h"
 
+#include "plot/DecimalDigits.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -39,8 +40,7 @@ char* SegmentWriter::formatDecimal(char* out, double v, int decimals)
 {
     if (!(std::abs(v) < 1e15))
         return formatNumber(out, v);
-    char* end =
-        std::to_chars(out, out + MaxNumberTextLength, v, std::chars_format::fixed, decimals).ptr;
+    char* end = DecimalDigits::fixed(out, out + MaxNumberTextLength, v, decimals);
     if (decimals > 0) {
         while (end[-1] == '0')
             --end;

@@ -3,6 +3,7 @@
 #include "plot/NumberText.h"
 
 #include <cmath>
+#include <string>
 
 namespace kelviq {
 
@@ -60,14 +61,23 @@ std::optional<double> PlotSize::parseLength(QStringView text, QString* why, Unit
                                      "or in")
                           .arg(text.toString(), unit));
     }
-    const std::optional<double> value = parseNumber(number.toString().toStdString());
+    const std::string digits = number.toString().toStdString();
+    const std::optional<double> value = parseNumber(digits);
+    // Written like a number but beyond what a number holds, either way.
+    if ((!value && isNumberText(digits)) || (value && !std::isfinite(toMils(*value, parsed))))
+        return refuse(QStringLiteral("the length \"%1\" is too large").arg(text.toString()));
     if (!value)
         return refuse(QStringLiteral("the length \"%1\" is not a number followed by mm, mil or in")
                           .arg(text.toString()));
     if (unitGiven)
         *unitGiven = parsed;
     const double mils = toMils(*value, parsed);
-    if (!(mils > 0.0) || !std::isfinite(mils))
+    const bool nonzero = digits.find_first_of("123456789") != std::string::npos;
+    if (!(mils > 0.0) && *value >= 0.0 && nonzero)
+        return refuse(QStringLiteral("the length \"%1\" is too small: closer to zero than "
+                                     "a number holds")
+                          .arg(text.toString()));
+    if (!(mils > 0.0))
         return refuse(
             QStringLiteral("the length \"%1\" must be more than zero").arg(text.toString()));
     return mils;

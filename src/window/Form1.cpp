@@ -6,9 +6,13 @@
 #include "window/Artwork.h"
 #include "window/ColorSwatch.h"
 #include "window/ExportMenu.h"
+#include "window/MessageWhenShown.h"
 #include "window/NumberBox.h"
 #include "window/PictureArea.h"
+#include "window/PictureDrop.h"
+#include "window/PictureOpening.h"
 #include "window/PlotSizeQuestion.h"
+#include "window/ScreenFit.h"
 #include "window/StatusLine.h"
 #include "window/TraceAnalysis.h"
 #include "window/TraceOptions.h"
@@ -21,15 +25,17 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMimeData>
 #include <QPushButton>
-#include <cmath>
+#include <utility>
 
 namespace kelviq {
 
 namespace {
 
 const QChar CR(u'\r');
+
+// The least height the picture area keeps where the screen is small.
+constexpr int LeastPictureHeight = 40;
 
 } // namespace
 
@@ -42,12 +48,15 @@ Form1::Form1(PlatformServices& platform, QWidget* parent)
 
     m_ui.setupUi(this);
     connect(m_ui.about, &QAction::triggered, this, &Form1::about_Click);
-    setAcceptDrops(true);
+    connect(new PictureDrop(this), &PictureDrop::dropped, this, &Form1::openFiles);
+    m_screenFit =
+        new ScreenFit(this, m_ui.surface, Form1Ui::PictureMarginHeight + LeastPictureHeight);
 
     connect(m_ui.Picture1, &PictureArea::mouseDown, this, &Form1::Picture1_MouseDown);
     connect(m_ui.Picture1, &PictureArea::mouseMove, this, &Form1::Picture1_MouseMove);
     connect(m_ui.Picture1, &PictureArea::zoomChanged, this,
             [this] { fitPictureArea(m_ui.Picture1->shownSize()); });
+    connect(m_ui.Picture1, &PictureArea::viewChanged, this, &Form1::showView);
     connect(m_ui.Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(m_ui.Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(m_ui.Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
@@ -65,11 +74,17 @@ Form1::Form1(PlatformServices& platform, QWidget* parent)
         m_ui.Picture1->setTraced(m_analysis->mask(), ViewRenderer::highlightFor(targetColor()));
         showStatus();
     });
+    connect(m_analysis, &TraceAnalysis::hintFound, this, &Form1::showStatus);
+    m_opening = new PictureOpening(this);
+    connect(m_opening, &PictureOpening::finished, this, &Form1::pictureRead);
+    connect(m_opening, &PictureOpening::note, m_status, &StatusLine::showNote);
+    m_messages = new MessageWhenShown(this, m_platform, ConversionRun::messageTitle());
     connect(m_ui.Text1, &QLineEdit::textChanged, this, &Form1::settingsChanged);
     connect(m_ui.Text2, &QLineEdit::textChanged, this, &Form1::settingsChanged);
     connect(m_ui.Shape1, &ColorSwatch::fillColorChanged, this, &Form1::retrace);
     connect(m_ui.traceOptions, &TraceOptions::changed, this, &Form1::retrace);
     settingsChanged();
+    showView();
 
     Form_Load();
     m_ui.resizeToDesign(this);
@@ -169,7 +184,7 @@ void Form1::finishRun(const RunResult& result)
     else if (!result.message.isEmpty())
         m_platform.showMessage(result.message, ConversionRun::messageTitle(),
                                MessageIcon::Critical);
-    m_status->showRun(m_lastRun);
+    m_status->showRun(m_lastRun, traceSettings());
 }
 
 void Form1::Command2_Click()
@@ -189,44 +204,51 @@ void Form1::openFiles(const QStringList& paths)
 {
     if (paths.isEmpty())
         return;
-    const QString first = QFileInfo(paths.first()).absoluteFilePath();
-    openPicture(first);
-    const bool opened = m_fileName == first;
-    if (paths.size() > 1) {
-        m_status->showNote((opened ? QStringLiteral("Opened ") + first
-                                   : QStringLiteral("Could not open ") + first) +
-                           QStringLiteral("; one picture at a time, so these were ignored: ") +
-                           paths.mid(1).join(QStringLiteral(", ")));
-    }
+    openPicture(QFileInfo(paths.first()).absoluteFilePath());
+    m_ignored = paths.mid(1);
 }
 
-// Loads the picture at path and shows it, or tells why it cannot and keeps what was shown.
+bool Form1::loading() const
+{
+    return m_opening->busy();
+}
+
 void Form1::openPicture(const QString& path)
 {
     m_lastFolder = QFileInfo(path).absolutePath();
+    m_ignored.clear();
+    m_opening->open(path);
+}
 
-    // Large pictures take a while to read.
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const LoadResult loaded = PictureLoader::load(path, LoadMode::Decode);
-    QGuiApplication::restoreOverrideCursor();
+// Shows the picture read, or tells why it cannot be and keeps what was shown.
+void Form1::pictureRead(const QString& path, const LoadResult& loaded)
+{
+    const ViewMode view = m_ui.Picture1->viewMode();
+    m_status->showNote(StatusTexts::opened(
+        path, loaded.ok() ? QString() : loaded.error, std::exchange(m_ignored, {}),
+        view == ViewMode::Picture ? QString() : ViewMenu::viewName(view), loaded.turned()));
     if (!loaded.ok()) {
         // The previous picture, file name, caption and layout stay as they were.
-        m_platform.showMessage(loaded.error, ConversionRun::messageTitle(), MessageIcon::Critical);
+        m_messages->tell(loaded.error);
         return;
     }
     const Raster& raster = loaded.raster;
-
+    const QSize size(raster.width(), raster.height());
     m_fileName = path;
+    m_density = loaded.density;
     m_ui.Picture1->setPicture(raster);
-    fitPictureArea(QSize(raster.width(), raster.height()));
+    fitPictureArea(size);
+    // A picture larger than the room is shown whole, as large as the room in sight allows.
+    if (m_bigPicture)
+        m_ui.Picture1->setPicture(
+            raster, PictureArea::fitZoom(
+                        size, m_screenFit->inSight(m_ui.Picture1->pos(), m_ui.Picture1->size())));
     setWindowTitle(caption() + QStringLiteral(" - ") + path);
     // out.plt is written beside the picture.
     QDir::setCurrent(QFileInfo(path).absolutePath());
     m_viewMenu->setPlotSizeEnabled(true);
-    m_exportMenu->setEnabled(true);
-    // A photo turned upright as every viewer shows it: say so, its rows are not the file's.
-    m_status->showNote(loaded.turned() ? QStringLiteral("Turned as its EXIF orientation says.")
-                                       : QString());
+    // Read during a run, it is exported once the run is over.
+    m_exportMenu->setEnabled(!m_ui.Command1->isHidden());
     retrace();
 }
 
@@ -249,12 +271,10 @@ void Form1::fitPictureArea(QSize shown)
 void Form1::fitInWindow()
 {
     const Raster& raster = m_ui.Picture1->picture();
-    if (raster.isNull())
-        return;
-    const double room =
-        std::min(double(ScaleWidth() - Form1Ui::PictureMarginWidth) / raster.width(),
-                 double(ScaleHeight() - Form1Ui::PictureMarginHeight) / raster.height());
-    m_ui.Picture1->setZoomStep(static_cast<int>(std::floor(std::log2(room))));
+    const QSize room(ScaleWidth() - Form1Ui::PictureMarginWidth,
+                     ScaleHeight() - Form1Ui::PictureMarginHeight);
+    m_ui.Picture1->setZoom(PictureArea::fitZoom(QSize(raster.width(), raster.height()),
+                                                m_screenFit->inSight(m_ui.Picture1->pos(), room)));
 }
 
 void Form1::setPlotSize()
@@ -262,11 +282,15 @@ void Form1::setPlotSize()
     const Raster& raster = m_ui.Picture1->picture();
     if (raster.isNull())
         return;
-    const std::optional<QString> scale =
-        PlotSizeQuestion::ask(m_platform, QSize(raster.width(), raster.height()),
-                              parseNumber(m_ui.Text1->text().toStdString()));
-    if (scale)
-        m_ui.Text1->setNumberText(*scale);
+    const std::optional<PlotSizeQuestion::Answer> answer =
+        PlotSizeQuestion::ask(m_platform, {QSize(raster.width(), raster.height()),
+                                           StatusTexts::number(m_ui.Text1->text()),
+                                           StatusTexts::number(m_ui.Text2->text()), m_density});
+    if (!answer)
+        return;
+    m_ui.Text1->setNumberText(answer->scale);
+    if (answer->thickness)
+        m_ui.Text2->setNumberText(*answer->thickness);
 }
 
 void Form1::exportPlot(PlotFormat format)
@@ -292,14 +316,16 @@ void Form1::retrace()
     // The same settings a run takes, so what is shown is what will be written.
     m_ui.Picture1->releaseTraced();
     m_analysis->start(raster, traceSettings());
+    m_status->markRunEarlier();
     showStatus();
 }
 
 void Form1::settingsChanged()
 {
-    const std::optional<double> scale = parseNumber(m_ui.Text1->text().toStdString());
-    const std::optional<double> thickness = parseNumber(m_ui.Text2->text().toStdString());
+    const std::optional<double> scale = StatusTexts::number(m_ui.Text1->text());
+    const std::optional<double> thickness = StatusTexts::number(m_ui.Text2->text());
     m_ui.Picture1->setPlotLook(scale.value_or(0.0), thickness.value_or(0.0));
+    m_status->markRunEarlier();
     showStatus();
 }
 
@@ -311,27 +337,22 @@ void Form1::showStatus()
         facts.picture = QSize(raster.width(), raster.height());
     facts.scaleText = m_ui.Text1->text();
     facts.thicknessText = m_ui.Text2->text();
-    facts.color = targetColor();
-    if (m_analysis->ready())
+    facts.settings = traceSettings();
+    facts.density = m_density;
+    if (m_analysis->ready()) {
         facts.segments = m_analysis->segments();
-    m_status->showFacts(facts);
-}
-
-void Form1::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (event->mimeData()->hasUrls() && event->mimeData()->urls().constFirst().isLocalFile())
-        event->acceptProposedAction();
-}
-
-void Form1::dropEvent(QDropEvent* event)
-{
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile())
-            paths.append(url.toLocalFile());
+        facts.hint = m_analysis->hint();
     }
-    event->acceptProposedAction();
-    openFiles(paths);
+    m_status->showFacts(facts);
+    m_ui.Picture1->setNotice(facts.segments == 0 ? QStringLiteral("Nothing traced: ") +
+                                                       StatusTexts::nothingTraced(facts.settings)
+                                                 : QString());
+}
+
+void Form1::showView()
+{
+    m_status->showView(
+        StatusTexts::view(ViewMenu::viewName(m_ui.Picture1->viewMode()), m_ui.Picture1->zoom()));
 }
 
 void Form1::Command3_Click()
@@ -386,7 +407,12 @@ QString Form1::thicknessText() const
 
 void Form1::setMakeButtonVisible(bool visible)
 {
+    // Hiding the button would hand its focus on to the next control: it gets it back.
+    if (!visible)
+        m_makeHadFocus = m_ui.Command1->hasFocus();
     m_ui.Command1->setVisible(visible);
+    if (visible && std::exchange(m_makeHadFocus, false))
+        m_ui.Command1->setFocus();
     // One plot at a time: no export while one is being written.
     m_exportMenu->setEnabled(visible && !m_fileName.isEmpty());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "picture/PictureDensity.h"
 #include "run/ConversionFrontEnd.h"
 #include "run/ConversionRun.h"
 #include "trace/ColorValue.h"
@@ -11,8 +12,12 @@
 namespace kelviq {
 
 class ExportMenu;
+class MessageWhenShown;
+class PictureOpening;
 class PlatformServices;
+class ScreenFit;
 class StatusLine;
+struct LoadResult;
 class TraceAnalysis;
 class ViewMenu;
 
@@ -20,8 +25,8 @@ class ViewMenu;
 // the tracing options beside the settings, the About, View and Export menus and the status line
 // below. Form1Ui builds the controls at their places; Form1 gives them their behaviour. Every
 // handler runs on the user-interface thread; a conversion run lets events in once per row, so
-// the other handlers may run in the middle of one. What the views and the status line show is
-// traced in the background.
+// the other handlers may run in the middle of one. Pictures are read, and what the views and
+// the status line show is traced, in the background.
 class Form1 : public QMainWindow, private ConversionFrontEnd
 {
     Q_OBJECT
@@ -48,6 +53,8 @@ public:
     // Opens the first picture as "1 - Select BMP file" would and says that the others were
     // ignored: for names given at start-up or dropped on the window.
     void openFiles(const QStringList& paths);
+    // True while a picture is being read; the one shown before stays until it is whole.
+    bool loading() const;
 
     // Handlers, named after the control and the event.
     void Form_Load();
@@ -62,8 +69,6 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     // What a conversion run reads and shows.
@@ -78,7 +83,9 @@ private:
 
     void pickColor(Qt::MouseButtons button, int x, int y);
 
+    // Starts reading the picture at path; pictureRead() shows it once it is whole.
     void openPicture(const QString& path);
+    void pictureRead(const QString& path, const LoadResult& loaded);
     // Sizes the picture area for the picture as shown: its own size where it fits, else the
     // room, and then it follows the window.
     void fitPictureArea(QSize shown);
@@ -93,6 +100,7 @@ private:
     void retrace();
     void settingsChanged();
     void showStatus();
+    void showView();
 
     PlatformServices& m_platform;
     bool m_bigPicture = false;
@@ -100,6 +108,11 @@ private:
     // Where the open dialog starts: the folder of the last picture chosen or dropped.
     QString m_lastFolder;
     RunResult m_lastRun;
+    PictureDensity m_density;
+    // Said once the picture being read is shown: the names that were not opened.
+    QStringList m_ignored;
+    // The button "3 - Make out.plt" hides during a run: it gets the focus back if it had it.
+    bool m_makeHadFocus = false;
 
     // The controls, at their places.
     Form1Ui m_ui;
@@ -108,6 +121,9 @@ private:
     ExportMenu* m_exportMenu = nullptr;
     StatusLine* m_status = nullptr;
     TraceAnalysis* m_analysis = nullptr;
+    PictureOpening* m_opening = nullptr;
+    MessageWhenShown* m_messages = nullptr;
+    ScreenFit* m_screenFit = nullptr;
 };
 
 } // namespace kelviq

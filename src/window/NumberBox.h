@@ -5,7 +5,7 @@
 namespace kelviq {
 
 // A narrow box for a number: while it is not being edited it shows the number's start
-// ("12.75" reads "12.7", never "2.75").
+// ("12.75" reads "12.7", never "2.75"); the tooltip shows it whole.
 class NumberBox : public QLineEdit
 {
     Q_OBJECT

@@ -24,16 +24,17 @@ PictureArea::PictureArea(QWidget* parent) : QAbstractScrollArea(parent)
     m_state.pointerRounded = QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
-void PictureArea::setPicture(const Raster& picture)
+void PictureArea::setPicture(const Raster& picture, double zoom)
 {
     m_picture = picture;
     m_mask = Raster();
-    m_zoomStep = 0;
-    m_state.zoom = 1.0;
+    m_state.zoom = zoom;
+    m_anchor.reset();
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
     updateScrollBars();
     refresh();
+    emit viewChanged();
 }
 
 void PictureArea::setViewMode(ViewMode mode)
@@ -42,6 +43,15 @@ void PictureArea::setViewMode(ViewMode mode)
         return;
     m_state.mode = mode;
     refresh();
+    emit viewChanged();
+}
+
+void PictureArea::setNotice(const QString& text)
+{
+    if (text == m_notice)
+        return;
+    m_notice = text;
+    viewport()->update();
 }
 
 void PictureArea::setTraced(const Raster& mask, QRgb highlight)
@@ -68,25 +78,54 @@ QSize PictureArea::shownSize() const
             static_cast<int>(std::ceil(m_picture.height() * m_state.zoom))};
 }
 
-void PictureArea::setZoomStep(int step)
+double PictureArea::nextZoom(double zoom, int steps)
 {
-    setZoomStep(step, QRectF(viewport()->rect()).center());
+    // From a zoom between two powers of two, the first step goes to one of them.
+    const double exponent = std::log2(zoom);
+    const double rounded = std::round(exponent);
+    const double from = std::abs(exponent - rounded) < 1e-9 ? rounded
+                        : steps > 0                         ? std::floor(exponent)
+                                                            : std::ceil(exponent);
+    const double next = std::clamp(std::exp2(from + steps), SmallestZoom, LargestZoom);
+    // A picture fitted below the smallest step is not enlarged by zooming out.
+    return steps > 0 ? std::max(next, zoom) : std::min(next, zoom);
 }
 
-void PictureArea::setZoomStep(int step, const QPointF& anchor)
+double PictureArea::fitZoom(QSize picture, QSize room)
 {
-    step = std::clamp(step, SmallestZoomStep, LargestZoomStep);
-    if (step == m_zoomStep || m_picture.isNull())
+    if (picture.isEmpty() || room.isEmpty())
+        return 1.0;
+    double zoom = std::min({double(room.width()) / picture.width(),
+                            double(room.height()) / picture.height(), LargestZoom});
+    // The shown size is rounded up: the factor must not make it a pixel too large.
+    while (std::ceil(picture.width() * zoom) > room.width() ||
+           std::ceil(picture.height() * zoom) > room.height())
+        zoom = std::nextafter(zoom, 0.0);
+    return zoom;
+}
+
+void PictureArea::setZoom(double zoom)
+{
+    setZoom(zoom, QRectF(viewport()->rect()).center());
+}
+
+void PictureArea::setZoom(double zoom, const QPointF& anchor)
+{
+    if (zoom == m_state.zoom || !(zoom > 0.0) || m_picture.isNull())
         return;
-    const QPointF picturePoint = (anchor + scrollOffset()) / m_state.zoom;
-    m_zoomStep = step;
-    m_state.zoom = std::ldexp(1.0, step);
+    const bool sameAnchor =
+        m_anchor && m_anchor->viewport == anchor && m_anchor->offset == scrollOffset();
+    const QPointF picturePoint =
+        sameAnchor ? m_anchor->picture : (anchor + scrollOffset()) / m_state.zoom;
+    m_state.zoom = zoom;
     updateScrollBars();
-    emit zoomChanged(step);
-    const QPointF shown = picturePoint * m_state.zoom - anchor;
+    emit zoomChanged(zoom);
+    const QPointF shown = picturePoint * zoom - anchor;
     horizontalScrollBar()->setValue(static_cast<int>(std::lround(shown.x())));
     verticalScrollBar()->setValue(static_cast<int>(std::lround(shown.y())));
+    m_anchor = Anchor{anchor, scrollOffset(), picturePoint};
     refresh();
+    emit viewChanged();
 }
 
 int PictureArea::ScaleWidth() const
@@ -172,6 +211,14 @@ void PictureArea::paintEvent(QPaintEvent* /*event*/)
         }
         painter.drawImage(QPointF(0, 0), m_rendered);
     }
+    if (!m_notice.isEmpty() && m_state.mode != ViewMode::Picture) {
+        // Across the top of the visible part, where it is read first.
+        const QRect band(0, 0, viewport()->width(), fontMetrics().height() * 2);
+        painter.fillRect(band, palette().color(QPalette::ToolTipBase));
+        painter.setPen(palette().color(QPalette::ToolTipText));
+        painter.drawText(band.adjusted(6, 0, -6, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                         fontMetrics().elidedText(m_notice, Qt::ElideRight, band.width() - 12));
+    }
 }
 
 void PictureArea::resizeEvent(QResizeEvent* event)
@@ -179,6 +226,16 @@ void PictureArea::resizeEvent(QResizeEvent* event)
     QAbstractScrollArea::resizeEvent(event);
     updateScrollBars();
     refresh();
+    // The parent draws the focus frame around the area: where it was is drawn again.
+    if (parentWidget())
+        parentWidget()->update();
+}
+
+void PictureArea::moveEvent(QMoveEvent* event)
+{
+    QAbstractScrollArea::moveEvent(event);
+    if (parentWidget())
+        parentWidget()->update();
 }
 
 void PictureArea::scrollContentsBy(int /*dx*/, int /*dy*/)
@@ -221,7 +278,7 @@ void PictureArea::wheelEvent(QWheelEvent* event)
     const int notches = m_wheelAngle / 120;
     m_wheelAngle -= notches * 120;
     if (notches != 0)
-        setZoomStep(m_zoomStep + notches, event->position());
+        setZoom(nextZoom(m_state.zoom, notches), event->position());
     event->accept();
 }
 

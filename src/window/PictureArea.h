@@ -6,24 +6,26 @@
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <optional>
 
 namespace kelviq {
 
 // The picture box: shows the picture, its traced pixels or its plot from the top-left corner,
-// enlarged or reduced by a power of two, and scrolls where that is larger than the area.
-// Positions are in area pixels: picture pixels, (0, 0) the top-left one, whatever the zoom.
+// enlarged or reduced, and scrolls where that is larger than the area. Zoom In and Out step
+// through powers of two; fitting a picture to the room takes any factor. Positions are in area
+// pixels: picture pixels, (0, 0) the top-left one, whatever the zoom.
 class PictureArea : public QAbstractScrollArea
 {
     Q_OBJECT
 
 public:
-    static constexpr int SmallestZoomStep = -4; // 1/16
-    static constexpr int LargestZoomStep = 5;   // 32
+    static constexpr double SmallestZoom = 1.0 / 16;
+    static constexpr double LargestZoom = 32;
 
     explicit PictureArea(QWidget* parent = nullptr);
 
-    // A new picture is shown at its own size.
-    void setPicture(const Raster& picture);
+    // A new picture is shown from its top-left corner at this zoom.
+    void setPicture(const Raster& picture, double zoom = 1.0);
     const Raster& picture() const { return m_picture; }
 
     void setViewMode(ViewMode mode);
@@ -35,13 +37,21 @@ public:
     void releaseTraced() { m_mask = Raster(); }
     // The plot's look; a scale that is not a positive number shows an empty plot.
     void setPlotLook(double pixelMils, double thicknessMils);
+    // A line over the traced-pixel and plot views, such as why nothing is traced; empty for
+    // none.
+    void setNotice(const QString& text);
 
-    // Zoom is 2^step. anchor: a point of the visible part that keeps showing the same
-    // picture point; the centre when omitted.
-    int zoomStep() const { return m_zoomStep; }
+    // Shown pixels per picture pixel. anchor: a point of the visible part that keeps showing
+    // the same picture point, as far as the picture's edges allow; the centre when omitted.
     double zoom() const { return m_state.zoom; }
-    void setZoomStep(int step);
-    void setZoomStep(int step, const QPointF& anchor);
+    void setZoom(double zoom);
+    void setZoom(double zoom, const QPointF& anchor);
+    // The next power of two up or down from the zoom, within SmallestZoom .. LargestZoom.
+    void zoomIn() { setZoom(nextZoom(m_state.zoom, 1)); }
+    void zoomOut() { setZoom(nextZoom(m_state.zoom, -1)); }
+    static double nextZoom(double zoom, int steps);
+    // The largest zoom at which a picture is shown whole in room (at most LargestZoom).
+    static double fitZoom(QSize picture, QSize room);
     // Size of the picture as shown at the current zoom.
     QSize shownSize() const;
 
@@ -64,7 +74,9 @@ signals:
     // The parent draws the focus frame around the area, where it hides no pixel.
     void focusChanged(bool focused);
     // After the zoom changed, before the view scrolls to its anchor: the area may resize.
-    void zoomChanged(int step);
+    void zoomChanged(double zoom);
+    // The view or the zoom is another now.
+    void viewChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -74,6 +86,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
@@ -83,12 +96,22 @@ private:
 
     Raster m_picture;
     Raster m_mask;
-    int m_zoomStep = 0;
     int m_wheelAngle = 0;
+    // The exact picture point the last zoom kept under its anchor, and where the view stood
+    // after it: the next zoom about the same anchor, with nothing scrolled since, keeps that
+    // point instead of one read back from the rounded scroll position.
+    struct Anchor
+    {
+        QPointF viewport;
+        QPoint offset;
+        QPointF picture;
+    };
+    std::optional<Anchor> m_anchor;
     ViewState m_state;
     // The last drawing of the visible part, kept until something it shows changes.
     QImage m_rendered;
     QPoint m_renderedAt;
+    QString m_notice;
 };
 
 } // namespace kelviq

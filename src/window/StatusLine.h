@@ -1,30 +1,17 @@
 #pragma once
 
-#include "trace/ColorValue.h"
+#include "window/StatusTexts.h"
 
-#include <QSize>
 #include <QStatusBar>
-#include <optional>
-
-class QLabel;
 
 namespace kelviq {
 
-struct RunResult;
+class ElidedLabel;
 
-// What the status line tells about the picture and the settings.
-struct StatusFacts
-{
-    QSize picture; // empty while there is none
-    QString scaleText;
-    QString thicknessText;
-    ColorValue color = 0;
-    std::optional<qint64> segments; // none while they are being counted
-};
-
-// The line below the window's client area: the picture's and the plot's size, the picked
-// colour, the segments "3 - Make out.plt" will write, advice on thickness and pitch, and what
-// the last run did.
+// The line below the window's client area, in two rows. Above: the picture's and the plot's
+// size, the picked colour and the segments "3 - Make out.plt" will write; what the last run
+// did, or a note such as a picture's reading; the view and its zoom. Below: advice on the
+// settings. Texts too long for the window end in "…" and show whole in their tooltips.
 class StatusLine : public QStatusBar
 {
     Q_OBJECT
@@ -33,22 +20,24 @@ public:
     explicit StatusLine(QWidget* parent = nullptr);
 
     void showFacts(const StatusFacts& facts);
-    void showRun(const RunResult& result);
+    void showRun(const RunResult& result, const TraceSettings& settings);
     // A note in the place of the last run's outcome.
     void showNote(const QString& text);
+    void showView(const QString& text);
+    // A setting, the colour or the picture changed: the last run's outcome no longer
+    // describes them and says so.
+    void markRunEarlier();
 
-    static QString factsText(const StatusFacts& facts);
-    static QString adviceText(const QString& scaleText, const QString& thicknessText);
-    static QString runText(const RunResult& result);
-    // A length for reading, at most three decimals: "984.252".
-    static QString lengthText(double value);
+    static QString earlierPrefix() { return QStringLiteral("Before the last change: "); }
 
 private:
-    QLabel* addPart(const char* name);
+    ElidedLabel* addPart(const char* name);
 
-    QLabel* m_facts;
-    QLabel* m_advice;
-    QLabel* m_run;
+    ElidedLabel* m_facts;
+    ElidedLabel* m_run;
+    ElidedLabel* m_view;
+    ElidedLabel* m_advice;
+    bool m_runShown = false;
 };
 
 } // namespace kelviq

@@ -54,6 +54,7 @@ void TraceAnalysis::start(const Raster& picture, const TraceSettings& settings)
     stopWorker();
     ++m_generation;
     m_ready = false;
+    m_hint.reset();
     // The view keeps what it shows until the new mask replaces it; nothing else needs the old
     // one, and a new picture's trace should not wait beside the old picture's mask.
     m_mask = Raster();
@@ -96,6 +97,23 @@ void TraceAnalysis::trace(Raster picture, TraceSettings settings, quint64 genera
             m_segments = segments;
             m_ready = true;
             emit finished();
+        },
+        Qt::QueuedConnection);
+
+    // Only the exact colour is traced: would a tolerance take in more?
+    if (settings.tolerance != 0)
+        return;
+    const auto distances = ToleranceHint::distances(picture, settings.target, *cancelled);
+    if (!distances)
+        return;
+    const std::optional<ToleranceHint> hint = ToleranceHint::fromDistances(*distances);
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, hint] {
+            if (generation != m_generation || !hint)
+                return;
+            m_hint = hint;
+            emit hintFound();
         },
         Qt::QueuedConnection);
 }

@@ -2,10 +2,12 @@
 
 #include "trace/Raster.h"
 #include "trace/TraceSettings.h"
+#include "window/ToleranceHint.h"
 
 #include <QObject>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace kelviq {
@@ -30,9 +32,12 @@ public:
     // The traced pixels of the latest complete trace: a 1-bit raster, traced pixels black.
     // Null when none is complete or the mask found no memory.
     const Raster& mask() const { return m_mask; }
+    // At tolerance 0, a tolerance worth trying, once worked out after the trace.
+    const std::optional<ToleranceHint>& hint() const { return m_hint; }
 
 signals:
     void finished();
+    void hintFound();
 
 private:
     void stopWorker();
@@ -45,6 +50,7 @@ private:
     bool m_ready = false;
     qint64 m_segments = 0;
     Raster m_mask;
+    std::optional<ToleranceHint> m_hint;
 };
 
 } // namespace kelviq

@@ -15,15 +15,14 @@ ViewMenu::ViewMenu(QMenuBar* bar, PictureArea* area, QObject* parent) : QObject(
     auto* views = new QActionGroup(this);
     const struct
     {
-        const char* caption;
         const char* name;
         ViewMode mode;
-    } modes[] = {{"Picture", "viewPicture", ViewMode::Picture},
-                 {"Traced Pixels", "viewTraced", ViewMode::TracedPixels},
-                 {"Plot", "viewPlot", ViewMode::Plot}};
+    } modes[] = {{"viewPicture", ViewMode::Picture},
+                 {"viewTraced", ViewMode::TracedPixels},
+                 {"viewPlot", ViewMode::Plot}};
     for (int i = 0; i < 3; ++i) {
-        QAction* action =
-            addAction(modes[i].caption, modes[i].name, {QKeySequence(Qt::CTRL | (Qt::Key_1 + i))});
+        QAction* action = addAction(qPrintable(viewName(modes[i].mode)), modes[i].name,
+                                    {QKeySequence(Qt::CTRL | (Qt::Key_1 + i))});
         action->setCheckable(true);
         action->setChecked(i == 0);
         views->addAction(action);
@@ -35,11 +34,11 @@ ViewMenu::ViewMenu(QMenuBar* bar, PictureArea* area, QObject* parent) : QObject(
     connect(
         addAction("Zoom In", "zoomIn",
                   {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}),
-        &QAction::triggered, area, [area] { area->setZoomStep(area->zoomStep() + 1); });
+        &QAction::triggered, area, &PictureArea::zoomIn);
     connect(addAction("Zoom Out", "zoomOut", {QKeySequence(Qt::CTRL | Qt::Key_Minus)}),
-            &QAction::triggered, area, [area] { area->setZoomStep(area->zoomStep() - 1); });
+            &QAction::triggered, area, &PictureArea::zoomOut);
     connect(addAction("Actual Size", "actualSize", {QKeySequence(Qt::CTRL | Qt::Key_0)}),
-            &QAction::triggered, area, [area] { area->setZoomStep(0); });
+            &QAction::triggered, area, [area] { area->setZoom(1.0); });
     connect(addAction("Fit in Window", "fitInWindow", {}), &QAction::triggered, this,
             &ViewMenu::fitInWindowRequested);
     m_menu->addSeparator();
@@ -55,6 +54,19 @@ QAction* ViewMenu::addAction(const char* caption, const char* name, const QList<
     action->setObjectName(QLatin1String(name));
     action->setShortcuts(keys);
     return action;
+}
+
+QString ViewMenu::viewName(ViewMode mode)
+{
+    switch (mode) {
+    case ViewMode::TracedPixels:
+        return QStringLiteral("Traced Pixels");
+    case ViewMode::Plot:
+        return QStringLiteral("Plot");
+    case ViewMode::Picture:
+        break;
+    }
+    return QStringLiteral("Picture");
 }
 
 void ViewMenu::setPlotSizeEnabled(bool enabled)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/ViewRenderer.h"
+
 #include <QObject>
 
 class QAction;
@@ -21,6 +23,9 @@ public:
 
     // Only with a picture to size.
     void setPlotSizeEnabled(bool enabled);
+
+    // The view's name as its menu item reads: "Traced Pixels".
+    static QString viewName(ViewMode mode);
 
 signals:
     void fitInWindowRequested();

@@ -20,7 +20,7 @@ enum class ViewMode
 struct ViewState
 {
     ViewMode mode = ViewMode::Picture;
-    // Shown pixels per picture pixel: a power of two.
+    // Shown pixels per picture pixel.
     double zoom = 1.0;
     // The visible part: its top-left corner in shown pixels, and its size.
     QPoint offset;

@@ -87,7 +87,10 @@ void TestConverter::initTestCase()
     colors.setPixel(2, 0, qRgb(255, 0, 0));
     colors.setPixel(3, 0, qRgb(255, 255, 255));
     m_colors = m_dir.filePath("colors.bmp");
-    QVERIFY(colors.save(m_colors, "BMP"));
+    QVERIFY(colors.save(m_colors, "BMP")); // at 96 dpi, as Qt writes them
+    QByteArray undated = readFile(m_colors);
+    undated.replace(38, 8, QByteArray(8, '\0')); // no pixels per metre
+    QVERIFY(writeFile(m_dir.filePath("sizeless.bmp"), undated));
     QVERIFY(writeFile(m_dir.filePath("notes.txt"), "not a picture\n"));
     // 400 × 300 pixels, 60000 segments: well over a megabyte of plot.
     m_stripes = stripedPicture(m_dir.path(), 400, 300);
@@ -119,6 +122,8 @@ void TestConverter::settings_data()
         " at scale 1");
     row("picked, scale and thickness", {"--pick", "1,0", "--scale", "0.1", "--thickness", "7.5"},
         {"10 0 20 0"}, "750");
+    row("the picture's own 96 dpi", {"--scale", "picture", "--invert"}, {"0 0 3125.00000000001 0"},
+        "1000", " at scale 10.4166666666667");
 }
 
 void TestConverter::settings()
@@ -164,6 +169,8 @@ void TestConverter::failuresSayWhat_data()
         "The speck size \"2.5\" is not a whole number");
     row("width without a unit", {"--width", "25", "colors.bmp"},
         "The plot width \"25\" cannot be used");
+    row("no size in the picture", {"--scale", "picture", "sizeless.bmp"},
+        "Cannot take the scale from the picture sizeless.bmp: it does not say how large it is");
     row("pick outside", {"--pick", "4,0", "colors.bmp"},
         "--pick 4,0 lies outside the picture colors.bmp (4 × 1 pixels).");
     // Beyond what the format holds for this picture: the setting given is named, and what fits.

@@ -4,6 +4,7 @@
 // decoding; damaged, cut or boastful files are refused with their reason, memory limits hold,
 // and pictures come from streams too.
 #include "picture/ImageRows.h"
+#include "picture/LoadControl.h"
 #include "picture/PictureLoader.h"
 #include "picture/RgbColor.h"
 #include "support/RasterPixels.h"
@@ -146,13 +147,18 @@ QByteArray ppm(int width, int height, const QList<QRgb>& pixels)
     return data;
 }
 
-QByteArray pngOf(const QImage& image)
+QByteArray encoded(const QImage& image, const char* format)
 {
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return data;
+}
+
+QByteArray pngOf(const QImage& image)
+{
+    return encoded(image, "PNG");
 }
 
 // What Qt's reader makes of the bytes, as traced.
@@ -211,6 +217,10 @@ private slots:
     void streams();
     void unreadableFileSaysWhy_data();
     void unreadableFileSaysWhy();
+    void statedDensity_data();
+    void statedDensity();
+    void countsAndCancels_data();
+    void countsAndCancels();
 };
 
 void TestPictureLoader::wholeFilesGiveQtsPixels_data()
@@ -744,6 +754,115 @@ void TestPictureLoader::unreadableFileSaysWhy()
     const QString path = name.startsWith('/') ? name : dir.filePath(name);
     QCOMPARE(PictureLoader::load(path, LoadMode::Stream).error,
              "Cannot read the picture " + path + ": " + reason + '.');
+}
+
+void TestPictureLoader::statedDensity_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<double>("dpiX"); // 0: the file states none
+    QTest::addColumn<double>("dpiY");
+
+    const auto phys = [](quint32 x, quint32 y, char unit) {
+        QByteArray fields(9, unit);
+        qToBigEndian(x, fields.data());
+        qToBigEndian(y, fields.data() + 4);
+        // The seed's own pHYs (72 dpi) follows its header.
+        const QByteArray png = seed("seed.png");
+        return png.left(33) + pngChunk("pHYs", fields) + png.mid(33 + 21);
+    };
+    QTest::newRow("PNG, 300 dpi as 11811 per metre") << phys(11811, 11811, 1) << 300.0 << 300.0;
+    QTest::newRow("PNG, 96 × 192 dpi") << phys(3780, 7559, 1) << 96.0 << 192.0;
+    QTest::newRow("PNG, per metre not a whole dpi") << phys(10000, 10000, 1) << 254.0 << 254.0;
+    QTest::newRow("PNG, 11800 per metre") << phys(11800, 11800, 1) << 299.72 << 299.72;
+    QTest::newRow("PNG, aspect ratio only") << phys(11811, 11811, 0) << 0.0 << 0.0;
+    QTest::newRow("PNG without pHYs")
+        << seed("seed.png").left(33) + seed("seed.png").mid(33 + 21) << 0.0 << 0.0;
+    QByteArray bmp = seed("seed-24bit.bmp");
+    put32(bmp, 38, 11811);
+    put32(bmp, 42, 11811);
+    QTest::newRow("BMP, 300 dpi") << bmp << 300.0 << 300.0;
+    put32(bmp, 38, 0);
+    QTest::newRow("BMP, none across") << bmp << 0.0 << 0.0;
+    QByteArray jpeg = seed("seed.jpg");
+    QTest::newRow("JPEG, 96 dpi") << jpeg << 96.0 << 96.0;
+    jpeg[13] = 2; // dots per centimetre
+    jpeg[15] = 118;
+    jpeg[17] = 118;
+    QTest::newRow("JPEG, 118 per cm") << jpeg << 299.72 << 299.72;
+    jpeg[13] = 0;
+    QTest::newRow("JPEG, aspect ratio only") << jpeg << 0.0 << 0.0;
+    // Stated across and down the stored rows: a picture shown turned a quarter swaps them.
+    QByteArray turned = dataFile("orient-6.jpg");
+    turned[13] = 1; // dots per inch
+    turned[15] = 100;
+    turned[17] = char(200);
+    QTest::newRow("JPEG turned by its EXIF orientation") << turned << 200.0 << 100.0;
+    QTest::newRow("GIF") << seed("seed.gif") << 0.0 << 0.0;
+}
+
+// Only a density the file really states counts, in either mode of loading.
+void TestPictureLoader::statedDensity()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(double, dpiX);
+    QFETCH(double, dpiY);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture"));
+    QVERIFY(testfiles::writeFile(path, data));
+    for (const LoadMode mode : {LoadMode::Stream, LoadMode::Decode}) {
+        const LoadResult loaded = PictureLoader::load(path, mode);
+        QVERIFY2(loaded.ok(), qPrintable(loaded.error));
+        QCOMPARE(loaded.density.stated(), dpiX > 0);
+        QVERIFY2(std::abs(loaded.density.dpiX - dpiX) < 1e-9 &&
+                     std::abs(loaded.density.dpiY - dpiY) < 1e-9,
+                 qPrintable(QString("%1 × %2").arg(loaded.density.dpiX).arg(loaded.density.dpiY)));
+    }
+}
+
+void TestPictureLoader::countsAndCancels_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("readings"); // how many times the file is read through
+
+    QImage noise(300, 200, QImage::Format_RGB32);
+    std::mt19937 random(5);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, random());
+    QTest::newRow("plain bitmap") << encoded(noise, "BMP") << 1;
+    QTest::newRow("PNG") << pngOf(noise) << 1;
+    QTest::newRow("run-length bitmap") << seed("seed-rle.bmp") << 1;
+    QTest::newRow("progressive JPEG") << seed("seed-progressive.jpg") << 1;
+    QTest::newRow("interlaced GIF") << seed("seed-interlaced.gif") << 1;
+    QTest::newRow("XPM, read again by Qt's reader") << seed("seed.xpm") << 2;
+}
+
+// A watched load counts every byte it reads, a second reading too, against the total it
+// expects; a cancelled one stops and says so.
+void TestPictureLoader::countsAndCancels()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(int, readings);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture"));
+    QVERIFY(testfiles::writeFile(path, data));
+
+    LoadControl watched;
+    LoadOptions options;
+    options.control = &watched;
+    QVERIFY(PictureLoader::load(path, LoadMode::Decode, options).ok());
+    QCOMPARE(watched.total.load(), data.size() * readings);
+    // A plain bitmap's first block is read twice; a decoder may stop before trailing bytes.
+    QVERIFY2(watched.done > watched.total * 9 / 10 && watched.done <= watched.total + 65536,
+             qPrintable(QString::number(watched.done)));
+
+    LoadControl cancelled;
+    cancelled.cancel = true;
+    options.control = &cancelled;
+    const LoadResult loaded = PictureLoader::load(path, LoadMode::Decode, options);
+    QVERIFY(loaded.raster.isNull());
+    QCOMPARE(loaded.error,
+             "Cannot read the picture " + path + ": " + PictureLoader::cancelledText() + ".");
 }
 
 QTEST_GUILESS_MAIN(TestPictureLoader)

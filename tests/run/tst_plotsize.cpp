@@ -34,6 +34,8 @@ void TestPlotSize::lengths_data()
     row("unit only", "mm", 0, "not a number");
     row("zero", "0mm", 0, "more than zero");
     row("negative", "-3in", 0, "more than zero");
+    row("320 digits", QString(320, '9') + "mm", 0, "too large");
+    row("tiny", "0." + QString(400, '0') + "1mm", 0, "too small");
 }
 
 void TestPlotSize::lengths()

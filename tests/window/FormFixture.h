@@ -8,6 +8,7 @@
 #include "window/PictureArea.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 #include <memory>
 
 using namespace kelviq;
@@ -51,17 +53,27 @@ protected:
         QDir::setCurrent(m_previousDir);
     }
 
-    QString savePicture(const QString& name, const QImage& image)
+    // A bitmap stating no density, unlike Qt's writer (96 dpi), or the dots per metre given.
+    QString savePicture(const QString& name, const QImage& image, quint32 dotsPerMetre = 0)
     {
         const QString path = m_dir->filePath(name);
-        return image.save(path, "BMP") ? path : QString("cannot save " + path);
+        QByteArray data;
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "BMP");
+        for (const int at : {38, 42})
+            qToLittleEndian(dotsPerMetre, data.data() + at);
+        return writeFile(path, data) ? path : QString("cannot save " + path);
     }
-    // "1 - Select BMP file", the dialog answering with path (empty: cancelled).
+    // "1 - Select BMP file", the dialog answering with path (empty: cancelled); waits until
+    // the picture is read.
     void choose(const QString& path)
     {
         m_platform->setNextOpenFileAnswer(path);
         QTest::mouseClick(button("Command2"), Qt::LeftButton);
+        waitForPicture();
     }
+    void waitForPicture() { QTRY_VERIFY(!m_form->loading()); }
     // Replaces the text of a box or spin box by typing.
     void type(const char* name, const QString& text)
     {

@@ -1,9 +1,14 @@
 #include "FormFixture.h"
+#include "window/ElidedLabel.h"
+#include "window/PlotSizeQuestion.h"
+#include "window/StatusLine.h"
 
 #include <QApplication>
 #include <QMainWindow>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QWindow>
+#include <sys/stat.h>
 
 // The window's layout, keys, loading, status line, Set Plot Size and ending during a run.
 class TestForm1 : public QObject, protected FormFixture
@@ -18,6 +23,9 @@ private slots:
     void controlsFollowTheBottomEdge();
     void keyboard();
     void loadingPictures();
+    void readingInTheBackground();
+    void messagesComeOverTheShownWindow();
+    void oddAndLongTextsStayOnOneLine();
     void statusTexts_data();
     void statusTexts();
     void setPlotSize_data();
@@ -133,6 +141,15 @@ void TestForm1::keyboard()
     QTest::keyClick(button("Command2"), Qt::Key_Enter);
     QCOMPARE(m_platform->openRequests.size(), 1);
 
+    // The make button keeps the focus through its run, so Enter makes the plot again.
+    choose(savePicture("dot.bmp", numbered(3, 2)));
+    button("Command1")->setFocus();
+    for (int run = 1; run <= 2; ++run) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(m_platform->beeps, run);
+        QCOMPARE(QApplication::focusWidget(), button("Command1"));
+    }
+
     for (const char* name : {"Text1", "Text2"}) {
         box(name)->setFocus();
         type(name, "12.7500001");
@@ -162,6 +179,7 @@ void TestForm1::loadingPictures()
         QVERIFY(enter.isAccepted());
         QDropEvent dropped(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(m_form.get(), &dropped);
+        waitForPicture();
     };
     const QString folder = QDir(m_dir->path()).canonicalPath();
     for (int step = 0; step < 4; ++step) {
@@ -185,66 +203,169 @@ void TestForm1::loadingPictures()
 
     QDir::setCurrent(QDir::tempPath());
     m_form->openFiles({second, tall, "third.png"});
+    waitForPicture();
     QCOMPARE(m_form->FileName(), second);
     QCOMPARE(QDir::currentPath(), folder);
     QCOMPARE(status("StatusRun"), "Opened " + second +
                                       "; one picture at a time, so these were ignored: " + tall +
-                                      ", third.png");
+                                      ", third.png.");
     choose(QString());
     QCOMPARE(m_platform->openRequests.last().directory, m_dir->path());
 
     // A photo taken turned is shown upright, and the status line says so until the next one.
     m_form->openFiles({QStringLiteral(KELVIQ_SOURCE_DIR "/tests/picture/data/orient-6.jpg")});
+    waitForPicture();
     QCOMPARE(picture1()->picture().width(), 20);
     QCOMPARE(status("StatusRun"), "Turned as its EXIF orientation says.");
     m_form->openFiles({second});
+    waitForPicture();
     QCOMPARE(status("StatusRun"), QString());
+}
+
+// A picture that takes long to read (a pipe fed by the test) leaves the one shown before in
+// place and usable; the status line says how far the reading got; Esc, or choosing another
+// picture, stops it and keeps or shows the other.
+void TestForm1::readingInTheBackground()
+{
+    const QImage first = numbered(8, 6);
+    const QString firstPath = savePicture("first.bmp", first);
+    choose(firstPath);
+    const QString slow = m_dir->filePath("slow.bmp");
+    QVERIFY(::mkfifo(QFile::encodeName(slow).constData(), 0600) == 0);
+    const QByteArray picture = readFile(savePicture("big.bmp", numbered(300, 200)));
+
+    for (const bool byEscape : {true, false}) {
+        m_platform->setNextOpenFileAnswer(slow);
+        QTest::mouseClick(button("Command2"), Qt::LeftButton);
+        QVERIFY(m_form->loading());
+        QFile feed(slow);
+        QVERIFY(feed.open(QIODevice::WriteOnly)); // once the reader has opened it
+        QCOMPARE(feed.write(picture.left(3000)), 3000);
+        feed.flush();
+        QTRY_COMPARE(status("StatusRun"), QString("Reading slow.bmp … 3.0 kB. Esc cancels."));
+        click(QPoint(5, 4)); // the picture shown before picks as ever
+        QCOMPARE(swatch(), colorValueFromRgb(first.pixel(5, 4)));
+        if (byEscape) {
+            QTest::keyClick(m_form.get(), Qt::Key_Escape);
+            QCOMPARE(status("StatusRun"),
+                     "Stopped reading " + slow + "; still showing " + firstPath + ".");
+            QCOMPARE(m_form->FileName(), firstPath);
+        } else {
+            choose(savePicture("other.bmp", numbered(5, 5)));
+            QCOMPARE(m_form->FileName(), m_dir->filePath("other.bmp"));
+        }
+        QVERIFY(!m_form->loading());
+        feed.close(); // the stopped reader ends
+    }
+    QVERIFY(m_platform->messages.isEmpty());
+}
+
+// A picture named on the command line that cannot be read is told once the window is on the
+// screen, over it.
+void TestForm1::messagesComeOverTheShownWindow()
+{
+    Form1 form(*m_platform);
+    form.openFiles({m_dir->filePath("missing.bmp")});
+    QTRY_VERIFY(!form.loading());
+    QCoreApplication::processEvents();
+    QVERIFY(m_platform->messages.isEmpty());
+    form.show();
+    QTRY_COMPARE(m_platform->messages.size(), 1);
+    QVERIFY(form.windowHandle()->isExposed());
+    QVERIFY(m_platform->messages[0].text.contains("missing.bmp: the file does not exist"));
+}
+
+// A folder name with a line break shows escaped, on one line; a text longer than its place
+// ends in "…" after a whole word, and its tooltip holds it whole.
+void TestForm1::oddAndLongTextsStayOnOneLine()
+{
+    QVERIFY(QDir(m_dir->path()).mkdir("two\nlines"));
+    QImage image(4, 1, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    choose(savePicture("two\nlines/logo.bmp", image));
+    QTest::mouseClick(button("Command1"), Qt::LeftButton);
+    const QString run = status("StatusRun");
+    QVERIFY2(run.contains("/two\\nlines/out.plt (") && !run.contains('\n'), qPrintable(run));
+
+    auto* label = m_form->findChild<ElidedLabel*>("StatusRun");
+    QCOMPARE(label->toolTip(), run);
+    const QString shown = label->shown(label->fontMetrics().horizontalAdvance(run) / 2);
+    QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+    const QString kept = shown.chopped(1);
+    QVERIFY(run.startsWith(kept));
+    QVERIFY2(run.at(kept.size()) == ' ', qPrintable(shown)); // cut between words
 }
 
 void TestForm1::statusTexts_data()
 {
     QTest::addColumn<QString>("scale");
     QTest::addColumn<QString>("thickness");
+    QTest::addColumn<bool>("pick");            // the blue pixel; else black, which is not there
+    QTest::addColumn<quint32>("dotsPerMetre"); // what the picture states; 0: nothing
     QTest::addColumn<QString>("size");
     QTest::addColumn<QString>("advice");
     QTest::addColumn<QString>("run"); // how the status line starts to tell of a run
 
     const QString written = "1 segment written to ";
+    const QString thin = "Thinner than 5 mils (0.127 mm): finer than many board makers print on "
+                         "silkscreen.";
     QTest::newRow("gaps") << "2"
-                          << "1.5"
-                          << "plot 1000 × 500 mils (25.4 × 12.7 mm)"
-                          << "Gaps of 0.5 mils between rows: lines thinner than the pixel pitch"
-                             "   Thinner than 5 mils (0.127 mm): finer than many board makers "
-                             "print on silkscreen"
+                          << "1.5" << true << 0u << "plot 1000 × 500 mils (25.4 × 12.7 mm)"
+                          << "Gaps of 0.5 mils between rows: lines thinner than the pixel pitch; "
+                             "type 2 as Lines Thick to cover the rows exactly.   " +
+                                 thin
                           << written;
     QTest::newRow("matching") << "6"
-                              << "6"
-                              << "plot 3000 × 1500 mils (76.2 × 38.1 mm)"
+                              << "6" << true << 0u << "plot 3000 × 1500 mils (76.2 × 38.1 mm)"
                               << "" << written;
+    QTest::newRow("the visible digits of a long scale")
+        << "1.23031496062992"
+        << "1.23" << true << 0u << "plot 615.157 × 307.579 mils (15.625 × 7.812 mm)" << thin
+        << written;
     QTest::newRow("fraction") << "0.1"
-                              << "5"
-                              << "plot 50 × 25 mils (1.27 × 0.635 mm)"
+                              << "5" << true << 0u << "plot 50 × 25 mils (1.27 × 0.635 mm)"
                               << "Rows 4.9 mils taller than their pixels: the artwork grows 2.45 "
-                                 "mils at top and bottom"
+                                 "mils at top and bottom; type 0.1 as Lines Thick to cover the "
+                                 "rows exactly."
                               << written;
     QTest::newRow("not numbers") << "2,5"
-                                 << "x"
-                                 << "scale \"2,5\" is not a number"
-                                 << "thickness \"x\" is not a number"
+                                 << "x" << true << 0u << "scale \"2,5\" is not a number"
+                                 << "Lines Thick \"x\" is not a number: type the thickness in "
+                                    "mils."
                                  << "The scale \"2,5\" is not a number. Type the size of one "
                                     "pixel in mils, for example 2 or 0.5.";
-    QTest::newRow("no plot can be made") << "0"
-                                         << "10"
-                                         << "plot 0 × 0 mils (0 × 0 mm)"
-                                         << ""
-                                         << "The scale \"0\" must be more than 0. Type the size "
-                                            "of one pixel in mils, for example 2 or 0.5.";
+    QTest::newRow("the picture's 300 dpi")
+        << "2"
+        << "10" << true << 11811u << "plot 1000 × 500 mils (25.4 × 12.7 mm)"
+        << "Picture says 300 dpi = 3.333 mils per pixel.   Rows 8 mils taller than their "
+           "pixels: the artwork grows 4 mils at top and bottom; type 2 as Lines Thick to cover "
+           "the rows exactly."
+        << written;
+    QTest::newRow("at the picture's 300 dpi")
+        << "3.33333333333333"
+        << "3.33" << true << 11811u << "plot 1666.667 × 833.333 mils (42.333 × 21.167 mm)" << thin
+        << written;
+    QTest::newRow("nothing traced, thickness off by less than 0.01")
+        << "6"
+        << "6.005" << false << 0u << "plot 3000 × 1500 mils (76.2 × 38.1 mm)"
+        << "Nothing to trace: no pixel of #000000 in this picture — pick the colour to trace."
+        << "0 segments written to ";
+    QTest::newRow("no plot can be made")
+        << "0"
+        << "10" << true << 0u << "plot 0 × 0 mils (0 × 0 mm)"
+        << ""
+        << "The scale \"0\" must be more than 0. Type the size of one pixel in mils, for "
+           "example 2 or 0.5.";
 }
 
+// Facts, advice and the run's outcome for the settings; the boxes' tooltips hold their whole
+// numbers; a changed setting marks the outcome as belonging to the settings before.
 void TestForm1::statusTexts()
 {
     QFETCH(QString, scale);
     QFETCH(QString, thickness);
+    QFETCH(bool, pick);
+    QFETCH(quint32, dotsPerMetre);
     QFETCH(QString, size);
     QFETCH(QString, advice);
     QFETCH(QString, run);
@@ -254,56 +375,95 @@ void TestForm1::statusTexts()
     QImage image(500, 250, QImage::Format_RGB32);
     image.fill(Qt::white);
     image.setPixel(7, 7, qRgb(0x12, 0xab, 0xef));
-    choose(savePicture("wide.bmp", image));
-    click(QPoint(7, 7));
+    choose(savePicture("wide.bmp", image, dotsPerMetre));
+    if (pick)
+        click(QPoint(7, 7));
     type("Text1", scale);
     type("Text2", thickness);
-    QCOMPARE(countedSegments(), 1);
-    QCOMPARE(status("StatusFacts"), "500 × 250 pixels   " + size + "   #12ABEF   1 segment");
+    QCOMPARE(countedSegments(), pick ? 1 : 0);
+    QCOMPARE(status("StatusFacts"),
+             "500 × 250 pixels   " + size +
+                 (pick ? "   #12ABEF   1 segment" : "   #000000   0 segments"));
     QCOMPARE(status("StatusAdvice"), advice);
-    QCOMPARE(m_form->findChild<ColorSwatch*>("Shape1")->toolTip(), QString("#12ABEF"));
-    QVERIFY(writeFile(m_dir->filePath("out.plt"), "old plot"));
+    QCOMPARE(box("Text1")->toolTip(), scale);
+    QCOMPARE(m_form->findChild<ColorSwatch*>("Shape1")->toolTip(),
+             QString(pick ? "#12ABEF" : "#000000"));
     QTest::mouseClick(button("Command1"), Qt::LeftButton);
     QVERIFY2(status("StatusRun").startsWith(run), qPrintable(status("StatusRun")));
-    // A run refused is told, and the plot before it stays.
-    QCOMPARE(readFile(m_dir->filePath("out.plt")) == "old plot", !run.contains(" written to "));
+    if (!pick)
+        QVERIFY(status("StatusRun")
+                    .endsWith(": the plot is empty, no pixel of #000000 in this "
+                              "picture — pick the colour to trace."));
+    type("Text2", thickness + "0");
+    QVERIFY(status("StatusRun").startsWith(StatusLine::earlierPrefix() + run));
+    QTest::newRow("no plot can be made")
+        << "0"
+        << "10" << true << 0u << "plot 0 × 0 mils (0 × 0 mm)"
+        << ""
+        << "The scale \"0\" must be more than 0. Type the size of one pixel in mils, for "
+           "example 2 or 0.5.";
 }
 
 void TestForm1::setPlotSize_data()
 {
     QTest::addColumn<QSize>("picture");
+    QTest::addColumn<quint32>("dotsPerMetre"); // what the picture states
     QTest::addColumn<int>("side");
-    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("length"); // empty: the picture's own size, by its button
     QTest::addColumn<QString>("scale");
+    QTest::addColumn<bool>("matchTicked"); // "Set Lines Thick to match" at first, for 10 mils
+    QTest::addColumn<QString>("matched");  // the thickness ticking it sets
 
-    QTest::newRow("25 mm wide") << QSize(500, 40) << int(PlotSide::Width) << "25mm"
-                                << "1.96850393700787";
-    QTest::newRow("1 in high") << QSize(30, 200) << int(PlotSide::Height) << "1in"
-                               << "5";
+    QTest::newRow("25 mm wide: the lines would bleed")
+        << QSize(500, 40) << 0u << int(PlotSide::Width) << "25mm"
+        << "1.96850393700787" << true << "1.96850393700787";
+    QTest::newRow("1 in high: they would not")
+        << QSize(30, 200) << 0u << int(PlotSide::Height) << "1in"
+        << "5" << false << "";
+    QTest::newRow("the picture's own 300 dpi")
+        << QSize(600, 40) << 11811u << int(PlotSide::Width) << ""
+        << "3.33333333333333" << true << "3.33333333333333";
 }
 
-// The dialog starts from the plot's width now and tells the scale an answer gives; OK writes
-// that scale into the box, showing its first digits; cancelling changes nothing.
+// The dialog starts from the plot's width now and tells the scale an answer gives and the
+// thickness that covers its rows; OK writes that scale into the box, showing its first digits,
+// and with "Set Lines Thick to match" the thickness; a picture's stated size is one button
+// away; cancelling changes nothing.
 void TestForm1::setPlotSize()
 {
     QFETCH(QSize, picture);
+    QFETCH(quint32, dotsPerMetre);
     QFETCH(int, side);
     QFETCH(QString, length);
     QFETCH(QString, scale);
+    QFETCH(bool, matchTicked);
+    QFETCH(QString, matched);
 
     QImage image(picture, QImage::Format_RGB32);
     image.fill(Qt::white);
-    choose(savePicture("sized.bmp", image));
-    m_platform->setNextPlotSizeAnswer(PlotSizeAnswer{PlotSide(side), length});
-    action("setPlotSize")->trigger();
-    const PlotSizeRequest request = m_platform->plotSizeRequests.first();
+    choose(savePicture("sized.bmp", image, dotsPerMetre));
+    PlotSizeRequest request = PlotSizeQuestion::request(
+        {picture, 2.0, 10.0, dotsPerMetre ? PictureDensity{300, 300} : PictureDensity{}});
     QCOMPARE(request.number, QString::number(picture.width() * 2 * 0.0254));
+    QCOMPARE(request.stated.has_value(), dotsPerMetre != 0);
+    if (length.isEmpty()) {
+        QCOMPARE(request.stated->caption, "The Picture's Own Size (300 dpi): 50.8 mm wide");
+        length = request.stated->number + request.units[request.stated->unit];
+    }
     QVERIFY(request.acceptable(PlotSide(side), length));
     QVERIFY(!request.acceptable(PlotSide::Width, "25"));
-    QVERIFY2(request.describe(PlotSide(side), length).contains(scale + " mils"),
-             qPrintable(request.describe(PlotSide(side), length)));
+    const QString described = request.describe(PlotSide(side), length);
+    QVERIFY2(described.contains(scale + " mils") &&
+                 described.contains("Lines " + scale + " mils thick cover the rows exactly"),
+             qPrintable(described));
+    QCOMPARE(request.matchThickness(PlotSide(side), length), matchTicked);
+
+    m_platform->setNextPlotSizeAnswer(PlotSizeAnswer{PlotSide(side), length, matchTicked});
+    action("setPlotSize")->trigger();
+    QCOMPARE(m_platform->plotSizeRequests.size(), 1);
     QCOMPARE(box("Text1")->text(), scale);
     QCOMPARE(box("Text1")->cursorPosition(), 0);
+    QCOMPARE(box("Text2")->text(), matched.isEmpty() ? QString("10") : matched);
     action("setPlotSize")->trigger();
     QCOMPARE(m_platform->plotSizeRequests.size(), 2);
     QCOMPARE(box("Text1")->text(), scale);

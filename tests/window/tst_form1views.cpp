@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QScrollBar>
 
 namespace {
@@ -58,6 +59,11 @@ private slots:
     void picksThePixelUnderThePointer_data();
     void picksThePixelUnderThePointer();
     void zoomDragAndScroll();
+    void bigPicturesOpenFitted();
+    void focusFrameFollowsTheArea();
+    void aToleranceForPhotographedArtwork();
+    void wheelZoomKeepsThePointUnderThePointer_data();
+    void wheelZoomKeepsThePointUnderThePointer();
     void plotViewDrawsTheLines_data();
     void plotViewDrawsTheLines();
     void writesWhatTheConverterWrites_data();
@@ -113,19 +119,20 @@ void TestForm1Views::zoomDragAndScroll()
             QTest::keyClick(m_form.get(), key, Qt::ControlModifier);
     };
     keys(Qt::Key_Minus, 6);
-    QCOMPARE(picture1()->zoomStep(), PictureArea::SmallestZoomStep);
+    QCOMPARE(picture1()->zoom(), PictureArea::SmallestZoom);
     keys(Qt::Key_Equal, 1);
     keys(Qt::Key_Plus, 1);
-    QCOMPARE(picture1()->zoomStep(), -2);
-    action("fitInWindow")->trigger(); // 1000 × 630 of room: 64 × 8 and 48 × 8 fit, × 16 not
-    QCOMPARE(picture1()->zoomStep(), 3);
+    QCOMPARE(picture1()->zoom(), 0.25);
+    action("fitInWindow")->trigger(); // 1000 × 630 of room: the height sets the factor
+    QCOMPARE(picture1()->zoom(), 630.0 / 48);
+    QCOMPARE(status("StatusView"), "Picture · 1313 %");
 
     QWidget* viewport = picture1()->viewport();
-    const QPoint at(17, 9); // pixel (2, 1) at 8×
+    const QPoint at(30, 15); // pixel (2, 1) at 13.125×
     QWheelEvent wheel(at, viewport->mapToGlobal(at), {}, {0, 120}, Qt::NoButton,
                       Qt::ControlModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(viewport, &wheel);
-    QCOMPARE(picture1()->zoomStep(), 4);
+    QCOMPARE(picture1()->zoom(), 16.0);
     const auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
         QMouseEvent event(type, QPointF(at), viewport->mapToGlobal(QPointF(at)),
                           type == QEvent::MouseMove ? Qt::NoButton : Qt::MiddleButton, held, {});
@@ -152,6 +159,140 @@ void TestForm1Views::zoomDragAndScroll()
     QTRY_COMPARE(picture1()->width(), 1100);
     click(QPoint(viewport->width() - 1, 0));
     QCOMPARE(swatch(), picture1()->backgroundColor());
+}
+
+// A picture larger than the room opens whole, at the largest factor that fits, in the area
+// the room gives; Fit in Window takes the same factor. The status line names the view and the
+// zoom, and says when a new picture is shown in a view other than the picture itself; a view
+// that traces nothing says why.
+void TestForm1Views::bigPicturesOpenFitted()
+{
+    QImage wide(2000, 800, QImage::Format_RGB32);
+    wide.fill(Qt::white);
+    choose(savePicture("wide.bmp", wide));
+    QCOMPARE(picture1()->zoom(), 0.5);
+    QCOMPARE(picture1()->geometry(), QRect(8, 8, 1000, 630));
+    QVERIFY(m_form->BigPicture());
+    QCOMPARE(status("StatusView"), "Picture · 50 %");
+    action("zoomIn")->trigger();
+    action("fitInWindow")->trigger();
+    QCOMPARE(picture1()->zoom(), 0.5);
+
+    action("viewTraced")->trigger();
+    QCOMPARE(status("StatusView"), "Traced Pixels · 50 %");
+    countedSegments();
+    // Nothing of the picked black: the view says so across its top.
+    const QColor notice = picture1()->palette().color(QPalette::ToolTipBase);
+    QCOMPARE(picture1()->viewport()->grab().toImage().pixelColor(2, 2), notice);
+    choose(savePicture("small.bmp", numbered(64, 48)));
+    QCOMPARE(picture1()->zoom(), 1.0);
+    QCOMPARE(status("StatusView"), "Traced Pixels · 100 %");
+    QCOMPARE(status("StatusRun"), "Shown in the Traced Pixels view, as the picture before; "
+                                  "Ctrl+1 shows the picture itself.");
+}
+
+// The picture area's focus frame is drawn where the area is, and nowhere it was before.
+void TestForm1Views::focusFrameFollowsTheArea()
+{
+    choose(savePicture("small.bmp", numbered(64, 48)));
+    picture1()->setFocus();
+    QWidget* surface = m_form->findChild<QWidget*>("Form1_client");
+    const QRgb frame = surface->palette().color(QPalette::Highlight).rgb();
+    for (const char* zoom : {"zoomIn", "zoomIn", "zoomOut", "zoomOut", "zoomOut"}) {
+        action(zoom)->trigger();
+        // What the window shows, as painted (grab() would paint the surface afresh).
+        QCoreApplication::processEvents();
+        const QPoint at = surface->mapTo(m_form.get(), QPoint(0, 0));
+        const QImage shown =
+            m_form->screen()->grabWindow(m_form->winId(), at.x(), at.y(), 600, 500).toImage();
+        const QRect area = picture1()->geometry();
+        const QRect outer = area.adjusted(-2, -2, 2, 2);
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                const bool onFrame = outer.contains(x, y) && !area.contains(x, y);
+                QVERIFY2((shown.pixel(x, y) == frame) == onFrame,
+                         qPrintable(QString("%1 at %2, %3").arg(zoom).arg(x).arg(y)));
+            }
+        }
+    }
+}
+
+// Dark lettering photographed on white: each dark pixel a little different, so the picked
+// one's exact colour is all but alone. The status line suggests a tolerance that takes the
+// lettering in, and says no more once one is set.
+void TestForm1Views::aToleranceForPhotographedArtwork()
+{
+    QRandomGenerator random(11);
+    QImage photo(240, 120, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y) {
+        for (int x = 0; x < photo.width(); ++x) {
+            const bool ink = (x / 20) % 2 == 0 && y > 30 && y < 90;
+            const int base = ink ? 0 : 225;
+            photo.setPixel(x, y,
+                           qRgb(base + random.bounded(31), base + random.bounded(31),
+                                base + random.bounded(31)));
+        }
+    }
+    choose(savePicture("photo.bmp", photo));
+    click(QPoint(10, 60));
+    const qint64 exact = countedSegments();
+    static const QRegularExpression hint(QStringLiteral("try Tolerance (\\d+)\\."));
+    QRegularExpressionMatch match;
+    QTRY_VERIFY2((match = hint.match(status("StatusAdvice"))).hasMatch(),
+                 qPrintable(status("StatusAdvice")));
+    QVERIFY(status("StatusAdvice")
+                .startsWith("Few pixels are exactly " + ColorSwatch::colorName(swatch())));
+    // It takes in every dark pixel: six blocks on each of 59 rows, and no more.
+    type("tolerance", match.captured(1));
+    QCOMPARE(countedSegments(), 6 * 59);
+    QVERIFY(exact < 6 * 59);
+    QVERIFY(!status("StatusAdvice").contains("Tolerance"));
+}
+
+void TestForm1Views::wheelZoomKeepsThePointUnderThePointer_data()
+{
+    QTest::addColumn<quint32>("seed");
+    for (quint32 seed = 1; seed <= 24; ++seed)
+        QTest::newRow(qPrintable(QString("case %1").arg(seed))) << seed;
+}
+
+// From any zoom and scroll position, with the pointer anywhere, each Ctrl+wheel notch keeps
+// the picture point under the pointer there — to a picture pixel, or to the shown pixel where
+// one stands for several — and never drifts over several notches; only where the picture's
+// edge forces it does the view stop short, as near as the edge allows.
+void TestForm1Views::wheelZoomKeepsThePointUnderThePointer()
+{
+    QFETCH(quint32, seed);
+    choose(savePicture("large.bmp", numbered(1500, 1000)));
+    QVERIFY(picture1()->zoom() < 1); // opened fitted
+    QRandomGenerator random(seed);
+    for (int i = random.bounded(6); i > 0; --i)
+        action("zoomIn")->trigger();
+    QWidget* viewport = picture1()->viewport();
+    QScrollBar* bars[] = {picture1()->horizontalScrollBar(), picture1()->verticalScrollBar()};
+    for (QScrollBar* bar : bars)
+        bar->setValue(random.bounded(bar->maximum() + 1));
+    const QPointF pointer(random.bounded(viewport->width()), random.bounded(viewport->height()));
+    const auto offset = [&] { return QPointF(bars[0]->value(), bars[1]->value()); };
+    const QPointF point = (pointer + offset()) / picture1()->zoom();
+
+    for (int notch = 0; notch < 8; ++notch) {
+        QWheelEvent wheel(pointer, viewport->mapToGlobal(pointer), {},
+                          {0, random.bounded(2) ? 120 : -120}, Qt::NoButton, Qt::ControlModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+        const double zoom = picture1()->zoom();
+        const QPointF wanted = point * zoom - pointer;
+        for (int axis = 0; axis < 2; ++axis) {
+            const double want = axis ? wanted.y() : wanted.x();
+            const int best = std::clamp(int(std::lround(want)), 0, bars[axis]->maximum());
+            QCOMPARE(bars[axis]->value(), best);
+            const double under = ((axis ? pointer.y() : pointer.x()) + best) / zoom;
+            if (best == std::lround(want)) // not stopped by an edge
+                QVERIFY(std::abs(under - (axis ? point.y() : point.x())) <=
+                        std::max(0.5, 0.5 / zoom) + 1e-9);
+        }
+    }
 }
 
 void TestForm1Views::plotViewDrawsTheLines_data()
@@ -307,7 +448,7 @@ void TestForm1Views::writesWhatTheConverterWrites()
     QCOMPARE(readFile(written), convert(plot, QFileInfo(written).fileName()));
     QCOMPARE(m_platform->beeps, 1);
     QCOMPARE(status("StatusRun"),
-             QString("%1 segments written to %2 (%3)")
+             QString("%1 segments written to %2 (%3).")
                  .arg(segments.size())
                  .arg(written)
                  .arg(QLocale::c().formattedDataSize(QFileInfo(written).size(), 1,
