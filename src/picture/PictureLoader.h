@@ -63,8 +63,6 @@ struct LoadResult
 class PictureLoader
 {
 public:
-    using Reserve = std::function<void(qint64 bytes)>;
-
     // "-" stands for standard input. A load given a control fails with cancelledText() once
     // it is cancelled.
     static LoadResult load(const QString& path, LoadMode mode, const LoadOptions& options = {});

@@ -1,22 +1,18 @@
 #pragma once
 
 #include "trace/ColorValue.h"
+#include "trace/OverWhite.h"
 
 #include <cstdint>
 
 namespace kelviq {
 
 // Transparent pixels traced as they look painted on white, rounded exactly as Qt's painter
-// rounds them (premultiplied, then blended), so that decoders of our own give the colours a
-// picture has always been traced in.
+// rounds them, so that decoders of our own give the colours a picture has always been traced
+// in: 8-bit samples as trace/OverWhite paints them, 16-bit ones as Qt paints those.
 namespace whitebackground {
 
-// x / 255 and x / 65535, rounded, as Qt's painter divides.
-constexpr int divide255(int x)
-{
-    return (x + (x >> 8) + 0x80) >> 8;
-}
-
+// x / 65535, rounded, as Qt's painter divides.
 constexpr std::uint32_t divide65535(std::uint64_t x)
 {
     return static_cast<std::uint32_t>((x + (x >> 16) + 0x8000) >> 16);
@@ -31,14 +27,14 @@ constexpr int from16(int v)
 // A channel c of alpha a over white, 8 bits a sample.
 constexpr int channel8(int c, int a)
 {
-    return divide255(c * a) + divide255(255 * (255 - a));
+    return OverWhite::channel(static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(a));
 }
 
-// The same at 16 bits a sample: premultiplied at 16 bits, then blended at 8.
+// The same at 16 bits a sample: premultiplied at 16 bits, then blended with white at 8.
 constexpr int channel16(int c, int a)
 {
     return from16(static_cast<int>(divide65535(std::uint64_t(c) * std::uint64_t(a)))) +
-           divide255(255 * (255 - from16(a)));
+           OverWhite::channel(0, static_cast<std::uint8_t>(from16(a)));
 }
 
 constexpr RgbWord word8(int r, int g, int b, int a)
