@@ -17,6 +17,7 @@ convert="$build/src/cli/kelviq-convert"
 window="$build/bench/kelviq-bench-window"
 check="$build/bench/kelviq-bench-check"
 pictures="$build/bench/kelviq-bench-pictures"
+formats="$build/bench/kelviq-bench-formats"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kelviq-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -159,6 +160,30 @@ for name in logo-12000-24 noise-4000-24; do
         rm -f "$out"
     done
 done
+
+echo
+echo "Peak memory per format: the logo at 8000² (a third black) in every format the converter"
+echo "streams, made from its 24-bit BMP; medians of 3, peak MB the largest. Target: under 64 MB"
+echo "for every picture that is not interlaced; interlaced ones, and run-length bitmaps (whose"
+echo "rows come bottom up), hold a byte a pixel (61 MB here); a progressive JPEG holds libjpeg's"
+echo "coefficients."
+echo
+echo "| format | file MB | convert s | peak MB |"
+echo "|---|---:|---:|---:|"
+"$pictures" logo 8000 24 "$work/logo-8000.bmp" >/dev/null
+for kind in bmp png png-palette png-interlaced jpeg jpeg-progressive gif gif-interlaced pgm ppm \
+    bmp-rle8 bmp-16; do
+    file="$work/logo-8000.$kind"
+    [ "$kind" = bmp ] && file="$work/logo-8000.bmp" || "$formats" "$work/logo-8000.bmp" "$kind" "$file"
+    measure 3 "$convert" --output "$work/out.plt" "$file"
+    awk -v k="$kind" -v b="$(stat -c %s "$file")" -v w="$wall" -v m="$rss" \
+        'BEGIN { printf "| %s | %.1f | %.3f | %d |\n", k, b/1e6, w, m }'
+    case "$kind" in *interlaced | jpeg-progressive | bmp-rle8) ;; *)
+        [ "$rss" -lt 64 ] || echo "  ($kind is over the 64 MB target)" ;;
+    esac
+    [ "$kind" = bmp ] || rm -f "$file"
+done
+rm -f "$work/logo-8000.bmp" "$work/out.plt"
 
 echo
 echo "The window loading a picture: \"1 - Select BMP file\" until the picture is painted, then"

@@ -39,7 +39,7 @@ bool claimsTooMuch(const QByteArray& data)
 {
     const FormatCheck::Format format = FormatCheck::sniff(data);
     if (format == FormatCheck::Format::Bmp) {
-        const BmpFile bmp = BmpFile::inspect(data);
+        const BmpFile bmp = BmpFile::inspect(data, data.size());
         if (qint64(bmp.width()) * bmp.height() > MaxPixels)
             return true;
     }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs the converter of BUILD over every picture we have - the fuzz seeds, the samples, the BMP
-# Suite and the benchmark's kinds of picture at small sizes - in all four formats and a set of
-# settings, and prints one line per run: the arguments, the exit code, what it said and a
-# checksum of the plot. Two builds that print the same lines convert the same way.
+# Suite and the benchmark's kinds of picture at small sizes, also turned into PNG, JPEG, GIF and
+# netpbm files of many kinds by ImageMagick's convert where it is installed - in all four
+# formats and a set of settings, and prints one line per run: the arguments, the exit code,
+# what it said and a checksum of the plot. Two builds that print the same lines convert the
+# same way.
 #   scripts/golden.sh BUILD > manifest.txt
 set -euo pipefail
 
@@ -35,6 +37,30 @@ for picture in "logo 300 24" "logo 300 8" "logo 300 1" "logo 157x93 24" "noise 1
     set -- $picture
     "$pictures" "$1" "$2" "$3" "$work/in/bench-$1-$2-$3.bmp" >/dev/null
 done
+if command -v convert >/dev/null; then
+    # Anti-aliased colour (a blurred logo), so that tolerances and picks meet many colours.
+    base="$work/base.png"
+    convert "$work/in/bench-logo-157x93-24.bmp" -blur 0x1 -fill '#c03030' -opaque black "$base"
+    kinds=(
+        "png:-depth 8" "png-palette:-colors 12" "png-grey:-colorspace Gray"
+        "png-16:-depth 16" "png-alpha:-alpha set -channel A -fx 0.3+0.7*(1-i/w) +channel"
+        "png-interlaced:-interlace PNG" "png-interlaced-alpha:-alpha set -channel A -fx (i+j)/(w+h) +channel -interlace PNG"
+        "jpg:-quality 85" "jpg-444:-quality 92 -sampling-factor 1x1"
+        "jpg-progressive:-interlace JPEG" "jpg-grey:-colorspace Gray" "jpg-cmyk:-colorspace CMYK"
+        "gif:-colors 64" "gif-interlaced:-colors 64 -interlace GIF"
+        "pgm:-colorspace Gray" "ppm:" "pbm:-monochrome"
+    )
+    for kind in "${kinds[@]}"; do
+        name=${kind%%:*}
+        ext=${name%%-*}
+        set -f # the arguments hold * of -fx
+        # shellcheck disable=SC2086
+        convert "$base" ${kind#*:} "$work/in/convert-$name.$ext"
+        set +f
+    done
+else
+    echo "golden: no ImageMagick convert: PNG, JPEG, GIF and netpbm pictures left out" >&2
+fi
 
 settings=(
     ""

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Runs the converter under Valgrind's memcheck over every picture of the BMP Suite, tracing the
+# Runs the converter under Valgrind's memcheck over every picture of the BMP Suite, and the
+# pictures of every other format the tests keep (the fuzz seeds, tests/picture/data), tracing the
 # colour of the top-left pixel, and fails on any memory error, use of undefined memory
 # (pixels a decoder never wrote) or definite leak. Pictures run in parallel, one per core.
 # Usage: tests/memcheck_corpus.sh [BUILD]
@@ -32,9 +33,12 @@ if [ ! -d "$corpus" ]; then
 fi
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT
-find "$corpus" -name '*.bmp' | sort |
-    xargs -P "$(nproc)" -I '{}' "$self" --one '{}' "$converter" >"$results"
-files=$(find "$corpus" -name '*.bmp' | wc -l)
+pictures() {
+    find "$corpus" -name '*.bmp'
+    find fuzz/seeds/fuzz_picture tests/picture/data -type f
+}
+pictures | sort | xargs -P "$(nproc)" -I '{}' "$self" --one '{}' "$converter" >"$results"
+files=$(pictures | wc -l)
 converted=$(grep -c '^converted$' "$results")
 refused=$(grep -c '^refused$' "$results")
 failed=$((files - converted - refused))

@@ -1,12 +1,16 @@
 #include "cli/BatchRunner.h"
 
+#include "cli/ConsolePlatform.h"
 #include "cli/MemoryBudget.h"
+#include "output/DisplayName.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace kelviq {
@@ -39,7 +43,15 @@ bool BatchRunner::run(const std::vector<PictureJob>& jobs) const
 
     auto work = [&] {
         for (std::size_t i = next++; i < jobs.size(); i = next++) {
-            JobReport report = jobs[i].run(memory);
+            JobReport report;
+            try {
+                report = jobs[i].run(memory);
+            } catch (const std::bad_alloc&) {
+                // Memory ran out past the picture's reading: this picture fails, the rest go on.
+                report.error =
+                    ConsolePlatform::lineFor(QStringLiteral("not enough memory to convert %1.")
+                                                 .arg(displayName(jobs[i].picture())));
+            }
             const std::lock_guard lock(mutex);
             allConverted = allConverted && report.converted;
             reports[i] = std::move(report);
@@ -49,8 +61,13 @@ bool BatchRunner::run(const std::vector<PictureJob>& jobs) const
     };
     const std::size_t threads = std::clamp<std::size_t>(m_threads, 1, jobs.size());
     std::vector<std::thread> workers;
-    for (std::size_t t = 1; t < threads; ++t)
-        workers.emplace_back(work);
+    for (std::size_t t = 1; t < threads; ++t) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // no more threads to be had: fewer pictures at a time
+        }
+    }
     work();
     for (std::thread& worker : workers)
         worker.join();

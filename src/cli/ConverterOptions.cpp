@@ -229,10 +229,14 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Print nothing on success (a dry run's "
                                                         "report is still printed)."));
+    const QCommandLineOption ignoreOrientationOption(
+        QStringLiteral("ignore-orientation"),
+        QStringLiteral("Trace the rows as the file stores them, not turned as its EXIF "
+                       "orientation says."));
     parser.addOptions({colorOption, pickOption, toleranceOption, invertOption, despeckleOption,
                        scaleOption, widthOption, heightOption, thicknessOption, formatOption,
                        shapeOption, sideOption, layerOption, outputOption, outputDirOption,
-                       dryRunOption, quietOption});
+                       dryRunOption, quietOption, ignoreOrientationOption});
     parser.addPositionalArgument(
         QStringLiteral("PICTURE..."),
         QStringLiteral("BMP, PNG, JPEG, GIF, ICO/CUR, PBM/PGM/PPM, XBM or XPM picture; - is "
@@ -340,6 +344,7 @@ ConverterOptions ConverterOptions::parse(const QStringList& arguments, const QLi
     }
     options.dryRun = parser.isSet(dryRunOption);
     options.quiet = parser.isSet(quietOption);
+    options.ignoreOrientation = parser.isSet(ignoreOrientationOption);
     return options;
 }
 

@@ -52,6 +52,7 @@ public:
     PlotStyle style;                  // --shape, --side, --layer
     bool dryRun = false;
     bool quiet = false;
+    bool ignoreOrientation = false;
 
     // The bytes of a picture or output name that is not valid UTF-8 as the system passed it;
     // nothing for names that came through whole.

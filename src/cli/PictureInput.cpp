@@ -5,13 +5,18 @@
 
 namespace kelviq {
 
-PictureInput::Loaded PictureInput::load(const QString& path,
+PictureInput::Loaded PictureInput::load(const QString& path, const Tracing& tracing,
                                         const std::function<void(qint64 bytes)>& reserve)
 {
-    const LoadResult loaded = PictureLoader::load(path, LoadMode::Stream, reserve);
+    LoadOptions options;
+    options.reserve = reserve;
+    options.selection = tracing.settings;
+    options.pick = tracing.pick;
+    options.ignoreOrientation = tracing.ignoreOrientation;
+    const LoadResult loaded = PictureLoader::load(path, LoadMode::Stream, options);
     if (!loaded.ok())
-        return {{}, QString(loaded.error).replace(path, displayName(path)), {}};
-    return {loaded.raster, {}, loaded.density};
+        return {{}, QString(loaded.error).replace(path, displayName(path)), false, {}};
+    return {loaded.raster, {}, loaded.turned(), loaded.density};
 }
 
 } // namespace kelviq

@@ -51,11 +51,18 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     if (!output.open(m_kept))
         return failed(ConversionRun::cannotCreateText(output));
 
-    // Plain bitmaps are converted row by row from the file without holding the picture;
-    // others are decoded whole and share the memory with the pictures converted meanwhile.
+    // Pictures are converted row by row as they are decoded; those held whole (interlaced,
+    // turned) share the memory with the pictures converted meanwhile.
     MemoryBudget::Claim claim;
-    PictureInput::Loaded loaded =
-        PictureInput::load(m_picture, [&](qint64 bytes) { claim = memory.claim(bytes); });
+    PictureInput::Tracing tracing;
+    tracing.settings = m_settings.trace;
+    tracing.settings.target = m_settings.color.value_or(0);
+    tracing.pick = m_settings.pick;
+    tracing.ignoreOrientation = m_settings.ignoreOrientation;
+    PictureInput::Loaded loaded = PictureInput::load(m_picture, tracing, [&](qint64 bytes) {
+        claim = MemoryBudget::Claim(); // what a job holds is never waited for by itself
+        claim = memory.claim(bytes);
+    });
     if (!loaded.error.isEmpty())
         return failed(loaded.error);
     const Raster raster = loaded.raster;
@@ -113,7 +120,7 @@ JobReport PictureJob::run(MemoryBudget& memory) const
     report.summaryToStandardError = output.reachesStandardOutput();
     // A dry run's report is what it was asked for, not chatter.
     if (!m_settings.quiet || m_settings.dryRun)
-        report.summary = summary(raster.width(), raster.height(), scale, result);
+        report.summary = summary(raster.width(), raster.height(), loaded.turned, scale, result);
     return report;
 }
 
@@ -166,17 +173,18 @@ std::optional<QString> PictureJob::sizeProblem(PlotFormat format, int columns, i
                .arg(fitting, PlotSize::unitName(unit));
 }
 
-QString PictureJob::summary(int width, int height, const QString& scale,
+QString PictureJob::summary(int width, int height, bool turned, const QString& scale,
                             const RunResult& result) const
 {
     const QString picture = displayName(m_picture);
     const QString output = displayName(result.outputPath);
     // A scale worked out from --width, --height or the picture is told, so it can be used
     // again.
-    const QString sized =
-        m_settings.widthMils || m_settings.heightMils || m_settings.scaleFromPicture
-            ? QStringLiteral(" at scale ") + scale
-            : QString();
+    QString sized = m_settings.widthMils || m_settings.heightMils || m_settings.scaleFromPicture
+                        ? QStringLiteral(" at scale ") + scale
+                        : QString();
+    if (turned)
+        sized += QStringLiteral(", turned as its EXIF orientation says");
     // Outline plots count their shapes and the corners of their contours.
     const bool outline = m_settings.style.shape == PlotShape::Outline;
     if (!m_settings.dryRun) {

@@ -38,7 +38,8 @@ struct JobSettings
     bool dryRun = false;
     bool folderWillBeMade = false; // a dry run's --output-dir that the real run would make
     bool quiet = false;
-    bool showProgress = false; // at a terminal, for large pictures
+    bool ignoreOrientation = false; // trace the rows as stored, not as the EXIF data turns them
+    bool showProgress = false;      // at a terminal, for large pictures
 };
 
 // What the user is told about one picture.
@@ -72,7 +73,8 @@ private:
     // scale that gives it otherwise.
     std::optional<QString> sizeProblem(PlotFormat format, int columns, int rows,
                                        QString& scale) const;
-    QString summary(int width, int height, const QString& scale, const RunResult& result) const;
+    QString summary(int width, int height, bool turned, const QString& scale,
+                    const RunResult& result) const;
 
     JobSettings m_settings;
     QString m_picture;

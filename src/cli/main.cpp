@@ -183,6 +183,7 @@ int main(int argc, char* argv[])
     settings.thickness = options.thickness;
     settings.dryRun = options.dryRun;
     settings.quiet = options.quiet;
+    settings.ignoreOrientation = options.ignoreOrientation;
     settings.folderWillBeMade = folderWillBeMade;
     settings.showProgress = options.pictures.size() == 1 && isatty(STDERR_FILENO);
 

@@ -24,12 +24,6 @@ quint16 u16(const QByteArray& data, qint64 at)
     return quint16(p[0] | p[1] << 8);
 }
 
-void putU32(QByteArray& data, qint64 at, quint32 value)
-{
-    for (int i = 0; i < 4; ++i)
-        data[at + i] = char((value >> (8 * i)) & 0xff);
-}
-
 QString notSupported(const QString& what)
 {
     return QStringLiteral("it is a kind of BMP file this program cannot read (") + what +
@@ -38,9 +32,10 @@ QString notSupported(const QString& what)
 
 } // namespace
 
-BmpFile BmpFile::inspect(const QByteArray& data)
+BmpFile BmpFile::inspect(const QByteArray& data, qint64 fileSize)
 {
     BmpFile bmp;
+    BmpRowSource::Header& header = bmp.m_header;
     const qint64 size = data.size();
     if (data.startsWith("BA")) {
         bmp.m_problem = notSupported(QStringLiteral("an OS/2 bitmap array"));
@@ -102,10 +97,10 @@ BmpFile BmpFile::inspect(const QByteArray& data)
             QStringLiteral("its header gives a size of %1 × %2 pixels").arg(width).arg(height));
         return bmp;
     }
-    bmp.m_width = static_cast<int>(width);
-    bmp.m_height = static_cast<int>(std::abs(height));
-    bmp.m_topDown = height < 0;
-    bmp.m_bitsPerPixel = bits;
+    header.width = static_cast<int>(width);
+    header.height = static_cast<int>(std::abs(height));
+    header.topDown = height < 0;
+    header.bitsPerPixel = bits;
 
     switch (bits) {
     case 1:
@@ -187,57 +182,75 @@ BmpFile BmpFile::inspect(const QByteArray& data)
             FormatCheck::damaged(QStringLiteral("its picture data would start inside its header"));
         return bmp;
     }
-    bmp.m_dataOffset = offset;
+    header.dataOffset = offset;
+    header.stride = (qint64(header.width) * bits + 31) / 32 * 4;
+    header.layout = bits == 1   ? BmpRowSource::Layout::Bits
+                    : bits <= 8 ? BmpRowSource::Layout::Indexed
+                                : BmpRowSource::Layout::Rgb;
     if (bits <= 8) {
         const qint64 entrySize = os2v1 ? 3 : 4;
         const quint32 full = 1u << bits;
         const qint64 room = (offset - paletteStart) / entrySize;
-        if (os2v1) {
-            // The table always has 2^bits entries; some writers store only what they use.
-            if (room < full) {
-                bmp.m_paletteEnd = offset;
-                bmp.m_missingPaletteBytes = (full - room) * entrySize;
-            }
-        } else if (colorsUsed > full) {
-            // More colours than the pixels can name: keep the ones that lie before the pixels.
-            bmp.m_colorCountField = 46;
-            bmp.m_colorCount = static_cast<quint32>(std::clamp<qint64>(room, 1, full));
+        // How many entries the table has: OS/2 tables always 2^bits (some writers store only
+        // what they use: the rest is black); others as the header says, and when it says more
+        // than the pixels can name, those that lie before the pixels.
+        quint32 entries = full;
+        quint32 stored = full;
+        if (os2v1)
+            stored = static_cast<quint32>(std::min<qint64>(room, full));
+        else if (colorsUsed > full)
+            entries = stored = static_cast<quint32>(std::clamp<qint64>(room, 1, full));
+        else if (colorsUsed > 0)
+            entries = stored = colorsUsed;
+        if (paletteStart + qint64(stored) * entrySize > size) {
+            bmp.m_problem = FormatCheck::truncated();
+            return bmp;
+        }
+        for (quint32 i = 0; i < entries; ++i) {
+            const qint64 at = paletteStart + qint64(i) * entrySize;
+            header.colorTable.append(i < stored ? qRgb(static_cast<uchar>(data[at + 2]),
+                                                       static_cast<uchar>(data[at + 1]),
+                                                       static_cast<uchar>(data[at]))
+                                                : qRgb(0, 0, 0));
+        }
+    } else if (bits != 24) {
+        // Where each channel lies in a pixel: the header's masks, or 5-5-5 and 8-8-8.
+        if (bmp.m_compression == Compression::BitFields) {
+            for (int i = 0; i < (headerSize >= 108 ? 4 : 3); ++i)
+                header.masks[i] = u32(data, FileHeaderSize + 40 + 4 * i);
+        } else if (bits == 16) {
+            header.masks[0] = 0x7c00;
+            header.masks[1] = 0x03e0;
+            header.masks[2] = 0x001f;
+        } else {
+            header.masks[0] = 0xff0000;
+            header.masks[1] = 0x00ff00;
+            header.masks[2] = 0x0000ff;
         }
     }
 
-    if (bmp.m_compression == Compression::Rle8 || bmp.m_compression == Compression::Rle4) {
-        bmp.m_problem = bmp.walkRle(data, nullptr);
+    if (bmp.compressed()) {
+        if (fileSize >= 0 && size >= fileSize)
+            bmp.m_problem = bmp.walkRle(data, nullptr);
         return bmp;
     }
-    const qint64 stride = (qint64(bmp.m_width) * bits + 31) / 32 * 4;
-    if (offset > size || (size - offset) / stride < bmp.m_height)
+    if (fileSize >= 0 && (offset > fileSize || (fileSize - offset) / header.stride < header.height))
         bmp.m_problem = FormatCheck::truncated();
     return bmp;
 }
 
-QByteArray BmpFile::repaired(const QByteArray& data) const
+QImage BmpFile::decodeRle(const QByteArray& data, QString& problem) const
 {
-    if (m_colorCountField < 0 && m_missingPaletteBytes == 0)
-        return data;
-    QByteArray fixed = data;
-    if (m_colorCountField >= 0)
-        putU32(fixed, m_colorCountField, m_colorCount);
-    if (m_missingPaletteBytes > 0) {
-        // Missing OS/2 colour table entries read as black; the pixels move up behind them.
-        fixed.insert(m_paletteEnd, QByteArray(m_missingPaletteBytes, '\0'));
-        putU32(fixed, 10, static_cast<quint32>(m_dataOffset + m_missingPaletteBytes));
-        putU32(fixed, 2, static_cast<quint32>(fixed.size()));
-    }
-    return fixed;
-}
-
-bool BmpFile::decodeRle(const QByteArray& data, QImage& image) const
-{
-    if (!m_problem.isEmpty() || image.format() != QImage::Format_Indexed8 ||
-        image.width() != m_width || image.height() != m_height)
-        return false;
+    QImage image =
+        BmpRowSource::largeImage(m_header.width, m_header.height, QImage::Format_Indexed8);
+    if (image.isNull())
+        return {}; // out of memory
+    image.setColorTable(m_header.colorTable);
     image.fill(0);
-    return walkRle(data, &image).isEmpty();
+    problem = walkRle(data, &image);
+    if (!problem.isEmpty())
+        return {};
+    return image;
 }
 
 QString BmpFile::walkRle(const QByteArray& data, QImage* image) const
@@ -245,20 +258,29 @@ QString BmpFile::walkRle(const QByteArray& data, QImage* image) const
     const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
     const qint64 end = data.size();
     const bool four = m_compression == Compression::Rle4;
-    qint64 at = m_dataOffset;
+    const qint64 width = m_header.width;
+    const qint64 height = m_header.height;
+    // Some writers (ImageMagick) code each row to its padded width, as the uncompressed row
+    // would be stored: pixels there are no overrun, and are dropped.
+    const qint64 paddedWidth = m_header.stride * 8 / m_header.bitsPerPixel;
+    qint64 at = m_header.dataOffset;
     qint64 x = 0;
     qint64 y = 0; // rows counted in file order
     const QString outside = FormatCheck::damaged(
         QStringLiteral("its compressed picture data reaches outside the picture"));
 
     auto line = [&](qint64 row) -> uchar* {
-        return image->scanLine(static_cast<int>(m_topDown ? row : m_height - 1 - row));
+        return image->scanLine(static_cast<int>(m_header.topDown ? row : height - 1 - row));
     };
-    auto inside = [&](qint64 count) { return y < m_height && x + count <= m_width; };
+    auto inside = [&](qint64 count) { return y < height && x + count <= paddedWidth; };
+    // Pixels from x on that lie inside the picture.
+    auto shown = [&](qint64 count) {
+        return static_cast<int>(std::clamp<qint64>(width - x, 0, count));
+    };
 
     while (true) {
         if (at + 2 > end)
-            return y >= m_height ? QString() : FormatCheck::truncated();
+            return y >= height ? QString() : FormatCheck::truncated();
         const int count = bytes[at];
         const int code = bytes[at + 1];
         at += 2;
@@ -268,7 +290,7 @@ QString BmpFile::walkRle(const QByteArray& data, QImage* image) const
                 return outside;
             if (image) {
                 uchar* out = line(y) + x;
-                for (int i = 0; i < count; ++i)
+                for (int i = 0; i < shown(count); ++i)
                     out[i] = four ? uchar((i & 1) ? code & 0x0f : code >> 4) : uchar(code);
             }
             x += count;
@@ -283,7 +305,7 @@ QString BmpFile::walkRle(const QByteArray& data, QImage* image) const
             x += bytes[at];
             y += bytes[at + 1];
             at += 2;
-            if (x > m_width || y > m_height)
+            if (x > width || y > height)
                 return outside;
         } else { // code literal pixels, padded to a whole number of 16-bit words
             const qint64 length = four ? (code + 1) / 2 : code;
@@ -293,7 +315,7 @@ QString BmpFile::walkRle(const QByteArray& data, QImage* image) const
                 return FormatCheck::truncated();
             if (image) {
                 uchar* out = line(y) + x;
-                for (int i = 0; i < code; ++i)
+                for (int i = 0; i < shown(code); ++i)
                     out[i] =
                         four ? uchar((i & 1) ? bytes[at + i / 2] & 0x0f : bytes[at + i / 2] >> 4)
                              : bytes[at + i];

@@ -1,16 +1,19 @@
 #pragma once
 
+#include "picture/BmpRowSource.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>
 
 namespace kelviq {
 
-// What a Windows or OS/2 bitmap file says about itself, read from its header before any
-// pixel is decoded. Qt's reader trusts the header more than it should: it reports success for
-// files whose pixel data is cut short or whose compressed rows run astray, leaving pixels
-// undefined. Checking here first turns those files into a clear reason, or into a defined
-// picture, and refuses absurd sizes before anything is allocated.
+// What a Windows or OS/2 bitmap file says about itself, read from its headers before any pixel
+// is decoded: a clear reason for every file that cannot be read (cut short, compressed rows
+// running astray, kinds no one reads), the layout of the rows of every other one for
+// BmpRowSource, and the decoding of run-length compressed files. Odd files are read the way
+// they have always been read: colour tables shorter or longer than the file says as far as the
+// file really holds them, pixels that compressed data skips in the table's first colour.
 class BmpFile
 {
 public:
@@ -22,43 +25,36 @@ public:
         BitFields
     };
 
-    // Reads the headers. problem() is empty when the file can be decoded.
-    static BmpFile inspect(const QByteArray& data);
+    // Reads the headers from the file's first bytes (BmpRowSource::HeadBytes, or all of a
+    // shorter file); fileSize is the whole file's, or -1 when it is not known yet (a stream).
+    // problem() is empty when the file can be decoded. A compressed file's data is walked
+    // when head holds the whole file.
+    static BmpFile inspect(const QByteArray& head, qint64 fileSize);
 
     // The reason in words a user understands ("the file is truncated ..."), or empty.
     QString problem() const { return m_problem; }
-    int width() const { return m_width; }
-    int height() const { return m_height; }
+    int width() const { return m_header.width; }
+    int height() const { return m_header.height; }
     Compression compression() const { return m_compression; }
+    bool compressed() const
+    {
+        return m_compression == Compression::Rle8 || m_compression == Compression::Rle4;
+    }
+    // The rows as the file stores them (for compressed files: their colours and size).
+    const BmpRowSource::Header& header() const { return m_header; }
 
-    // The file as Qt's reader should see it: a colour table whose stated size does not match
-    // the file is given the size the file really holds, so that the pixels land on their
-    // colours. Returns the data unchanged when nothing needs repair.
-    QByteArray repaired(const QByteArray& data) const;
-
-    // Decodes compressed pixel data into image, which must be the 8-bit palette picture of
-    // this file's size that Qt made of it: pixels the data skips get palette entry 0, so the
-    // result never depends on memory the decoder left untouched. Returns false (and leaves
-    // the reason in problem()) for data that inspect() did not accept.
-    bool decodeRle(const QByteArray& data, QImage& image) const;
+    // Decodes the compressed pixel data of the whole file data into a picture of a byte a
+    // pixel, with the file's colours; pixels the data skips get palette entry 0. A null
+    // picture and the reason when the data is damaged; without a reason when memory ran out.
+    QImage decodeRle(const QByteArray& data, QString& problem) const;
 
 private:
     // Walks the compressed rows; with an image it also writes the pixels.
     QString walkRle(const QByteArray& data, QImage* image) const;
 
     QString m_problem;
-    int m_width = 0;
-    int m_height = 0; // rows, always positive
-    bool m_topDown = false;
-    int m_bitsPerPixel = 0;
     Compression m_compression = Compression::None;
-    qint64 m_dataOffset = 0;
-    // Colour table repair: where the entry count is kept, and the count that fits the file.
-    qint64 m_colorCountField = -1;
-    quint32 m_colorCount = 0;
-    // OS/2 bitmaps with a short colour table: bytes of missing entries to insert.
-    qint64 m_paletteEnd = 0;
-    qint64 m_missingPaletteBytes = 0;
+    BmpRowSource::Header m_header;
 };
 
 } // namespace kelviq

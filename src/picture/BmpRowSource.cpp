@@ -4,14 +4,17 @@
 #include "picture/LoadControl.h"
 #include "picture/PictureStream.h"
 #include "picture/RgbColor.h"
+#include "picture/WhiteBackground.h"
 
 #include <QImage>
 #include <QtEndian>
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -23,28 +26,17 @@ namespace kelviq {
 
 namespace {
 
-constexpr qint64 FileHeaderSize = 14;
 // Enough rows per read that the system calls cost nothing, little enough to be no burden.
 constexpr qint64 BlockBytes = 1 << 20;
+
+bool convertedRows(const BmpRowSource::Header& header)
+{
+    return header.bitsPerPixel != 1 && header.bitsPerPixel != 8;
+}
 
 int blockRows(const BmpRowSource::Header& header)
 {
     return static_cast<int>(std::clamp<qint64>(BlockBytes / header.stride, 1, header.height));
-}
-
-quint16 u16(const uchar* p)
-{
-    return qFromLittleEndian<quint16>(p);
-}
-
-quint32 u32(const uchar* p)
-{
-    return qFromLittleEndian<quint32>(p);
-}
-
-qint32 i32(const uchar* p)
-{
-    return qFromLittleEndian<qint32>(p);
 }
 
 // Blue, green, red in the file: read as a little-endian word that is 0x??RRGGBB already.
@@ -89,9 +81,9 @@ void expandBgr(const uchar* line, QRgb* out, int width)
     expandBgrPlain(line, out, 0, width);
 }
 
-// A picture's memory, in huge pages where the system has them: touching hundreds of megabytes
-// page by page costs more than reading the file.
-QImage largeImage(int width, int height, QImage::Format format)
+} // namespace
+
+QImage BmpRowSource::largeImage(int width, int height, QImage::Format format)
 {
     constexpr qsizetype Large = qsizetype(32) << 20;
     const int depth = format == QImage::Format_Mono       ? 1
@@ -123,60 +115,6 @@ QImage largeImage(int width, int height, QImage::Format format)
         new Mapping{memory, static_cast<size_t>(bytes)});
 }
 
-} // namespace
-
-std::optional<BmpRowSource::Header> BmpRowSource::plainHeader(const QByteArray& head)
-{
-    // File header, then an information header of the Windows 3 kind (40 bytes) or one of its
-    // two successors (108, 124 bytes), which begin the same way. Older and odder ones are left
-    // to the general loader.
-    const auto* p = reinterpret_cast<const uchar*>(head.constData());
-    if (head.size() < FileHeaderSize + 40 || p[0] != 'B' || p[1] != 'M')
-        return std::nullopt;
-    const qint64 offset = u32(p + 10);
-    const quint32 infoSize = u32(p + 14);
-    const qint32 width = i32(p + 18);
-    const qint32 height = i32(p + 22);
-    const quint16 planes = u16(p + 26);
-    const quint16 bits = u16(p + 28);
-    const quint32 compression = u32(p + 30);
-    const quint32 colorsUsed = u32(p + 46);
-    if (infoSize != 40 && infoSize != 108 && infoSize != 124)
-        return std::nullopt;
-    if (planes != 1 || compression != 0 || (bits != 1 && bits != 4 && bits != 8 && bits != 24))
-        return std::nullopt;
-    if (width <= 0 || height == 0 || height == INT32_MIN)
-        return std::nullopt;
-
-    Header header;
-    // The colour table follows the information header. A short one is taken only when the
-    // pixels follow it at once, so that there is no doubt where it ends.
-    qint64 tableEnd = FileHeaderSize + infoSize;
-    bool shortTable = false;
-    if (bits <= 8) {
-        const quint32 entries = colorsUsed == 0 ? (1u << bits) : colorsUsed;
-        if (entries > (1u << bits) || tableEnd + qint64(entries) * 4 > head.size())
-            return std::nullopt;
-        shortTable = entries < (1u << bits);
-        const uchar* entry = p + tableEnd;
-        header.colorTable.reserve(entries);
-        for (quint32 i = 0; i < entries; ++i, entry += 4)
-            header.colorTable.append(qRgb(entry[2], entry[1], entry[0]));
-        tableEnd += qint64(entries) * 4;
-    }
-    // Pixel data that overlaps the headers would be read differently by other readers.
-    if (offset < tableEnd || (shortTable && offset != tableEnd))
-        return std::nullopt;
-    header.width = width;
-    header.height = static_cast<int>(height < 0 ? -qint64(height) : height);
-    header.topDown = height < 0;
-    header.bitsPerPixel = bits;
-    header.layout = bits == 1 ? Layout::Bits : bits == 24 ? Layout::Rgb : Layout::Indexed;
-    header.dataOffset = offset;
-    header.stride = ((qint64(width) * bits + 31) / 32) * 4;
-    return header;
-}
-
 namespace {
 
 // Such files have a full table of opaque colours, or a short one whose missing entries read as
@@ -191,11 +129,115 @@ PixelRows::Palette paletteOf(const QList<QRgb>& table)
 
 } // namespace
 
+// One row of the file as the picture holds it: 4-bit indices a byte each, 16-, 24- and 32-bit
+// pixels as pixel words; 1- and 8-bit rows are the file's own.
+class BmpRowSource::RowConverter
+{
+public:
+    explicit RowConverter(const Header& header) : m_header(header)
+    {
+        const int bits = header.bitsPerPixel;
+        if (bits != 16 && bits != 32)
+            return;
+        for (int i = 0; i < 4; ++i) {
+            const quint32 mask = header.masks[i];
+            Channel& channel = m_channels[i];
+            channel.shift = mask ? std::countr_zero(mask) : 0;
+            channel.bits = mask ? 32 - std::countl_zero(mask >> channel.shift) : 0;
+            channel.mask = mask;
+            for (quint32 v = 0; channel.bits > 0 && channel.bits < 8 && v < (1u << channel.bits);
+                 ++v)
+                channel.widened[v] = widened(v, channel.bits);
+        }
+        m_alpha = header.masks[3] != 0;
+        m_plain = bits == 32 && !m_alpha && header.masks[0] == 0xff0000 &&
+                  header.masks[1] == 0xff00 && header.masks[2] == 0xff;
+        if (bits == 16) {
+            m_table16.resize(1 << 16);
+            for (quint32 p = 0; p < (1u << 16); ++p)
+                m_table16[p] = word(p);
+        }
+    }
+
+    void convert(const uchar* line, uchar* out) const
+    {
+        const int width = m_header.width;
+        auto* words = reinterpret_cast<QRgb*>(out);
+        switch (m_header.bitsPerPixel) {
+        case 4:
+            // Two pixels a byte, the first in the high half.
+            for (int x = 0; x < width; ++x)
+                out[x] = (x & 1) ? (line[x >> 1] & 0x0f) : (line[x >> 1] >> 4);
+            break;
+        case 16:
+            for (int x = 0; x < width; ++x)
+                words[x] = m_table16[qFromLittleEndian<quint16>(line + 2 * x)];
+            break;
+        case 24:
+            expandBgr(line, words, width);
+            break;
+        case 32:
+            for (int x = 0; x < width; ++x) {
+                const quint32 pixel = qFromLittleEndian<quint32>(line + 4 * x);
+                words[x] = m_plain ? pixel | 0xff000000u : word(pixel);
+            }
+            break;
+        default:
+            std::memcpy(out, line, static_cast<std::size_t>(m_header.stride));
+            break;
+        }
+    }
+
+private:
+    struct Channel
+    {
+        quint32 mask = 0;
+        int shift = 0;
+        int bits = 0;
+        uchar widened[128] = {};
+    };
+
+    // A channel of fewer than 8 bits with its high bits repeated below it.
+    static uchar widened(quint32 value, int bits)
+    {
+        quint32 repeated = 0;
+        int filled = 0;
+        for (; filled < 8; filled += bits)
+            repeated = (repeated << bits) | value;
+        return static_cast<uchar>(repeated >> (filled - 8));
+    }
+
+    int channelValue(const Channel& channel, quint32 pixel) const
+    {
+        const quint32 value = (pixel & channel.mask) >> channel.shift;
+        if (channel.bits < 8)
+            return channel.bits == 0 ? 0 : channel.widened[value];
+        return static_cast<int>(value >> (channel.bits - 8));
+    }
+
+    QRgb word(quint32 pixel) const
+    {
+        const int r = channelValue(m_channels[0], pixel);
+        const int g = channelValue(m_channels[1], pixel);
+        const int b = channelValue(m_channels[2], pixel);
+        if (!m_alpha)
+            return qRgb(r, g, b);
+        return whitebackground::word8(r, g, b, channelValue(m_channels[3], pixel));
+    }
+
+    const Header m_header;
+    Channel m_channels[4];
+    bool m_alpha = false;
+    bool m_plain = false;
+    std::vector<QRgb> m_table16;
+};
+
 BmpRowSource::BmpRowSource(const Header& header)
     : PixelRows(header.width, header.height, header.layout, paletteOf(header.colorTable)),
-      m_header(header), m_blockRows(blockRows(header))
+      m_header(header), m_blockRows(blockRows(header)),
+      m_converter(std::make_unique<RowConverter>(header))
 {
-    if (header.bitsPerPixel == 4 || header.bitsPerPixel == 24)
+    if (convertedRows(header))
         m_converted.resize(static_cast<std::size_t>(header.width) *
                            (header.bitsPerPixel == 4 ? 1 : 4));
 }
@@ -217,21 +259,6 @@ BmpRowSource::~BmpRowSource()
 }
 
 namespace {
-
-// One row of the file as the picture holds it.
-void convertRow(const uchar* line, uchar* out, const BmpRowSource::Header& header)
-{
-    const int width = header.width;
-    if (header.bitsPerPixel == 4) {
-        // Two pixels a byte, the first in the high half: a byte each, as Qt's reader makes it.
-        for (int x = 0; x < width; ++x)
-            out[x] = (x & 1) ? (line[x >> 1] & 0x0f) : (line[x >> 1] >> 4);
-    } else if (header.bitsPerPixel == 24) {
-        expandBgr(line, reinterpret_cast<QRgb*>(out), width);
-    } else {
-        std::memcpy(out, line, static_cast<std::size_t>(header.stride));
-    }
-}
 
 // Reads length bytes at offset; the reason it could not, or empty. Bytes it could not read
 // are zeros.
@@ -257,7 +284,8 @@ QString readAt(int fd, uchar* to, qint64 length, qint64 offset)
 
 // The rows of a file on disk, read in parallel: on a large picture the time goes into
 // touching fresh memory, which the processor's cores share out well.
-QString decodeFile(int fd, const BmpRowSource::Header& header, QImage& image, LoadControl* control)
+QString decodeFile(int fd, const BmpRowSource::Header& header, QImage& image,
+                   const BmpRowSource::RowConverter& converter, LoadControl* control)
 {
     uchar* bits = image.bits();
     const qsizetype bytesPerLine = image.bytesPerLine();
@@ -294,14 +322,21 @@ QString decodeFile(int fd, const BmpRowSource::Header& header, QImage& image, Lo
                 if (direct)
                     problem = readAt(fd, out, header.stride, at + i * header.stride);
                 else
-                    convertRow(block.data() + i * header.stride, out, header);
+                    converter.convert(block.data() + i * header.stride, out);
             }
         }
     };
     std::vector<std::thread> helpers;
-    for (int part = 1; part < threads; ++part)
-        helpers.emplace_back(work, part);
-    work(0);
+    std::vector<int> ownParts = {0};
+    for (int part = 1; part < threads; ++part) {
+        try {
+            helpers.emplace_back(work, part);
+        } catch (const std::system_error&) {
+            ownParts.push_back(part); // no thread to be had: this one does it
+        }
+    }
+    for (const int part : ownParts)
+        work(part);
     for (std::thread& helper : helpers)
         helper.join();
     for (const QString& problem : problems)
@@ -320,11 +355,11 @@ QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header,
                                                                  : QImage::Format_Indexed8;
     image = largeImage(header.width, header.height, format);
     if (image.isNull())
-        return QStringLiteral("not enough memory for it");
+        return {}; // out of memory: the image stays null
     if (header.layout != Layout::Rgb)
         image.setColorTable(header.colorTable);
     if (fd >= 0) {
-        const QString problem = decodeFile(fd, header, image, control);
+        const QString problem = decodeFile(fd, header, image, RowConverter(header), control);
         if (!problem.isEmpty())
             image = {};
         return problem;
@@ -335,6 +370,7 @@ QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header,
         return FormatCheck::endedEarly(input);
     }
     std::vector<uchar> line(static_cast<std::size_t>(header.stride));
+    const RowConverter converter(header);
     const auto stride = static_cast<qsizetype>(header.stride);
     for (int fileRow = 0; fileRow < header.height; ++fileRow) {
         const int y = header.topDown ? fileRow : header.height - 1 - fileRow;
@@ -342,7 +378,7 @@ QString BmpRowSource::decode(PictureStream& input, int fd, const Header& header,
             image = {};
             return FormatCheck::endedEarly(input);
         }
-        convertRow(line.data(), image.scanLine(y), header);
+        converter.convert(line.data(), image.scanLine(y));
     }
     return {};
 }
@@ -369,7 +405,7 @@ bool BmpRowSource::readBlock(int fileRow) const
 
 const unsigned char* BmpRowSource::row(int y) const
 {
-    const bool converted = m_header.bitsPerPixel == 4 || m_header.bitsPerPixel == 24;
+    const bool converted = convertedRows(m_header);
     if (converted && y == m_convertedY)
         return m_converted.data();
     const int fileRow = m_header.topDown ? y : m_header.height - 1 - y;
@@ -380,7 +416,7 @@ const unsigned char* BmpRowSource::row(int y) const
     if (!converted)
         return line;
     m_convertedY = y;
-    convertRow(line, m_converted.data(), m_header);
+    m_converter->convert(line, m_converted.data());
     return m_converted.data();
 }
 

@@ -1,7 +1,7 @@
 #include "picture/FormatCheck.h"
 
 #include "picture/PictureStream.h"
-#include "picture/PnmCheck.h"
+#include "picture/PnmDecoder.h"
 #include "picture/XbmCheck.h"
 #include "picture/XpmCheck.h"
 
@@ -169,7 +169,7 @@ FormatCheck::Claim FormatCheck::claim(Format format, const QByteArray& head)
         return claim;
     }
     case Format::Pnm:
-        return PnmCheck::claim(head);
+        return PnmDecoder::claim(head);
     case Format::Xbm:
         return XbmCheck::claim(head);
     case Format::Xpm:
@@ -201,8 +201,6 @@ FormatCheck::Claim FormatCheck::claim(Format format, const QByteArray& head)
 QString FormatCheck::textProblem(Format format, const QByteArray& data)
 {
     switch (format) {
-    case Format::Pnm:
-        return PnmCheck::problem(data);
     case Format::Xbm:
         return XbmCheck::problem(data);
     case Format::Xpm:

@@ -8,9 +8,8 @@ namespace kelviq {
 class PictureStream;
 
 // What the first bytes of a picture say: its format, the size it claims, and how much memory
-// and file a picture of that size may legitimately take. The whole-file checks of the text
-// formats are PnmCheck, XbmCheck and XpmCheck; of PNG, JPEG and GIF PngCheck, JpegCheck and
-// GifCheck.
+// and file a picture of that size may legitimately take. The whole-file checks of XBM and XPM
+// are XbmCheck and XpmCheck; the other formats' decoders check their files as they read them.
 class FormatCheck
 {
 public:
@@ -56,8 +55,8 @@ public:
     // Room in a file for what may stand beside the pixels: comments, headers, metadata.
     static constexpr qint64 Slack = qint64(1) << 20;
 
-    // The reason a whole netpbm, XBM or XPM file (as far as it was read) cannot be used, in
-    // words a user understands, or empty.
+    // The reason a whole XBM or XPM file (as far as it was read) cannot be used, in words a
+    // user understands, or empty.
     static QString textProblem(Format format, const QByteArray& data);
 
     // Blanks as the text formats count them.

@@ -65,6 +65,18 @@ Raster rasterFromImage(QImage image)
     case QImage::Format_Mono:
     case QImage::Format_MonoLSB:
     case QImage::Format_Indexed8: {
+        if (image.format() == QImage::Format_MonoLSB) {
+            // Qt's XBM reader leaves the bits past each row's last pixel unwritten, and the
+            // conversion reads whole bytes.
+            const int whole = image.width() / 8;
+            const int rest = image.width() % 8;
+            for (int y = 0; y < image.height(); ++y) {
+                uchar* line = image.scanLine(y);
+                if (rest)
+                    line[whole] &= static_cast<uchar>((1 << rest) - 1);
+                std::fill(line + whole + (rest ? 1 : 0), line + image.bytesPerLine(), uchar(0));
+            }
+        }
         rows = image.format() == QImage::Format_MonoLSB ? image.convertToFormat(QImage::Format_Mono)
                                                         : image;
         layout = rows.format() == QImage::Format_Mono ? PixelRows::Layout::Bits

@@ -16,11 +16,11 @@ struct PictureDensity
     // Mils per pixel across, the scale the picture asks for.
     double milsPerPixel() const { return 1000.0 / dpiX; }
 
-    // From the first bytes of a file in the format they start (everything before a PNG's first
-    // picture data, a BMP's headers, a JPEG's markers before its first scan).
-    static PictureDensity fromPng(const QByteArray& bytes);
+    // Dots per metre or per inch as a file counts them; none unless both are above 0.
+    static PictureDensity perMetre(double x, double y);
+    static PictureDensity perInch(double x, double y);
+    // From a BMP file's headers (the decoders of other formats read their own).
     static PictureDensity fromBmp(const QByteArray& bytes);
-    static PictureDensity fromJpeg(const QByteArray& bytes);
     // Files count dots per metre in whole numbers: 300 dpi is stored as 11811. Reads back the
     // whole number of dpi that was meant where one gives exactly that count.
     static double dpiFromPerMetre(double dotsPerMetre);

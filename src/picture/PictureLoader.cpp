@@ -2,13 +2,18 @@
 
 #include "picture/BmpFile.h"
 #include "picture/BmpRowSource.h"
+#include "picture/ColorClasses.h"
+#include "picture/ExifOrientation.h"
 #include "picture/FormatCheck.h"
-#include "picture/GifCheck.h"
+#include "picture/GifDecoder.h"
 #include "picture/ImageRows.h"
-#include "picture/JpegCheck.h"
+#include "picture/JpegDecoder.h"
 #include "picture/LoadControl.h"
+#include "picture/PictureBuilder.h"
 #include "picture/PictureStream.h"
-#include "picture/PngCheck.h"
+#include "picture/PngDecoder.h"
+#include "picture/PnmDecoder.h"
+#include "picture/StreamedRows.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -17,6 +22,7 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +31,7 @@ namespace kelviq {
 namespace {
 
 using Format = FormatCheck::Format;
+using Layout = PixelRows::Layout;
 
 // Far beyond any real drawing, and beyond what the plot file's coordinates are meant for.
 constexpr qint64 MaxPixels = (qint64(1) << 31) - 1;
@@ -33,32 +40,22 @@ constexpr qsizetype TextHead = 64 * 1024;
 // The most an icon file may hold between its directory and its first picture.
 constexpr qint64 IconSlack = qint64(64) << 20;
 
+QString shownName(const QString& name)
+{
+    return name == QLatin1String("-") ? QStringLiteral("from standard input") : name;
+}
+
 QString failure(const QString& name, const QString& reason)
 {
-    const QString shown = name == QLatin1String("-") ? QStringLiteral("from standard input") : name;
-    return QStringLiteral("Cannot read the picture ") + shown + QStringLiteral(": ") + reason +
-           (reason.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."));
+    return QStringLiteral("Cannot read the picture ") + shownName(name) + QStringLiteral(": ") +
+           reason + (reason.endsWith(QLatin1Char('.')) ? QString() : QStringLiteral("."));
 }
 
-// Whether a picture of this size can be traced, and held while it is loaded.
-QString sizeProblem(qint64 width, qint64 height, qint64 memoryBytes)
+LoadResult refused(const QString& message)
 {
-    if (width <= 0 || height <= 0)
-        return {};
-    const QString size = QStringLiteral("the picture is %1 × %2 pixels").arg(width).arg(height);
-    if (width > MaxPixels / height)
-        return size + QStringLiteral(", more than the %1 million pixels this program can trace")
-                          .arg(MaxPixels / 1000000);
-    // QImage counts the bytes of one row in an int.
-    const bool rowTooLong = width > (INT_MAX - 32) / 4;
-    if (rowTooLong || memoryBytes > PictureLoader::memoryLimit())
-        return size + QStringLiteral(", too large for this machine's memory");
-    return {};
-}
-
-QString sizeProblem(const FormatCheck::Claim& claim)
-{
-    return sizeProblem(claim.width, claim.height, claim.memoryBytes);
+    LoadResult result;
+    result.error = message;
+    return result;
 }
 
 QString openProblem(const QString& path, int error)
@@ -74,6 +71,19 @@ QString openProblem(const QString& path, int error)
         return QStringLiteral("a part of its path is not a folder");
     default:
         return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
+// Bytes of a picture of this layout held in its own compact form.
+qint64 compactBytes(Layout layout, qint64 width, qint64 height)
+{
+    switch (layout) {
+    case Layout::Bits:
+        return (width + 31) / 32 * 4 * height;
+    case Layout::Indexed:
+        return (width + 3) / 4 * 4 * height;
+    default:
+        return 4 * width * height;
     }
 }
 
@@ -108,19 +118,20 @@ private:
     LoadControl* m_control;
 };
 
-// A picture Qt's reader decodes from the bytes read; the checks before have made sure they
-// are whole.
+// A picture Qt's reader decodes from the bytes read, for the small formats it still reads;
+// the checks before have made sure they are whole.
 struct Decoded
 {
     QImage image;
     QString problem;
 };
 
-Decoded decodeWithQt(const QByteArray& data, const QByteArray& format, LoadControl* control)
+Decoded decodeWithQt(const QByteArray& data, const QByteArray& format, qint64 memoryLimit,
+                     LoadControl* control)
 {
     // Qt refuses pictures over 256 MB by default; the size was checked against this machine.
     QImageReader::setAllocationLimit(
-        static_cast<int>(std::min<qint64>(PictureLoader::memoryLimit() >> 20, INT_MAX)));
+        static_cast<int>(std::min<qint64>(memoryLimit >> 20, INT_MAX)));
     KeptBytes buffer(data, control);
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
@@ -131,42 +142,130 @@ Decoded decodeWithQt(const QByteArray& data, const QByteArray& format, LoadContr
     return {std::move(image), {}};
 }
 
+// Reads a started decoder to the end of its picture, as a check; the colour of the stored
+// pixel at (x, y) on the way, when it lies in the picture.
+bool readThrough(PictureDecoder& decoder, int x, int y, ColorValue& color)
+{
+    PictureDecoder::Span span;
+    while (decoder.next(span)) {
+        if (span.y != y || x < span.x || (x - span.x) % span.step != 0)
+            continue;
+        const int i = (x - span.x) / span.step;
+        if (i < span.count)
+            color = decoder.colorAt(span, i);
+    }
+    return decoder.problem().isEmpty() && decoder.finish();
+}
+
+std::unique_ptr<PictureDecoder> decoderFor(Format format, PictureStream& input,
+                                           JpegDecoder::Fidelity fidelity)
+{
+    switch (format) {
+    case Format::Png:
+        return std::make_unique<PngDecoder>(input);
+    case Format::Jpeg:
+        return std::make_unique<JpegDecoder>(input, fidelity);
+    case Format::Gif:
+        return std::make_unique<GifDecoder>(input);
+    case Format::Pnm:
+        return std::make_unique<PnmDecoder>(input);
+    default:
+        return nullptr;
+    }
+}
+
+// Opens a picture anew from its start, for reading it once more: a file on disk through a
+// descriptor of its own, read from its start whatever the first reading's offset; a stream from
+// the bytes kept while it was checked.
+struct Reopener
+{
+    struct Descriptor
+    {
+        int fd;
+        ~Descriptor() { ::close(fd); }
+    };
+    std::shared_ptr<Descriptor> file;
+    QByteArray kept;
+    Format format = Format::Unknown;
+
+    StreamedRows::Source operator()(QString& problem) const
+    {
+        StreamedRows::Source source;
+        source.input = file ? std::make_unique<PictureStream>(file->fd, true)
+                            : std::make_unique<PictureStream>(kept);
+        source.input->stopKeeping();
+        source.decoder = decoderFor(format, *source.input, JpegDecoder::Fidelity::Exact);
+        if (!source.decoder->start()) {
+            problem = source.decoder->problem();
+            return {};
+        }
+        return source;
+    }
+};
+
 class Loader
 {
 public:
     Loader(PictureStream& input, const QString& name, LoadMode mode, int fd,
-           const struct stat* info, const PictureLoader::Reserve& reserve, LoadControl* control)
-        : m_input(input), m_name(name), m_mode(mode), m_fd(fd), m_info(info), m_reserve(reserve),
-          m_control(control)
+           const struct stat* info, const LoadOptions& options)
+        : m_input(input), m_name(name), m_mode(mode), m_fd(fd), m_info(info), m_options(options),
+          m_memoryLimit(options.memoryLimit > 0 ? options.memoryLimit
+                                                : PictureLoader::memoryLimit())
     {
-        m_input.setControl(control);
+        m_input.setControl(options.control);
     }
 
     LoadResult run();
+    // What the picture was found to need, for a message when memory runs out.
+    qint64 neededBytes() const { return m_needed; }
 
 private:
-    LoadResult fail(const QString& reason) const { return {{}, failure(m_name, reason), {}}; }
+    LoadResult fail(const QString& reason) const { return refused(failure(m_name, reason)); }
+    LoadResult outOfMemory() const
+    {
+        return refused(PictureLoader::notEnoughMemoryText(shownName(m_name), m_needed));
+    }
+    // The picture shown as orientation says, with the density the file states.
+    LoadResult loaded(Raster raster, int orientation) const
+    {
+        PictureDensity density = m_density;
+        if (ExifOrientation::swapsSides(orientation))
+            std::swap(density.dpiX, density.dpiY);
+        return {std::move(raster), {}, orientation, density};
+    }
+    LoadResult loaded(PictureBuilder::Result built, int orientation) const
+    {
+        return loaded(Raster(std::make_shared<ImageRows>(std::move(built.image), built.layout,
+                                                         built.palette)),
+                      orientation);
+    }
+    LoadResult failedDecoding(const PictureDecoder& decoder) const
+    {
+        return decoder.outOfMemory() ? outOfMemory() : fail(readProblem(decoder.problem()));
+    }
     LoadResult fromImage(QImage image) const;
     LoadResult bmp();
-    LoadResult plainBmp(const BmpRowSource::Header& header);
-    LoadResult checkedByLibrary(Format format);
+    LoadResult decoded(Format format);
+    LoadResult streamed(Format format, std::unique_ptr<PictureDecoder> check, int orientation);
     LoadResult readWhole(Format format);
     LoadResult ico();
-    // The reason after a check read past what a file of its claim may hold, or ran out.
+    // The reason after a decoder read past what a file of its claim may hold, or ran out.
     QString readProblem(const QString& problem) const;
+    // Whether a picture of this size can be traced, and held in this much memory.
+    QString sizeProblem(qint64 width, qint64 height, qint64 memoryBytes, bool held) const;
     // The size check of a claim; reserves its memory when it passes.
-    QString accept(qint64 width, qint64 height, qint64 memoryBytes) const;
-    QString accept(const FormatCheck::Claim& claim) const;
+    QString accept(qint64 width, qint64 height, qint64 memoryBytes, bool held);
+    QString accept(const FormatCheck::Claim& claim, qint64 memoryBytes, bool held);
 
     Decoded decode(const QByteArray& data, const QByteArray& format) const
     {
-        return decodeWithQt(data, format, m_control);
+        return decodeWithQt(data, format, m_memoryLimit, m_options.control);
     }
-    // The file is read this many times in all: by the checks, then by the decoder.
+    // The file is read this many times while it loads; what the count of bytes read reaches.
     void expectReadings(int times) const
     {
-        if (m_control && regularFile())
-            m_control->total = fileSize() * times;
+        if (m_options.control && regularFile())
+            m_options.control->total = fileSize() * times;
     }
 
     bool regularFile() const { return m_info && S_ISREG(m_info->st_mode); }
@@ -177,29 +276,47 @@ private:
     LoadMode m_mode;
     int m_fd;
     const struct stat* m_info;
-    const PictureLoader::Reserve& m_reserve;
-    LoadControl* m_control;
+    const LoadOptions& m_options;
+    qint64 m_memoryLimit;
+    qint64 m_needed = 0;
     PictureDensity m_density;
 };
 
-QString Loader::accept(const FormatCheck::Claim& claim) const
+QString Loader::sizeProblem(qint64 width, qint64 height, qint64 memoryBytes, bool held) const
 {
-    // A file on disk too small for its claim is a cut file (or a bomb): no need to decode it.
-    if (regularFile() && fileSize() < claim.leastFileBytes)
-        return sizeProblem(claim).isEmpty()
-                   ? QStringLiteral("the file is truncated: it is too small to hold a picture of "
-                                    "%1 × %2 pixels")
-                         .arg(claim.width)
-                         .arg(claim.height)
-                   : sizeProblem(claim);
-    return accept(claim.width, claim.height, claim.memoryBytes);
+    if (width <= 0 || height <= 0)
+        return {};
+    const QString size = QStringLiteral("the picture is %1 × %2 pixels").arg(width).arg(height);
+    if (width > MaxPixels / height)
+        return size + QStringLiteral(", more than the %1 million pixels this program can trace")
+                          .arg(MaxPixels / 1000000);
+    // QImage counts the bytes of one row in an int.
+    const bool rowTooLong = held && width > (INT_MAX - 32) / 4;
+    if (rowTooLong || memoryBytes > m_memoryLimit)
+        return size + QStringLiteral(", too large for this machine's memory");
+    return {};
 }
 
-QString Loader::accept(qint64 width, qint64 height, qint64 memoryBytes) const
+QString Loader::accept(const FormatCheck::Claim& claim, qint64 memoryBytes, bool held)
 {
-    QString problem = sizeProblem(width, height, memoryBytes);
-    if (problem.isEmpty() && m_reserve)
-        m_reserve(memoryBytes);
+    // A file on disk too small for its claim is a cut file (or a bomb): no need to decode it.
+    if (regularFile() && fileSize() < claim.leastFileBytes) {
+        const QString tooLarge = sizeProblem(claim.width, claim.height, memoryBytes, held);
+        return tooLarge.isEmpty() ? QStringLiteral("the file is truncated: it is too small to "
+                                                   "hold a picture of %1 × %2 pixels")
+                                        .arg(claim.width)
+                                        .arg(claim.height)
+                                  : tooLarge;
+    }
+    return accept(claim.width, claim.height, memoryBytes, held);
+}
+
+QString Loader::accept(qint64 width, qint64 height, qint64 memoryBytes, bool held)
+{
+    QString problem = sizeProblem(width, height, memoryBytes, held);
+    m_needed = memoryBytes;
+    if (problem.isEmpty() && m_options.reserve)
+        m_options.reserve(memoryBytes);
     return problem;
 }
 
@@ -210,17 +327,18 @@ LoadResult Loader::run()
         return fail(m_input.errorString().isEmpty() ? QStringLiteral("the file is empty")
                                                     : m_input.errorString());
     const Format format = FormatCheck::sniff(head);
-    expectReadings(format == Format::Bmp ? 1 : 2);
+    // Most pictures are read once; those read twice say so.
+    expectReadings(1);
     switch (format) {
     case Format::Bmp:
         return bmp();
     case Format::Png:
     case Format::Jpeg:
     case Format::Gif:
-        return checkedByLibrary(format);
+    case Format::Pnm:
+        return decoded(format);
     case Format::Ico:
         return ico();
-    case Format::Pnm:
     case Format::Xbm:
     case Format::Xpm:
         return readWhole(format);
@@ -232,14 +350,10 @@ LoadResult Loader::run()
 
 LoadResult Loader::fromImage(QImage image) const
 {
-    // 16 bits a channel become 8 in the same memory, so such a picture is never held twice
-    // (with transparency it is painted over white at 16 bits, as always).
-    if (image.depth() > 32 && !image.hasAlphaChannel())
-        image.convertTo(QImage::Format_RGB32);
     Raster raster = rasterFromImage(std::move(image));
     if (raster.isNull())
-        return fail(QStringLiteral("not enough memory to convert it"));
-    return {std::move(raster), {}, m_density};
+        return outOfMemory();
+    return loaded(std::move(raster), 1);
 }
 
 QString Loader::readProblem(const QString& problem) const
@@ -254,112 +368,192 @@ LoadResult Loader::bmp()
 {
     const QByteArray head = m_input.head(BmpRowSource::HeadBytes);
     m_density = PictureDensity::fromBmp(head);
-    if (const std::optional<BmpRowSource::Header> plain = BmpRowSource::plainHeader(head))
-        return plainBmp(*plain);
-
-    // Every other kind is checked and decoded whole.
-    const FormatCheck::Claim claim = FormatCheck::claim(Format::Bmp, head);
     // A size beyond reach is the more useful reason, also when the rest is broken too.
-    if (const QString tooLarge = accept(claim); !tooLarge.isEmpty())
+    const FormatCheck::Claim claim = FormatCheck::claim(Format::Bmp, head);
+    if (FormatCheck::Claim reach = claim; FormatCheck::beyondReach(reach))
+        return fail(sizeProblem(claim.width, claim.height, 0, false));
+    BmpFile file = BmpFile::inspect(head, fileSize());
+    const BmpRowSource::Header& header = file.header();
+    // Compressed rows come in the file's order, bottom up mostly: such a picture is held a
+    // byte a pixel. Others are read straight from the disk while they are converted.
+    const bool onDisk = regularFile() && fileSize() >= header.dataEnd();
+    const bool streamed = !file.compressed() && m_mode == LoadMode::Stream && onDisk && m_fd >= 0;
+    const Layout layout = file.compressed() ? Layout::Indexed : header.layout;
+    const qint64 bytes = streamed ? 0 : compactBytes(layout, header.width, header.height);
+    if (const QString tooLarge = sizeProblem(header.width, header.height, bytes, !streamed);
+        !tooLarge.isEmpty())
         return fail(tooLarge);
-    m_input.setCap(claim.fileBytes);
-    expectReadings(2);
-    m_input.readAll();
-    const QByteArray& data = m_input.kept();
-    if (!m_input.errorString().isEmpty())
-        return fail(m_input.errorString());
-    const BmpFile file = BmpFile::inspect(data);
     if (!file.problem().isEmpty())
         return fail(file.problem());
-    const QByteArray repaired = file.repaired(data);
-    Decoded decoded = decode(repaired, "bmp");
-    if (!decoded.problem.isEmpty())
-        return fail(QStringLiteral("the file is damaged or uses a kind of BMP this program "
-                                   "cannot read"));
-    if (file.compression() == BmpFile::Compression::Rle8 ||
-        file.compression() == BmpFile::Compression::Rle4) {
-        // Qt leaves the pixels that compressed data skips undefined; decode them ourselves.
-        if (!file.decodeRle(repaired, decoded.image))
-            return fail(QStringLiteral("the file is damaged: its compressed picture data "
-                                       "cannot be decoded"));
-    }
-    return fromImage(std::move(decoded.image));
-}
-
-LoadResult Loader::plainBmp(const BmpRowSource::Header& header)
-{
-    const bool onDisk = regularFile() && fileSize() >= header.dataEnd();
-    const bool streamed = m_mode == LoadMode::Stream && onDisk && m_fd >= 0;
-    // The picture's rows: a bit, a byte or four bytes a pixel.
-    const qint64 rowBytes = header.layout == Raster::Layout::Bits ? header.stride
-                            : header.layout == Raster::Layout::Indexed
-                                ? (qint64(header.width) + 3) & ~3
-                                : qint64(header.width) * 4;
-    const qint64 bytes = streamed ? 0 : rowBytes * header.height;
-    if (const QString tooLarge = accept(header.width, header.height, bytes); !tooLarge.isEmpty())
+    if (const QString tooLarge = accept(header.width, header.height, bytes, !streamed);
+        !tooLarge.isEmpty())
         return fail(tooLarge);
-    // A file on disk too short for its pixels is refused before any memory is taken.
-    if (regularFile() && !onDisk)
-        return fail(FormatCheck::truncated());
+
+    if (file.compressed()) {
+        m_input.setCap(claim.fileBytes);
+        m_input.readAll();
+        if (!m_input.errorString().isEmpty())
+            return fail(m_input.errorString());
+        const QByteArray& data = m_input.kept();
+        file = BmpFile::inspect(data, data.size());
+        if (!file.problem().isEmpty())
+            return fail(file.problem());
+        QString problem;
+        QImage image = file.decodeRle(data, problem);
+        if (image.isNull())
+            return problem.isEmpty() ? outOfMemory() : fail(problem);
+        return fromImage(std::move(image));
+    }
+
     if (streamed) {
         Raster raster(BmpRowSource::open(m_fd, header));
         if (raster.isNull())
             return fail(QString::fromLocal8Bit(std::strerror(errno)));
-        return {std::move(raster), {}, m_density};
+        return loaded(std::move(raster), 1);
     }
     QImage image;
     const QString problem =
-        BmpRowSource::decode(m_input, onDisk ? m_fd : -1, header, image, m_control);
+        BmpRowSource::decode(m_input, onDisk ? m_fd : -1, header, image, m_options.control);
+    if (image.isNull() && problem.isEmpty())
+        return outOfMemory();
     if (!problem.isEmpty())
         return fail(problem);
     return fromImage(std::move(image));
 }
 
-LoadResult Loader::checkedByLibrary(Format format)
+LoadResult Loader::decoded(Format format)
 {
-    QString problem;
-    if (format == Format::Jpeg) {
-        problem = JpegCheck::problem(
-            m_input, [this](const FormatCheck::Claim& claim) { return accept(claim); });
-    } else {
-        const FormatCheck::Claim claim = FormatCheck::claim(format, m_input.head(TextHead));
-        if (!claim.problem.isEmpty())
-            return fail(claim.problem);
-        if (const QString tooLarge = accept(claim); !tooLarge.isEmpty())
+    FormatCheck::Claim headClaim;
+    if (format != Format::Jpeg) {
+        // Headers small enough to read before anything: refuse absurd sizes at once, and read
+        // no further than such a picture can need.
+        headClaim = FormatCheck::claim(format, m_input.head(TextHead));
+        const FormatCheck::Claim& claim = headClaim;
+        if (!claim.problem.isEmpty()) {
+            // A header still unfinished after all that text is no header.
+            const bool endless = format == Format::Pnm &&
+                                 claim.problem == FormatCheck::truncated() &&
+                                 m_input.kept().size() >= TextHead;
+            return fail(endless ? FormatCheck::damaged(QStringLiteral("its header is not readable"))
+                                : claim.problem);
+        }
+        if (const QString tooLarge = sizeProblem(claim.width, claim.height, 0, false);
+            !tooLarge.isEmpty())
             return fail(tooLarge);
         m_input.setCap(claim.fileBytes);
-        if (format == Format::Png) {
-            problem = PngCheck::problem(m_input);
-        } else {
-            problem = GifCheck::problem(m_input, [](qint64 width, qint64 height) {
-                return sizeProblem(width, height, width * height * 8);
-            });
-        }
     }
-    if (!problem.isEmpty())
-        return fail(readProblem(problem));
-    if (format == Format::Png)
-        m_density = PictureDensity::fromPng(m_input.kept());
-    else if (format == Format::Jpeg)
-        m_density = PictureDensity::fromJpeg(m_input.kept());
-    Decoded decoded = decode(m_input.kept(), FormatCheck::qtName(format, {}));
-    if (!decoded.problem.isEmpty())
-        return fail(decoded.problem);
-    return fromImage(std::move(decoded.image));
+    // The converter checks the whole file with a first decoding, then decodes again as it
+    // traces; a JPEG is checked the cheap way unless the colour of a pixel is wanted first.
+    const bool checkFirst = m_mode == LoadMode::Stream;
+    const auto fidelity = checkFirst && !m_options.pick ? JpegDecoder::Fidelity::CheckOnly
+                                                        : JpegDecoder::Fidelity::Exact;
+    std::unique_ptr<PictureDecoder> decoder = decoderFor(format, m_input, fidelity);
+    if (!decoder->start())
+        return failedDecoding(*decoder);
+    m_density = decoder->density();
+    const int orientation = m_options.ignoreOrientation ? 1 : decoder->orientation();
+    const bool held = m_mode == LoadMode::Decode || !decoder->topDown() ||
+                      !ExifOrientation::keepsRows(orientation);
+    // Held whole: in its compact form for the window, a byte a pixel for the converter.
+    qint64 bytes = decoder->ownMemory();
+    if (held)
+        bytes += m_mode == LoadMode::Decode
+                     ? compactBytes(decoder->layout(), decoder->width(), decoder->height())
+                     : compactBytes(Layout::Indexed, decoder->width(), decoder->height());
+    if (const QString tooLarge =
+            sizeProblem(decoder->codedWidth(), decoder->codedHeight(), 0, false);
+        !tooLarge.isEmpty())
+        return fail(tooLarge);
+    const FormatCheck::Claim& claim = format == Format::Jpeg ? decoder->claim() : headClaim;
+    if (const QString tooLarge = accept(claim, bytes, held); !tooLarge.isEmpty())
+        return fail(tooLarge);
+    // Only a stream that is checked first is read again, from what was kept of it.
+    if (regularFile() || !checkFirst)
+        m_input.stopKeeping();
+
+    if (checkFirst)
+        return streamed(format, std::move(decoder), orientation);
+    PictureBuilder::Result built = PictureBuilder::build(*decoder, orientation, nullptr);
+    if (built.image.isNull())
+        return built.outOfMemory ? outOfMemory() : fail(readProblem(built.problem));
+    return loaded(std::move(built), orientation);
+}
+
+LoadResult Loader::streamed(Format format, std::unique_ptr<PictureDecoder> check, int orientation)
+{
+    const bool held = !check->topDown() || !ExifOrientation::keepsRows(orientation);
+    // Read through as a check, then again into the picture held; streamed rows are read again
+    // only as they are traced.
+    expectReadings(held ? 2 : 1);
+    // The picked pixel, where it is stored: held colour pictures are classed by its colour.
+    int pickX = -1;
+    int pickY = -1;
+    std::optional<TraceSettings> selection = m_options.selection;
+    const bool swapped = ExifOrientation::swapsSides(orientation);
+    const int shownWidth = swapped ? check->height() : check->width();
+    const int shownHeight = swapped ? check->width() : check->height();
+    if (held && m_options.pick && m_options.pick->x() >= 0 && m_options.pick->y() >= 0 &&
+        m_options.pick->x() < shownWidth && m_options.pick->y() < shownHeight) {
+        pickX = m_options.pick->x();
+        pickY = m_options.pick->y();
+        ExifOrientation::stored(orientation, check->width(), check->height(), pickX, pickY);
+    }
+    ColorValue picked = NoColor;
+    // A file whose size alone tells that it is whole needs no reading through.
+    const qint64 wholeBytes = check->wholeFileBytes();
+    if (wholeBytes >= 0 && regularFile()) {
+        if (fileSize() < wholeBytes)
+            return fail(FormatCheck::truncated());
+    } else if (!readThrough(*check, pickX, pickY, picked)) {
+        return failedDecoding(*check);
+    }
+    check.reset();
+
+    Reopener reopen;
+    reopen.format = format;
+    if (regularFile() && m_fd >= 0) {
+        const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0)
+            return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        reopen.file = std::shared_ptr<Reopener::Descriptor>(new Reopener::Descriptor{fd});
+    } else {
+        reopen.kept = m_input.kept();
+    }
+    QString problem;
+    StreamedRows::Source source = reopen(problem);
+    if (!source.decoder)
+        return fail(problem);
+    if (!held) {
+        auto rows = std::make_shared<StreamedRows>(reopen, std::move(source), orientation == 2);
+        return loaded(Raster(std::move(rows)), orientation);
+    }
+    source.input->setControl(m_options.control);
+    std::optional<ColorClasses> classes;
+    if (selection) {
+        if (m_options.pick)
+            selection->target = picked;
+        classes.emplace(*selection);
+    }
+    PictureBuilder::Result built =
+        PictureBuilder::build(*source.decoder, orientation, classes ? &*classes : nullptr);
+    if (built.image.isNull())
+        return built.outOfMemory ? outOfMemory() : fail(readProblem(built.problem));
+    return loaded(std::move(built), orientation);
 }
 
 LoadResult Loader::readWhole(Format format)
 {
     const QByteArray head = m_input.head(TextHead);
-    const FormatCheck::Claim claim = FormatCheck::claim(format, head);
+    FormatCheck::Claim claim = FormatCheck::claim(format, head);
     if (!claim.problem.isEmpty()) {
         // A header still unfinished after all that text is no header.
         const bool endless = claim.problem == FormatCheck::truncated() && head.size() == TextHead;
         return fail(endless ? FormatCheck::damaged(QStringLiteral("its header is not readable"))
                             : claim.problem);
     }
-    if (const QString tooLarge = accept(claim); !tooLarge.isEmpty())
+    if (const QString tooLarge = accept(claim, claim.memoryBytes, true); !tooLarge.isEmpty())
         return fail(tooLarge);
+    expectReadings(2); // then Qt's reader reads the bytes kept
     m_input.setCap(claim.fileBytes);
     m_input.readAll();
     if (!m_input.errorString().isEmpty())
@@ -417,18 +611,19 @@ LoadResult Loader::ico()
             return fail(FormatCheck::damaged(QStringLiteral("its first picture's header is not "
                                                             "one an icon has")));
         if (FormatCheck::beyondReach(claim))
-            return fail(sizeProblem(claim));
+            return fail(sizeProblem(claim.width, claim.height, claim.memoryBytes, true));
         const qint64 colors = bits <= 8 ? (used > 0 && used < (1 << bits) ? used : 1 << bits) : 0;
         needed = headerSize + colors * 4 + (claim.width * bits + 31) / 32 * 4 * claim.height +
                  (claim.width + 31) / 32 * 4 * claim.height;
         claim.memoryBytes = claim.width * claim.height * 12;
         claim.fileBytes = needed;
     }
-    if (const QString tooLarge = accept(claim); !tooLarge.isEmpty())
+    if (const QString tooLarge = accept(claim, claim.memoryBytes, true); !tooLarge.isEmpty())
         return fail(tooLarge);
     if (bytes > claim.fileBytes)
         return fail(FormatCheck::damaged(QStringLiteral("its first picture claims more bytes "
                                                         "than a picture of its size needs")));
+    expectReadings(2); // then Qt's reader reads the bytes kept
     m_input.setCap(offset + bytes);
     m_input.readAll();
     if (!m_input.errorString().isEmpty())
@@ -438,13 +633,26 @@ LoadResult Loader::ico()
         return fail(FormatCheck::truncated());
     if (png) {
         PictureStream picture(data.mid(offset, bytes));
-        if (const QString problem = PngCheck::problem(picture); !problem.isEmpty())
-            return fail(problem);
+        PngDecoder check(picture);
+        ColorValue unused = NoColor;
+        if (!check.start() || !readThrough(check, -1, -1, unused))
+            return failedDecoding(check);
     }
     Decoded decoded = decode(data, FormatCheck::qtName(Format::Ico, head));
     if (!decoded.problem.isEmpty())
         return fail(decoded.problem);
     return fromImage(std::move(decoded.image));
+}
+
+LoadResult runLoader(Loader& loader, const QString& name)
+{
+    // Memory can run out anywhere a picture is read: that is told as such, and the program
+    // goes on.
+    try {
+        return loader.run();
+    } catch (const std::bad_alloc&) {
+        return refused(PictureLoader::notEnoughMemoryText(shownName(name), loader.neededBytes()));
+    }
 }
 
 } // namespace
@@ -463,15 +671,22 @@ QString PictureLoader::cancelledText()
     return QStringLiteral("its loading was cancelled");
 }
 
-LoadResult PictureLoader::load(const QString& path, LoadMode mode, const Reserve& reserve,
-                               LoadControl* control)
+QString PictureLoader::notEnoughMemoryText(const QString& name, qint64 bytes)
+{
+    const qint64 megabytes = std::max<qint64>(1, (bytes + (1 << 20) - 1) >> 20);
+    return QStringLiteral("not enough memory to read %1: it needs about %2 MB.")
+        .arg(name)
+        .arg(megabytes);
+}
+
+LoadResult PictureLoader::load(const QString& path, LoadMode mode, const LoadOptions& options)
 {
     const bool standardInput = path == QLatin1String("-");
     const int fd = standardInput
                        ? STDIN_FILENO
                        : ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return {{}, failure(path, openProblem(path, errno)), {}};
+        return refused(failure(path, openProblem(path, errno)));
     struct Closer
     {
         int fd;
@@ -487,20 +702,24 @@ LoadResult PictureLoader::load(const QString& path, LoadMode mode, const Reserve
     {
     };
     if (::fstat(fd, &info) != 0)
-        return {{}, failure(path, QString::fromLocal8Bit(std::strerror(errno))), {}};
+        return refused(failure(path, QString::fromLocal8Bit(std::strerror(errno))));
     if (S_ISDIR(info.st_mode))
-        return {{}, failure(path, QStringLiteral("it is a folder, not a file")), {}};
+        return refused(failure(path, QStringLiteral("it is a folder, not a file")));
     PictureStream input(fd);
-    LoadResult result = Loader(input, path, mode, fd, &info, reserve, control).run();
-    if (control && control->cancelled()) // whatever it got to, it is not the picture
-        result = {{}, failure(path, cancelledText()), {}};
+    Loader loader(input, path, mode, fd, &info, options);
+    LoadResult result = runLoader(loader, path);
+    if (options.control &&
+        options.control->cancelled()) // whatever it got to, it is not the picture
+        result = refused(failure(path, cancelledText()));
     return result;
 }
 
-LoadResult PictureLoader::loadFromData(const QByteArray& data, const QString& name, LoadMode mode)
+LoadResult PictureLoader::loadFromData(const QByteArray& data, const QString& name, LoadMode mode,
+                                       const LoadOptions& options)
 {
     PictureStream input(data);
-    return Loader(input, name, mode, -1, nullptr, {}, nullptr).run();
+    Loader loader(input, name, mode, -1, nullptr, options);
+    return runLoader(loader, name);
 }
 
 } // namespace kelviq

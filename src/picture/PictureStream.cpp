@@ -28,10 +28,14 @@ ssize_t PictureStream::readFile(char* out, qsizetype n)
         return 0; // as if the input ended here
     ssize_t got = 0;
     do
-        got = ::read(m_fd, out, static_cast<size_t>(n));
+        got = m_positional ? ::pread(m_fd, out, static_cast<size_t>(n), m_fileOffset)
+                           : ::read(m_fd, out, static_cast<size_t>(n));
     while (got < 0 && errno == EINTR);
-    if (got > 0 && m_control)
-        m_control->count(got);
+    if (got > 0) {
+        m_fileOffset += got;
+        if (m_control)
+            m_control->count(got);
+    }
     return got;
 }
 

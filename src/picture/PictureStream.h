@@ -15,8 +15,10 @@ struct LoadControl;
 class PictureStream
 {
 public:
-    // Reads from fd, which stays the caller's.
-    explicit PictureStream(int fd) : m_fd(fd) {}
+    // Reads from fd, which stays the caller's. A positional stream reads the file from its start
+    // with pread(), whatever the descriptor's own offset, so that several readers can share one
+    // descriptor and each start over.
+    explicit PictureStream(int fd, bool positional = false) : m_fd(fd), m_positional(positional) {}
     // A picture already in memory.
     explicit PictureStream(const QByteArray& data) : m_data(data), m_ended(true) {}
 
@@ -58,6 +60,8 @@ private:
     bool cancelled() const;
 
     int m_fd = -1;
+    bool m_positional = false;
+    qint64 m_fileOffset = 0; // of a positional stream: where its next read starts
     QByteArray m_data;
     qsizetype m_pos = 0; // consumed bytes of m_data
     bool m_keep = true;

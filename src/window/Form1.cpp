@@ -235,7 +235,7 @@ void Form1::pictureRead(const QString& path, const LoadResult& loaded)
     const ViewMode view = m_ui.Picture1->viewMode();
     m_status->showNote(StatusTexts::opened(
         path, loaded.ok() ? QString() : loaded.error, std::exchange(m_ignored, {}),
-        view == ViewMode::Picture ? QString() : ViewMenu::viewName(view)));
+        view == ViewMode::Picture ? QString() : ViewMenu::viewName(view), loaded.turned()));
     if (!loaded.ok()) {
         // The previous picture, file name, caption and layout stay as they were.
         m_messages->tell(loaded.error);

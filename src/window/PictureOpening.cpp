@@ -67,7 +67,9 @@ void PictureOpening::open(const QString& path)
     // The worker keeps its job alive; the hand-over names the job, so a late one from a
     // cancelled load is told apart.
     job->worker = std::thread([self = QPointer<PictureOpening>(this), job] {
-        job->result = PictureLoader::load(job->path, LoadMode::Decode, {}, &job->control);
+        LoadOptions options;
+        options.control = &job->control;
+        job->result = PictureLoader::load(job->path, LoadMode::Decode, options);
         job->finished = true;
         // Handed over on the user-interface thread, to this object only while it exists.
         if (QCoreApplication* app = QCoreApplication::instance()) {

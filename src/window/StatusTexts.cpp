@@ -221,23 +221,28 @@ QString StatusTexts::view(const QString& viewName, double zoom)
 }
 
 QString StatusTexts::opened(const QString& path, const QString& error, const QStringList& ignored,
-                            const QString& keptView)
+                            const QString& keptView, bool turned)
 {
+    if (!error.isEmpty() && ignored.isEmpty())
+        return oneLine(error, {path});
+    QStringList says;
     if (!ignored.isEmpty()) {
         QStringList names;
         for (const QString& name : ignored)
             names.append(oneLine(name));
-        return (error.isEmpty() ? QStringLiteral("Opened ") : QStringLiteral("Could not open ")) +
-               oneLine(path) + QStringLiteral("; one picture at a time, so these were ignored: ") +
-               names.join(QStringLiteral(", ")) + QLatin1Char('.');
+        says.append(
+            (error.isEmpty() ? QStringLiteral("Opened ") : QStringLiteral("Could not open ")) +
+            oneLine(path) + QStringLiteral("; one picture at a time, so these were ignored: ") +
+            names.join(QStringLiteral(", ")) + QLatin1Char('.'));
+    } else if (!keptView.isEmpty()) {
+        says.append(QStringLiteral("Shown in the %1 view, as the picture before; Ctrl+1 shows "
+                                   "the picture itself.")
+                        .arg(keptView));
     }
-    if (!error.isEmpty())
-        return oneLine(error, {path});
-    if (!keptView.isEmpty())
-        return QStringLiteral("Shown in the %1 view, as the picture before; Ctrl+1 shows the "
-                              "picture itself.")
-            .arg(keptView);
-    return {};
+    // A photo turned upright as every viewer shows it: its rows are not the file's.
+    if (turned && error.isEmpty())
+        says.append(QStringLiteral("Turned as its EXIF orientation says."));
+    return says.join(QLatin1Char(' '));
 }
 
 QString StatusTexts::reading(const QString& path, int percent, qint64 bytes)

@@ -50,9 +50,10 @@ public:
     // "Traced Pixels · 25 %".
     static QString view(const QString& viewName, double zoom);
     // After a picture was read (error empty) or not: that the names ignored were not opened,
-    // or that the view kept from the picture before is not the picture itself.
+    // that the picture was turned as its EXIF orientation says, or that the view kept from the
+    // picture before is not the picture itself.
     static QString opened(const QString& path, const QString& error, const QStringList& ignored,
-                          const QString& keptView);
+                          const QString& keptView, bool turned = false);
     // "Reading large.png … 40 %. Esc cancels."; percent -1: the size is unknown.
     static QString reading(const QString& path, int percent, qint64 bytes);
     // A text on one line, the names in it with their control characters escaped.

@@ -10,7 +10,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageWriter>
 #include <QMap>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
@@ -61,6 +63,8 @@ private slots:
     void dryRunWritesNothing();
     void progressLineEndsBeforeAnError();
     void killedHalfWayLeavesNothing();
+    void turnedAsItsExifOrientationSays();
+    void outOfMemoryIsToldAndTheBatchGoesOn();
 
 private:
     void checkOutputKind(const QString& kind, const QString& output, int exitCode, QString message,
@@ -642,6 +646,62 @@ void TestConverter::killedHalfWayLeavesNothing()
     QCOMPARE(process.exitStatus(), QProcess::CrashExit);
     QCOMPARE(readFile(dir.filePath("out.plt")), OldPlot);
     QCOMPARE(folderEntries(dir.path()), QStringList{"out.plt"});
+}
+
+// A photo tagged "turned a quarter" is traced upright, and says so; the stored rows on request.
+void TestConverter::turnedAsItsExifOrientationSays()
+{
+    QTemporaryDir dir;
+    const QString photo = QStringLiteral(KELVIQ_SOURCE_DIR "/tests/picture/data/orient-6.jpg");
+    const ConverterOutcome turned =
+        runConverter(dir.path(), {"--output", "turned.plt", "--pick", "0,0", photo});
+    QCOMPARE(turned.exitCode, 0);
+    QVERIFY2(turned.out.contains("(20 x 28 pixels, turned as its EXIF orientation says)"),
+             turned.out);
+    const ConverterOutcome stored = runConverter(
+        dir.path(), {"--output", "stored.plt", "--pick", "0,0", "--ignore-orientation", photo});
+    QCOMPARE(stored.exitCode, 0);
+    QVERIFY2(stored.out.contains("(28 x 20 pixels) written"), stored.out);
+    QVERIFY(readFile(dir.filePath("turned.plt")) != readFile(dir.filePath("stored.plt")));
+}
+
+// Under a limit on the process's memory (ulimit -v) a picture that needs more than is left is
+// told as such - never as damage, never an abort - and the pictures after it are converted.
+void TestConverter::outOfMemoryIsToldAndTheBatchGoesOn()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves more address space than any limit leaves");
+#endif
+    QTemporaryDir dir;
+    // A progressive JPEG: libjpeg holds all its 46 MB of coefficients while it decodes.
+    QImage photo(4000, 4000, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, qRgb(x * 7, y * 3, (x ^ y) & 255));
+    QImageWriter writer(dir.filePath("photo.jpg"), "jpeg");
+    writer.setProgressiveScanWrite(true);
+    QVERIFY(writer.write(photo));
+    QVERIFY(QFile::copy(m_colors, dir.filePath("small.bmp")));
+    bool toldOutOfMemory = false;
+    for (rlim_t megabytes = 60; megabytes <= 200; megabytes += 20) {
+        const ConverterOutcome outcome = runConverter(
+            dir.path(), {"--output-dir", "plots", "photo.jpg", "small.bmp"}, [megabytes] {
+                rlimit limit{};
+                limit.rlim_cur = limit.rlim_max = megabytes << 20;
+                setrlimit(RLIMIT_AS, &limit);
+            });
+        if (outcome.exitCode == 127) // too little to start at all
+            continue;
+        const QString said = QString::fromUtf8(outcome.out + outcome.err);
+        QVERIFY2(outcome.exitCode == 0 || outcome.exitCode == 1, qPrintable(said));
+        QVERIFY2(!said.contains("damaged") && !said.contains("truncated"), qPrintable(said));
+        static const QRegularExpression told(
+            "^kelviq-convert: not enough memory to read photo.jpg: it needs about 4\\d MB.\n$");
+        if (told.match(QString::fromUtf8(outcome.err)).hasMatch() &&
+            outcome.out.startsWith("0 segments from small.bmp"))
+            toldOutOfMemory = true;
+    }
+    QVERIFY(toldOutOfMemory);
 }
 
 QTEST_GUILESS_MAIN(TestConverter)

@@ -183,7 +183,8 @@ void TestPictureCorpus::converterSaysTheSame()
         pictures << dir.filePath(QString(file).replace('/', '-'));
         QVERIFY(QFile::link(m_dir + '/' + file, pictures.last()));
     }
-    for (const QString name : {"seed.png", "seed-png.ico", "seed.jpg", "seed-interlaced.gif"}) {
+    for (const QString name :
+         {"seed.png", "seed-png.ico", "seed.jpg", "seed-interlaced.gif", "seed.pgm", "seed.ppm"}) {
         QByteArray data =
             readFile(QStringLiteral(KELVIQ_SOURCE_DIR "/fuzz/seeds/fuzz_picture/") + name);
         pictures << dir.filePath("cut-" + QString(name).replace('.', '-'));

@@ -1,6 +1,8 @@
-// The picture loader on crafted files of every format: whole files give Qt's pixels (plain
-// bitmaps also when read row by row), damaged, cut or boastful ones are refused with their
-// reason, and pictures come from streams too.
+// The picture loader on crafted files of every format: whole files give the pixels Qt's reader
+// has always given (streamed row by row as the converter reads them, and decoded whole for the
+// window), except where every viewer shows them otherwise - there they match a reference
+// decoding; damaged, cut or boastful files are refused with their reason, memory limits hold,
+// and pictures come from streams too.
 #include "picture/ImageRows.h"
 #include "picture/LoadControl.h"
 #include "picture/PictureLoader.h"
@@ -8,6 +10,7 @@
 #include "support/RasterPixels.h"
 #include "support/RunConverter.h"
 #include "support/TestFiles.h"
+#include "trace/RunFinder.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -21,6 +24,9 @@
 
 using namespace kelviq;
 using testfiles::pixels;
+
+Q_DECLARE_METATYPE(kelviq::TraceSettings)
+Q_DECLARE_METATYPE(kelviq::LoadMode)
 using testfiles::runConverter;
 
 namespace {
@@ -112,6 +118,35 @@ QByteArray seed(const char* name)
                                QLatin1String(name));
 }
 
+// The pictures kept beside this test, and their reference decodings made by ImageMagick.
+QByteArray dataFile(const QString& name)
+{
+    return testfiles::readFile(QStringLiteral(KELVIQ_SOURCE_DIR "/tests/picture/data/") + name);
+}
+
+// A PNG file of the given rows (each with its filter byte), compressed as zlib does.
+QByteArray pngFile(quint32 width, quint32 height, char depth, char colorType,
+                   const QByteArray& rows, const QByteArray& chunks = {})
+{
+    QByteArray fields(13, '\0');
+    qToBigEndian(width, fields.data());
+    qToBigEndian(height, fields.data() + 4);
+    fields[8] = depth;
+    fields[9] = colorType;
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", fields) + chunks +
+           pngChunk("IDAT", qCompress(rows).mid(4)) + pngChunk("IEND", {});
+}
+
+// A binary PPM of these pixels, rows from the top.
+QByteArray ppm(int width, int height, const QList<QRgb>& pixels)
+{
+    QByteArray data = QStringLiteral("P6\n%1 %2\n255\n").arg(width).arg(height).toLatin1();
+    for (const QRgb pixel : pixels)
+        for (const int channel : {qRed(pixel), qGreen(pixel), qBlue(pixel)})
+            data += char(channel);
+    return data;
+}
+
 QByteArray encoded(const QImage& image, const char* format)
 {
     QByteArray data;
@@ -168,6 +203,12 @@ private slots:
     void plainBitmapsOfEveryKindAndWidth_data();
     void plainBitmapsOfEveryKindAndWidth();
     void largeOneBitPicture();
+    void readAsViewersShowThem_data();
+    void readAsViewersShowThem();
+    void heldPicturesTraceTheSame_data();
+    void heldPicturesTraceTheSame();
+    void memoryLimitIsKept_data();
+    void memoryLimitIsKept();
     void refusedWithTheReason_data();
     void refusedWithTheReason();
     void damageIsRefusedInEveryFormat_data();
@@ -195,6 +236,35 @@ void TestPictureLoader::wholeFilesGiveQtsPixels_data()
         << QList<QRgb>{};
     QTest::newRow("JPEG with bytes after its end")
         << seed("seed.jpg") + QByteArray(100, '\0') << QList<QRgb>{};
+    // How Qt has always turned samples into colours: 16 bits rounded to 8, every colour over
+    // every transparency painted on white, at 8 and at 16 bits, CMYK, passes of interlaced rows.
+    QImage grey16(256, 8, QImage::Format_Grayscale16);
+    QImage rgba64(97, 31, QImage::Format_RGBA64);
+    std::mt19937 random(11);
+    for (int y = 0; y < grey16.height(); ++y)
+        for (int x = 0; x < grey16.width(); ++x)
+            reinterpret_cast<quint16*>(grey16.scanLine(y))[x] =
+                static_cast<quint16>(x * 257 + y - 4);
+    for (int y = 0; y < rgba64.height(); ++y)
+        for (int x = 0; x < rgba64.width(); ++x)
+            rgba64.setPixelColor(x, y,
+                                 QColor::fromRgba64(random(), random(), random(),
+                                                    x % 7 == 0   ? 0
+                                                    : x % 7 == 1 ? 65535
+                                                                 : random()));
+    QImage overWhite(256, 256, QImage::Format_ARGB32);
+    for (int a = 0; a < 256; ++a)
+        for (int c = 0; c < 256; ++c)
+            overWhite.setPixel(c, a, qRgba(c, 255 - c, c ^ 0x5a, a));
+    QTest::newRow("16-bit grey PNG") << pngOf(grey16) << QList<QRgb>{};
+    QTest::newRow("16-bit PNG with alpha") << pngOf(rgba64) << QList<QRgb>{};
+    QTest::newRow("every colour over every alpha") << pngOf(overWhite) << QList<QRgb>{};
+    // (indices beyond a palette show its first colour, as Qt shows them)
+    QTest::newRow("palette PNG shorter than its indices")
+        << pngFile(5, 1, 2, 3, QByteArray("\0\x1b\xe4", 3), pngChunk("PLTE", "\x10\x20\x30"))
+        << QList<QRgb>{};
+    QTest::newRow("CMYK JPEG") << dataFile("cmyk.jpg") << QList<QRgb>{};
+    QTest::newRow("interlaced PNG with alpha") << dataFile("interlaced.png") << QList<QRgb>{};
 
     // Colours as shown over white: the pink of half red, white for see-through, black for
     // indices beyond the palette.
@@ -234,7 +304,10 @@ void TestPictureLoader::wholeFilesGiveQtsPixels()
     QVERIFY2(streamed.ok(), qPrintable(streamed.error));
     const std::vector<ColorValue> got = testfiles::pixels(decoded.raster);
     QVERIFY(!got.empty());
-    QVERIFY(testfiles::pixels(streamed.raster) == got);
+    // A pixel of the last row first (a pick), then every row from the top, as a run reads them.
+    const Raster& rows = streamed.raster;
+    QCOMPARE(rows.point(rows.width() - 1, rows.height() - 1), got.back());
+    QVERIFY(testfiles::pixels(rows) == got);
     if (pixels.isEmpty()) {
         QVERIFY(got == qtPixels(data));
     } else {
@@ -299,6 +372,169 @@ void TestPictureLoader::largeOneBitPicture()
     }
 }
 
+void TestPictureLoader::readAsViewersShowThem_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QByteArray>("reference"); // the same picture as a PPM
+    QTest::addColumn<bool>("turned");
+    auto file = [](const char* name, const QString& picture, const QString& reference,
+                   bool turned = false) {
+        QTest::newRow(name) << dataFile(picture) << dataFile(reference) << turned;
+    };
+    // 16-bit bitmaps: each channel widened by repeating its high bits (31 -> 255, 16 -> 132).
+    file("16-bit 5-5-5", "rgb16-555.bmp", "rgb16-555.ppm");
+    file("16-bit 5-5-5 with masks", "rgb16-555-masks.bmp", "rgb16-555-masks.ppm");
+    file("16-bit 5-6-5 with masks", "rgb16-565.bmp", "rgb16-565.ppm");
+    // Run-length rows as ImageMagick writes them, to the padded width; literal runs of odd
+    // length, padded to whole 16-bit words.
+    file("ImageMagick RLE8", "im-rle8.bmp", "im-rle8.ppm");
+    file("RLE8, odd literal runs", "rle8-odd.bmp", "rle8-odd.ppm");
+    file("RLE4, odd literal runs", "rle4-odd.bmp", "rle4-odd.ppm");
+    // The screen a GIF's first frame does not cover is transparent: white.
+    file("GIF frame smaller than its screen", "gif-offset.gif", "gif-offset.ppm");
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const QString n = QString::number(orientation);
+        QTest::addRow("JPEG, EXIF orientation %d", orientation)
+            << dataFile("orient-" + n + ".jpg") << dataFile("orient-" + n + ".ppm")
+            << (orientation != 1);
+        QTest::addRow("PNG, eXIf orientation %d", orientation)
+            << dataFile("orient-" + n + ".png") << dataFile("orient-" + n + "-png.ppm")
+            << (orientation != 1);
+    }
+    // Netpbm values scaled rounding to the nearest: value × 255 / largest value.
+    const QRgb w = qRgb(255, 255, 255);
+    QTest::newRow("PGM of largest value 1000")
+        << QByteArray("P5\n3 1\n1000\n\x03\xe7\x01\xf4\x00\x02", 18)
+        << ppm(3, 1, {w, qRgb(128, 128, 128), qRgb(1, 1, 1)}) << false;
+    QTest::newRow("PGM as text, largest value 7")
+        << QByteArray("P2 4 1 7\n7 6 1 0\n")
+        << ppm(4, 1, {w, qRgb(219, 219, 219), qRgb(36, 36, 36), qRgb(0, 0, 0)}) << false;
+    QTest::newRow("PPM of largest value 99")
+        << QByteArray("P6 1 1 99\n\x63\x0a\x31", 13) << ppm(1, 1, {qRgb(255, 26, 126)}) << false;
+    QTest::newRow("PBM as text, bits without blanks")
+        << QByteArray("P1 3 2\n010\n110\n")
+        << ppm(3, 2, {w, qRgb(0, 0, 0), w, qRgb(0, 0, 0), qRgb(0, 0, 0), w}) << false;
+}
+
+// Streamed as the converter reads the rows, and decoded whole as the window shows them.
+void TestPictureLoader::readAsViewersShowThem()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QByteArray, reference);
+    QFETCH(bool, turned);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture"));
+    QVERIFY(testfiles::writeFile(path, data));
+    const LoadResult want = PictureLoader::loadFromData(reference, "reference");
+    QVERIFY2(want.ok(), qPrintable(want.error));
+    for (const LoadMode mode : {LoadMode::Stream, LoadMode::Decode}) {
+        const LoadResult loaded = PictureLoader::load(path, mode);
+        QVERIFY2(loaded.ok(), qPrintable(loaded.error));
+        QCOMPARE(loaded.turned(), turned);
+        QCOMPARE(loaded.raster.width(), want.raster.width());
+        QVERIFY(pixels(loaded.raster) == pixels(want.raster));
+    }
+    // The stored rows, when asked for.
+    LoadOptions stored;
+    stored.ignoreOrientation = true;
+    const LoadResult asStored = PictureLoader::load(path, LoadMode::Stream, stored);
+    QVERIFY(!asStored.turned());
+    if (turned)
+        QVERIFY(pixels(asStored.raster) != pixels(want.raster));
+}
+
+void TestPictureLoader::heldPicturesTraceTheSame_data()
+{
+    QTest::addColumn<TraceSettings>("settings");
+    QTest::addColumn<QPoint>("pick"); // (-1, -1): the settings' own colour
+    auto row = [](const char* name, TraceSettings settings, QPoint pick = {-1, -1}) {
+        QTest::newRow(name) << settings << pick;
+    };
+    row("black", {0x000000, 0, false, 0});
+    row("near red, tolerance 60", {0x3030c0, 60, false, 0});
+    row("all but white, tolerance 20", {0xffffff, 20, true, 0});
+    row("picked", {0, 0, false, 0}, {3, 2});
+    row("picked, tolerance 30, inverted", {0, 30, true, 0}, {1, 9});
+}
+
+// Colour pictures that must be held whole for the converter (interlaced, turned) are held a
+// byte a pixel as the class of each colour: the runs are those of the full colours.
+void TestPictureLoader::heldPicturesTraceTheSame()
+{
+    QFETCH(TraceSettings, settings);
+    QFETCH(QPoint, pick);
+    for (const char* name : {"interlaced.png", "orient-6.jpg", "orient-7.png"}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QLatin1String(name));
+        QVERIFY(testfiles::writeFile(path, dataFile(QLatin1String(name))));
+        const Raster whole = PictureLoader::load(path, LoadMode::Decode).raster;
+        LoadOptions options;
+        options.selection = settings;
+        if (pick.x() >= 0)
+            options.pick = pick;
+        const Raster held = PictureLoader::load(path, LoadMode::Stream, options).raster;
+        QCOMPARE(held.layout(), Raster::Layout::Indexed);
+        TraceSettings traced = settings;
+        if (pick.x() >= 0) {
+            traced.target = whole.point(pick.x(), pick.y());
+            QCOMPARE(held.point(pick.x(), pick.y()), traced.target);
+        }
+        const RunFinder fromWhole(whole, traced);
+        const RunFinder fromHeld(held, traced);
+        std::vector<Run> want;
+        std::vector<Run> got;
+        for (int y = 0; y < whole.height(); ++y) {
+            fromWhole.findRuns(y, want);
+            fromHeld.findRuns(y, got);
+            QVERIFY2(got == want, name);
+        }
+    }
+}
+
+void TestPictureLoader::memoryLimitIsKept_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<LoadMode>("mode");
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<bool>("loads");
+    QImage image(200, 100, QImage::Format_RGB32);
+    image.fill(qRgb(10, 20, 30));
+    const QByteArray png = pngOf(image);
+    const QByteArray interlaced = dataFile("interlaced.png"); // 13 × 11
+    // Held whole for the window: four bytes a pixel; streamed for the converter: nothing held.
+    QTest::newRow("PNG decoded, within") << png << LoadMode::Decode << qint64(80000) << true;
+    QTest::newRow("PNG decoded, beyond") << png << LoadMode::Decode << qint64(79999) << false;
+    QTest::newRow("PNG streamed") << png << LoadMode::Stream << qint64(1) << true;
+    // Interlaced: held a byte a pixel by the converter too.
+    QTest::newRow("interlaced PNG streamed, within")
+        << interlaced << LoadMode::Stream << qint64(16 * 11) << true;
+    QTest::newRow("interlaced PNG streamed, beyond")
+        << interlaced << LoadMode::Stream << qint64(16 * 11 - 1) << false;
+}
+
+// The loader refuses what would take more than its memory limit, before anything is decoded,
+// and reserves what it takes.
+void TestPictureLoader::memoryLimitIsKept()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(LoadMode, mode);
+    QFETCH(qint64, limit);
+    QFETCH(bool, loads);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.png"));
+    QVERIFY(testfiles::writeFile(path, data));
+    LoadOptions options;
+    options.memoryLimit = limit;
+    QList<qint64> reserved;
+    options.reserve = [&reserved](qint64 bytes) { reserved << bytes; };
+    const LoadResult loaded = PictureLoader::load(path, mode, options);
+    QCOMPARE(loaded.ok(), loads);
+    QCOMPARE(reserved.size(), loads ? 1 : 0);
+    if (!loads)
+        QVERIFY2(loaded.error.endsWith("too large for this machine's memory."),
+                 qPrintable(loaded.error));
+}
+
 void TestPictureLoader::refusedWithTheReason_data()
 {
     QTest::addColumn<QByteArray>("data");
@@ -312,6 +548,11 @@ void TestPictureLoader::refusedWithTheReason_data()
     QTest::newRow("BMP widest row")
         << bmpHeader(2147483647, 1, 1) << "the picture is 2147483647 × 1 pixels";
     QTest::newRow("PNG 100000 × 100000") << pngHeader(100000, 100000) << huge;
+    // A GIF's screen of 10 × 10 whose frame claims 60000 × 60000.
+    QByteArray gif("GIF89a\x0a\0\x0a\0\x80\0\0\0\0\0\xff\xff\xff,\0\0\0\0", 24);
+    gif += QByteArray("\x60\xea\x60\xea\0\x02\x02\x44\x01\0;", 11);
+    QTest::newRow("GIF frame 60000 × 60000")
+        << gif << "the picture is 60000 × 60000 pixels, more than the 2147 million";
     QTest::newRow("PGM 60000 × 60000")
         << QByteArray("P5\n60000 60000\n255\n")
         << "the picture is 60000 × 60000 pixels, more than the 2147 million";
@@ -343,6 +584,24 @@ void TestPictureLoader::refusedWithTheReason_data()
     QTest::newRow("BMP pixels start past the end") << offsetBeyond << truncated;
     QTest::newRow("unknown compression")
         << bmpHeader(10, 10, 8, 77) << "the file is damaged: its header names an unknown";
+    // Cut bitmaps of every depth and header are refused as the common ones are.
+    QByteArray bitFields =
+        bmpHeader(4, 4, 16, 3) + QByteArray("\0\xf8\0\0\xe0\x07\0\0\x1f\0\0\0", 12);
+    put32(bitFields, 10, 66);
+    QByteArray os2(26, '\0');
+    os2[0] = 'B';
+    os2[1] = 'M';
+    put32(os2, 10, 26);
+    put32(os2, 14, 12);
+    qToLittleEndian<quint16>(4, os2.data() + 18);
+    qToLittleEndian<quint16>(4, os2.data() + 20);
+    qToLittleEndian<quint16>(1, os2.data() + 22);
+    qToLittleEndian<quint16>(24, os2.data() + 24);
+    for (const auto& [name, header] : {std::pair{"16-bit", bmpHeader(4, 4, 16)},
+                                       {"32-bit", bmpHeader(4, 4, 32)},
+                                       {"16-bit with colour masks", bitFields},
+                                       {"OS/2 24-bit", os2}})
+        QTest::addRow("BMP %s, cut", name) << header + QByteArray(20, '\x11') << truncated;
 
     QTest::newRow("empty") << QByteArray() << "the file is empty";
     QTest::newRow("text") << QByteArray("hello, world\n") << "not a picture format this program";
@@ -350,6 +609,30 @@ void TestPictureLoader::refusedWithTheReason_data()
     zeroed.replace(zeroed.indexOf("\xff\xda") + 150, 8, QByteArray(8, '\0'));
     QTest::newRow("JPEG with zeroed picture data")
         << zeroed << "the file is damaged: its picture data ends before the last row";
+    // Coded data libjpeg steps over with a warning: runs of ones are no Huffman code.
+    QByteArray badCode = seed("seed.jpg");
+    const qsizetype scan = badCode.indexOf("\xff\xda");
+    badCode.replace(scan + 2 + qFromBigEndian<quint16>(badCode.constData() + scan + 2), 8,
+                    QByteArray("\xff\0\xff\0\xff\0\xff\0", 8));
+    QTest::newRow("JPEG with a bad Huffman code")
+        << badCode
+        << "the file is damaged: the JPEG decoder reports \"Corrupt JPEG data: bad "
+           "Huffman code\"";
+    // Damage in the last pass of an interlaced file: its last row's filter is none there is.
+    const QByteArray interlaced = dataFile("interlaced.png");
+    const qsizetype data = interlaced.indexOf("IDAT");
+    QByteArray rows = qUncompress(
+        QByteArray("\0\0\x10\0", 4) +
+        interlaced.mid(data + 4, qFromBigEndian<quint32>(interlaced.constData() + data - 4)));
+    QVERIFY(!rows.isEmpty());
+    rows[rows.size() - 13 * 4 - 1] = 9;
+    QTest::newRow("interlaced PNG damaged in its last pass")
+        << interlaced.left(data - 4) + pngChunk("IDAT", qCompress(rows).mid(4)) +
+               pngChunk("IEND", {})
+        << "the file is damaged: the PNG decoder reports \"bad adaptive filter value\"";
+    QTest::newRow("PGM of largest value 70000")
+        << QByteArray("P5\n2 2\n70000\n12345678")
+        << "the file is damaged: its header gives 70000 as the largest value";
     const QByteArray png = seed("seed.png");
     QTest::newRow("PNG with a damaged chunk")
         << withChunk(png, pngChunk("tEXt", "Comment\0hello", false))
@@ -508,6 +791,12 @@ void TestPictureLoader::statedDensity_data()
     QTest::newRow("JPEG, 118 per cm") << jpeg << 299.72 << 299.72;
     jpeg[13] = 0;
     QTest::newRow("JPEG, aspect ratio only") << jpeg << 0.0 << 0.0;
+    // Stated across and down the stored rows: a picture shown turned a quarter swaps them.
+    QByteArray turned = dataFile("orient-6.jpg");
+    turned[13] = 1; // dots per inch
+    turned[15] = 100;
+    turned[17] = char(200);
+    QTest::newRow("JPEG turned by its EXIF orientation") << turned << 200.0 << 100.0;
     QTest::newRow("GIF") << seed("seed.gif") << 0.0 << 0.0;
 }
 
@@ -541,14 +830,15 @@ void TestPictureLoader::countsAndCancels_data()
         for (int x = 0; x < noise.width(); ++x)
             noise.setPixel(x, y, random());
     QTest::newRow("plain bitmap") << encoded(noise, "BMP") << 1;
-    QTest::newRow("PNG") << pngOf(noise) << 2;
-    QTest::newRow("run-length bitmap") << seed("seed-rle.bmp") << 2;
-    QTest::newRow("JPEG") << seed("seed-progressive.jpg") << 2;
-    QTest::newRow("GIF") << seed("seed-interlaced.gif") << 2;
+    QTest::newRow("PNG") << pngOf(noise) << 1;
+    QTest::newRow("run-length bitmap") << seed("seed-rle.bmp") << 1;
+    QTest::newRow("progressive JPEG") << seed("seed-progressive.jpg") << 1;
+    QTest::newRow("interlaced GIF") << seed("seed-interlaced.gif") << 1;
+    QTest::newRow("XPM, read again by Qt's reader") << seed("seed.xpm") << 2;
 }
 
-// A watched load counts every byte it reads, the decoder's second reading too, against the
-// total it expects; a cancelled one stops and says so.
+// A watched load counts every byte it reads, a second reading too, against the total it
+// expects; a cancelled one stops and says so.
 void TestPictureLoader::countsAndCancels()
 {
     QFETCH(QByteArray, data);
@@ -558,7 +848,9 @@ void TestPictureLoader::countsAndCancels()
     QVERIFY(testfiles::writeFile(path, data));
 
     LoadControl watched;
-    QVERIFY(PictureLoader::load(path, LoadMode::Decode, {}, &watched).ok());
+    LoadOptions options;
+    options.control = &watched;
+    QVERIFY(PictureLoader::load(path, LoadMode::Decode, options).ok());
     QCOMPARE(watched.total.load(), data.size() * readings);
     // A plain bitmap's first block is read twice; a decoder may stop before trailing bytes.
     QVERIFY2(watched.done > watched.total * 9 / 10 && watched.done <= watched.total + 65536,
@@ -566,7 +858,8 @@ void TestPictureLoader::countsAndCancels()
 
     LoadControl cancelled;
     cancelled.cancel = true;
-    const LoadResult loaded = PictureLoader::load(path, LoadMode::Decode, {}, &cancelled);
+    options.control = &cancelled;
+    const LoadResult loaded = PictureLoader::load(path, LoadMode::Decode, options);
     QVERIFY(loaded.raster.isNull());
     QCOMPARE(loaded.error,
              "Cannot read the picture " + path + ": " + PictureLoader::cancelledText() + ".");

@@ -211,6 +211,15 @@ void TestForm1::loadingPictures()
                                       ", third.png.");
     choose(QString());
     QCOMPARE(m_platform->openRequests.last().directory, m_dir->path());
+
+    // A photo taken turned is shown upright, and the status line says so until the next one.
+    m_form->openFiles({QStringLiteral(KELVIQ_SOURCE_DIR "/tests/picture/data/orient-6.jpg")});
+    waitForPicture();
+    QCOMPARE(picture1()->picture().width(), 20);
+    QCOMPARE(status("StatusRun"), "Turned as its EXIF orientation says.");
+    m_form->openFiles({second});
+    waitForPicture();
+    QCOMPARE(status("StatusRun"), QString());
 }
 
 // A picture that takes long to read (a pipe fed by the test) leaves the one shown before in
