@@ -85,17 +85,6 @@ QByteArray pngChunk(const QByteArray& type, const QByteArray& fields, bool goodC
     return length + type + fields + crc;
 }
 
-// A PNG whose valid header claims the size, with the colour type given and no pixels.
-QByteArray pngHeader(quint32 width, quint32 height, char colorType = 6)
-{
-    QByteArray fields(13, '\0');
-    qToBigEndian(width, fields.data());
-    qToBigEndian(height, fields.data() + 4);
-    fields[8] = 8;
-    fields[9] = colorType;
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", fields);
-}
-
 // A chunk put in before the picture data of a PNG file.
 QByteArray withChunk(const QByteArray& png, const QByteArray& chunk)
 {
@@ -135,6 +124,12 @@ QByteArray pngFile(quint32 width, quint32 height, char depth, char colorType,
     fields[9] = colorType;
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", fields) + chunks +
            pngChunk("IDAT", qCompress(rows).mid(4)) + pngChunk("IEND", {});
+}
+
+// A PNG whose valid header claims the size, with the colour type given and no pixels.
+QByteArray pngHeader(quint32 width, quint32 height, char colorType = 6)
+{
+    return pngFile(width, height, 8, colorType, {}).left(33);
 }
 
 // A binary PPM of these pixels, rows from the top.

@@ -1,6 +1,6 @@
 // Filled outlines as the files hold them: read back and filled by this test's own rule against
 // the traced pixels' squares, both sides, odd scales; drawn by gerbv and rsvg-convert to the
-// render pixel; the layer each file names.
+// render pixel (lines drawn by them too); the layer each file names.
 #include "run/ConversionRun.h"
 #include "support/FakeFrontEnd.h"
 #include "support/RecordingPlatform.h"
@@ -229,29 +229,36 @@ void TestOutlineFormats::readersDrawExactly_data()
     QTest::addColumn<PlotFormat>("format");
     QTest::addColumn<bool>("bottom");
     QTest::addColumn<QString>("reader");
+    QTest::addColumn<PlotShape>("shape");
     // 24 × 16 pixels of 2 mils, 8 render pixels each.
     const QString gerbv = "gerbv --export=png --dpi=4000 --border=0 --origin=0x-0.001 "
                           "--window_inch=0.048x0.032 --background=#FFFFFF --foreground=#000000";
+    const QString rsvg = "rsvg-convert --width=192 --height=128";
     for (const bool bottom : {false, true}) {
         const char* side = bottom ? "bottom" : "top";
-        QTest::addRow("gerbv, %s", side) << PlotFormat::Gerber << bottom << gerbv;
+        QTest::addRow("gerbv, %s", side)
+            << PlotFormat::Gerber << bottom << gerbv << PlotShape::Outline;
         QTest::addRow("rsvg-convert, %s", side)
-            << PlotFormat::Svg << bottom << "rsvg-convert --width=192 --height=128";
+            << PlotFormat::Svg << bottom << rsvg << PlotShape::Outline;
     }
+    // Lines 10 mils thick overrun their rows: drawn without a word is all that is asked.
+    QTest::newRow("gerbv, lines") << PlotFormat::Gerber << false << gerbv << PlotShape::Lines;
+    QTest::newRow("rsvg-convert, lines") << PlotFormat::Svg << false << rsvg << PlotShape::Lines;
 }
 
-// Readers nobody here wrote draw the outlines without a word, and each render pixel farther
-// than one render pixel from a square's edge is dark inside the traced squares, light outside.
+// Readers nobody here wrote draw the files without a word, and for outlines each render pixel
+// farther than one render pixel from a square's edge is dark inside the traced squares, light
+// outside.
 void TestOutlineFormats::readersDrawExactly()
 {
     QFETCH(PlotFormat, format);
     QFETCH(bool, bottom);
     QFETCH(QString, reader);
+    QFETCH(PlotShape, shape);
     std::mt19937 random(5);
     const QImage image = picture(24, 16, [&random](int, int) { return random() % 100 < 55; });
     const QString png = m_dir.filePath("drawn.png");
-    QVERIFY(!convert(image, "2", format, {PlotShape::Outline, BoardSide(bottom), {}}, m_dir.path())
-                 .isEmpty());
+    QVERIFY(!convert(image, "2", format, {shape, BoardSide(bottom), {}}, m_dir.path()).isEmpty());
     const QString file = m_dir.filePath(format == PlotFormat::Svg ? "plot.svg" : "plot.gbr");
     QProcess process;
     QStringList arguments = reader.split(' ') << "--output=" + png << file;
@@ -261,6 +268,8 @@ void TestOutlineFormats::readersDrawExactly()
     QVERIFY2(process.exitCode() == 0 && said.trimmed().isEmpty(), said.constData());
     const QImage drawn(png);
     QCOMPARE(drawn.size(), QSize(192, 128));
+    if (shape == PlotShape::Lines)
+        return;
     auto traced = [&](int x, int y) {
         const int column = bottom ? 23 - x / 8 : x / 8;
         return x >= 0 && y >= 0 && x < 192 && y < 128 &&

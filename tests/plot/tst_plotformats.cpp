@@ -1,6 +1,6 @@
-// The other board formats through the run: the same segments as the IPF plot in each, and files
-// that outside readers draw without complaint. (The worked example byte for byte in every
-// format: tests/standalone/plot_example.)
+// The other board formats through the run: the same segments as the IPF plot in each, and each
+// writer's limits. (Outside readers draw them: tst_outlineformats; the worked example byte for
+// byte in every format: tests/standalone/plot_example.)
 #include "plot/ByteSink.h"
 #include "plot/PlotGeometry.h"
 #include "plot/SegmentWriter.h"
@@ -9,7 +9,6 @@
 #include "support/RecordingPlatform.h"
 #include "support/TestFiles.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -144,8 +143,6 @@ private slots:
     void writerLimits();
     void svgPathsStayWithinAMegabyte();
     void everyFormatHoldsTheIpfSegments();
-    void outsideReadersDrawThem_data();
-    void outsideReadersDrawThem();
 
 private:
     QTemporaryDir m_dir;
@@ -310,47 +307,6 @@ void TestPlotFormats::everyFormatHoldsTheIpfSegments()
             }
         }
     }
-}
-
-void TestPlotFormats::outsideReadersDrawThem_data()
-{
-    QTest::addColumn<PlotFormat>("format");
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("gerbv") << PlotFormat::Gerber << QStringLiteral("gerbv")
-                           << QStringList{QStringLiteral("--export=png"),
-                                          QStringLiteral("--output=%2"), QStringLiteral("%1")};
-    QTest::newRow("rsvg-convert") << PlotFormat::Svg << QStringLiteral("rsvg-convert")
-                                  << QStringList{QStringLiteral("--output=%2"),
-                                                 QStringLiteral("%1")};
-}
-
-// Readers nobody here wrote must draw the files and have nothing to complain about.
-void TestPlotFormats::outsideReadersDrawThem()
-{
-    QFETCH(PlotFormat, format);
-    QFETCH(QString, program);
-    QFETCH(QStringList, arguments);
-    FakeFrontEnd frontEnd;
-    QImage image(40, 20, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    for (int y = 0; y < 20; y += 2)
-        for (int x = y; x < 40; x += 3)
-            image.setPixel(x, y, qRgb(0, 0, 0));
-    frontEnd.image = image;
-    const QString file =
-        m_dir.filePath(QStringLiteral("drawn") + QString::fromUtf8(plotformat::extension(format)));
-    const QString png = m_dir.filePath(QStringLiteral("drawn.png"));
-    QVERIFY(!convert(frontEnd, format, file).isEmpty());
-    for (QString& argument : arguments)
-        argument.replace(QLatin1String("%1"), file).replace(QLatin1String("%2"), png);
-    QProcess reader;
-    reader.start(program, arguments);
-    QVERIFY2(reader.waitForFinished(60000), "the reader is missing or hangs: make installs it");
-    const QByteArray said = reader.readAllStandardError() + reader.readAllStandardOutput();
-    QCOMPARE(reader.exitCode(), 0);
-    QVERIFY2(said.trimmed().isEmpty(), said.constData());
-    QVERIFY(QImage(png).width() > 0);
 }
 
 QTEST_GUILESS_MAIN(TestPlotFormats)

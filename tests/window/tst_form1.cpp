@@ -396,12 +396,6 @@ void TestForm1::statusTexts()
                               "picture — pick the colour to trace."));
     type("Text2", thickness + "0");
     QVERIFY(status("StatusRun").startsWith(StatusLine::earlierPrefix() + run));
-    QTest::newRow("no plot can be made")
-        << "0"
-        << "10" << true << 0u << "plot 0 × 0 mils (0 × 0 mm)"
-        << ""
-        << "The scale \"0\" must be more than 0. Type the size of one pixel in mils, for "
-           "example 2 or 0.5.";
 }
 
 void TestForm1::setPlotSize_data()
