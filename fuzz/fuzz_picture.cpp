@@ -7,6 +7,7 @@
 #include "picture/FormatCheck.h"
 #include "picture/PictureLoader.h"
 #include "plot/IpfWriter.h"
+#include "plot/MemorySink.h"
 #include "plot/NumberText.h"
 #include "trace/Raster.h"
 #include "trace/RunFinder.h"
@@ -80,20 +81,6 @@ void checkStreaming(const QByteArray& data, const LoadResult& decoded)
     if (!streamed.raster.readError().empty())
         fail("streaming failed on a whole file");
 }
-
-// The plot goes into memory.
-class MemorySink : public ByteSink
-{
-public:
-    bool write(const char* data, std::size_t length) override
-    {
-        bytes.append(data, length);
-        return true;
-    }
-    std::string errorString() const override { return {}; }
-
-    std::string bytes;
-};
 
 // The runs of row y through one point() per pixel: slow, the reference the fast paths are
 // checked against.

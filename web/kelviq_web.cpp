@@ -1,7 +1,7 @@
 // The web page's bridge to the conversion core: the picture the browser decoded, traced and
 // written by the same src/trace and src/plot code as kelviq-convert. Plain C exports over one
 // picture per module instance (the page runs one instance per picture, in a worker).
-#include "plot/ByteSink.h"
+#include "plot/MemorySink.h"
 #include "plot/NumberText.h"
 #include "plot/OutlineTracer.h"
 #include "plot/PlotFormat.h"
@@ -72,19 +72,6 @@ std::vector<std::int32_t> traced; // y, begin, end of every traced run
 std::vector<std::uint8_t> view;
 std::string output;
 std::string message;
-
-class MemorySink final : public ByteSink
-{
-public:
-    bool write(const char* data, std::size_t length) override
-    {
-        bytes.append(data, length);
-        return true;
-    }
-    std::string errorString() const override { return {}; }
-
-    std::string bytes;
-};
 
 TraceSettings traceSettings(int color, int tolerance, int invert, int despeckle)
 {

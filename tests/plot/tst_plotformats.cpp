@@ -1,7 +1,7 @@
 // The other board formats through the run: the same segments as the IPF plot in each, and each
 // writer's limits. (Outside readers draw them: tst_outlineformats; the worked example byte for
 // byte in every format: tests/standalone/plot_example.)
-#include "plot/ByteSink.h"
+#include "plot/MemorySink.h"
 #include "plot/PlotGeometry.h"
 #include "plot/SegmentWriter.h"
 #include "run/ConversionRun.h"
@@ -18,19 +18,6 @@
 using namespace kelviq;
 
 namespace {
-
-class StringSink : public ByteSink
-{
-public:
-    bool write(const char* data, std::size_t length) override
-    {
-        bytes.append(data, length);
-        return true;
-    }
-    std::string errorString() const override { return {}; }
-
-    std::string bytes;
-};
 
 // A segment as read back from a file, in plot units.
 struct Drawn
@@ -216,7 +203,7 @@ void TestPlotFormats::writerLimits()
     QCOMPARE(problem.empty(), refusal.isEmpty());
     if (!problem.empty())
         return;
-    StringSink sink;
+    MemorySink sink;
     const auto writer = plotformat::createWriter(format, sink, name.toStdString());
     writer->setLineWidth(thickness * 100);
     writer->begin(geometry);
@@ -235,7 +222,7 @@ void TestPlotFormats::writerLimits()
 // on in another of the same width, also within one row, and no segment is lost.
 void TestPlotFormats::svgPathsStayWithinAMegabyte()
 {
-    StringSink sink;
+    MemorySink sink;
     const auto writer = plotformat::createWriter(PlotFormat::Svg, sink, {});
     const PlotGeometry geometry(130000, 1, 2); // one row of about 1.3 MB
     std::vector<Run> stripes;

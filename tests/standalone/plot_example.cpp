@@ -1,8 +1,8 @@
 // The worked example - black at (0,0), (1,0) and (2,1) of a 3 × 2 picture, scale 2, thickness
 // 10 - traced from pixels held as 32-bit words and as bits, and written in every format of
 // the table: each file must be exactly what the README shows.
-#include "plot/ByteSink.h"
 #include "plot/IpfWriter.h"
+#include "plot/MemorySink.h"
 #include "plot/PlotFormat.h"
 #include "plot/PlotGeometry.h"
 #include "plot/SegmentWriter.h"
@@ -35,19 +35,6 @@ public:
 
 private:
     std::vector<std::vector<unsigned char>> m_rows;
-};
-
-class MemorySink : public ByteSink
-{
-public:
-    bool write(const char* data, std::size_t length) override
-    {
-        bytes.append(data, length);
-        return true;
-    }
-    std::string errorString() const override { return {}; }
-
-    std::string bytes;
 };
 
 std::vector<unsigned char> words(std::initializer_list<RgbWord> pixels)
