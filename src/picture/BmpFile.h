@@ -33,9 +33,6 @@ public:
 
     // The reason in words a user understands ("the file is truncated ..."), or empty.
     QString problem() const { return m_problem; }
-    int width() const { return m_header.width; }
-    int height() const { return m_header.height; }
-    Compression compression() const { return m_compression; }
     bool compressed() const
     {
         return m_compression == Compression::Rle8 || m_compression == Compression::Rle4;

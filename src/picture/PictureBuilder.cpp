@@ -14,14 +14,6 @@ namespace {
 using Form = PictureDecoder::Form;
 using Layout = PixelRows::Layout;
 
-// The index of pixel i of a span of palette indices.
-int indexAt(const PictureDecoder::Span& span, int i)
-{
-    if (span.form == Form::Bits)
-        return (span.pixels[i >> 3] >> (7 - (i & 7))) & 1;
-    return span.pixels[i];
-}
-
 } // namespace
 
 PictureBuilder::Result PictureBuilder::build(PictureDecoder& decoder, int orientation,
@@ -86,14 +78,14 @@ PictureBuilder::Result PictureBuilder::build(PictureDecoder& decoder, int orient
             uchar* line = bits + y * bytesPerLine;
             if (format == QImage::Format_Mono) {
                 const uchar bit = static_cast<uchar>(0x80 >> (x & 7));
-                if (indexAt(span, i) & 1)
+                if (PictureDecoder::indexAt(span, i) & 1)
                     line[x >> 3] |= bit;
                 else
                     line[x >> 3] &= static_cast<uchar>(~bit);
             } else if (asClasses) {
                 line[x] = classes->classOf(decoder.colorAt(span, i));
             } else if (bytesPerPixel == 1) {
-                line[x] = static_cast<uchar>(indexAt(span, i));
+                line[x] = static_cast<uchar>(PictureDecoder::indexAt(span, i));
             } else {
                 std::memcpy(line + 4 * x, span.pixels + 4 * static_cast<std::size_t>(i), 4);
             }

@@ -8,9 +8,8 @@ ColorValue PictureDecoder::colorAt(const Span& span, int i) const
 {
     switch (span.form) {
     case Form::Bits:
-        return m_palette[(span.pixels[i >> 3] >> (7 - (i & 7))) & 1];
     case Form::Bytes:
-        return m_palette[span.pixels[i]];
+        return m_palette[static_cast<std::size_t>(indexAt(span, i))];
     case Form::Words: {
         RgbWord word;
         std::memcpy(&word, span.pixels + 4 * static_cast<std::size_t>(i), sizeof word);

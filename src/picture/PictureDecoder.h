@@ -84,6 +84,13 @@ public:
     // The decoder's library ran out of memory (problem() then says so too).
     bool outOfMemory() const { return m_outOfMemory; }
 
+    // The palette index of pixel i of a span of indices (Bits or Bytes).
+    static int indexAt(const Span& span, int i)
+    {
+        if (span.form == Form::Bits)
+            return (span.pixels[i >> 3] >> (7 - (i & 7))) & 1;
+        return span.pixels[i];
+    }
     // The colour of pixel i of a span.
     ColorValue colorAt(const Span& span, int i) const;
 

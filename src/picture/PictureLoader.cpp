@@ -58,6 +58,15 @@ LoadResult refused(const QString& message)
     return result;
 }
 
+// Why a text header could not be read; wholeHead: all of TextHead was read for it.
+QString headerProblem(const QString& problem, bool wholeHead)
+{
+    // A header still unfinished after all that text is no header.
+    if (wholeHead && problem == FormatCheck::truncated())
+        return FormatCheck::damaged(QStringLiteral("its header is not readable"));
+    return problem;
+}
+
 QString openProblem(const QString& path, int error)
 {
     switch (error) {
@@ -246,7 +255,9 @@ private:
     LoadResult fromImage(QImage image) const;
     LoadResult bmp();
     LoadResult decoded(Format format);
-    LoadResult streamed(Format format, std::unique_ptr<PictureDecoder> check, int orientation);
+    // held: the picture is built whole (its rows come out of order, or are turned).
+    LoadResult streamed(Format format, std::unique_ptr<PictureDecoder> check, int orientation,
+                        bool held);
     LoadResult readWhole(Format format);
     LoadResult ico();
     // The reason after a decoder read past what a file of its claim may hold, or ran out.
@@ -429,14 +440,9 @@ LoadResult Loader::decoded(Format format)
         // no further than such a picture can need.
         headClaim = FormatCheck::claim(format, m_input.head(TextHead));
         const FormatCheck::Claim& claim = headClaim;
-        if (!claim.problem.isEmpty()) {
-            // A header still unfinished after all that text is no header.
-            const bool endless = format == Format::Pnm &&
-                                 claim.problem == FormatCheck::truncated() &&
-                                 m_input.kept().size() >= TextHead;
-            return fail(endless ? FormatCheck::damaged(QStringLiteral("its header is not readable"))
-                                : claim.problem);
-        }
+        if (!claim.problem.isEmpty())
+            return fail(headerProblem(claim.problem,
+                                      format == Format::Pnm && m_input.kept().size() >= TextHead));
         if (const QString tooLarge = sizeProblem(claim.width, claim.height, 0, false);
             !tooLarge.isEmpty())
             return fail(tooLarge);
@@ -472,16 +478,16 @@ LoadResult Loader::decoded(Format format)
         m_input.stopKeeping();
 
     if (checkFirst)
-        return streamed(format, std::move(decoder), orientation);
+        return streamed(format, std::move(decoder), orientation, held);
     PictureBuilder::Result built = PictureBuilder::build(*decoder, orientation, nullptr);
     if (built.image.isNull())
         return built.outOfMemory ? outOfMemory() : fail(readProblem(built.problem));
     return loaded(std::move(built), orientation);
 }
 
-LoadResult Loader::streamed(Format format, std::unique_ptr<PictureDecoder> check, int orientation)
+LoadResult Loader::streamed(Format format, std::unique_ptr<PictureDecoder> check, int orientation,
+                            bool held)
 {
-    const bool held = !check->topDown() || !ExifOrientation::keepsRows(orientation);
     // Read through as a check, then again into the picture held; streamed rows are read again
     // only as they are traced.
     expectReadings(held ? 2 : 1);
@@ -545,12 +551,8 @@ LoadResult Loader::readWhole(Format format)
 {
     const QByteArray head = m_input.head(TextHead);
     FormatCheck::Claim claim = FormatCheck::claim(format, head);
-    if (!claim.problem.isEmpty()) {
-        // A header still unfinished after all that text is no header.
-        const bool endless = claim.problem == FormatCheck::truncated() && head.size() == TextHead;
-        return fail(endless ? FormatCheck::damaged(QStringLiteral("its header is not readable"))
-                            : claim.problem);
-    }
+    if (!claim.problem.isEmpty())
+        return fail(headerProblem(claim.problem, head.size() == TextHead));
     if (const QString tooLarge = accept(claim, claim.memoryBytes, true); !tooLarge.isEmpty())
         return fail(tooLarge);
     expectReadings(2); // then Qt's reader reads the bytes kept

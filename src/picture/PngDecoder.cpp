@@ -117,11 +117,13 @@ QString reasonOf(const Library& library)
 
 } // namespace
 
+bool PngDecoder::libraryFailed()
+{
+    return m_png->outOfMemory ? failOutOfMemory() : fail(reasonOf(*m_png));
+}
+
 bool PngDecoder::start()
 {
-    auto libraryFailed = [this] {
-        return m_png->outOfMemory ? failOutOfMemory() : fail(reasonOf(*m_png));
-    };
     KELVIQ_PNG_GUARD();
     png_structp png = m_png->png;
     png_infop info = m_png->info;
@@ -227,9 +229,6 @@ bool PngDecoder::start()
 
 bool PngDecoder::next(Span& span)
 {
-    auto libraryFailed = [this] {
-        return m_png->outOfMemory ? failOutOfMemory() : fail(reasonOf(*m_png));
-    };
     if (m_rowsRead >= m_rowsTotal || !problem().isEmpty())
         return false;
     KELVIQ_PNG_GUARD();
@@ -313,9 +312,6 @@ void PngDecoder::convertRow(int count)
 
 bool PngDecoder::finish()
 {
-    auto libraryFailed = [this] {
-        return m_png->outOfMemory ? failOutOfMemory() : fail(reasonOf(*m_png));
-    };
     if (!problem().isEmpty())
         return false;
     KELVIQ_PNG_GUARD();

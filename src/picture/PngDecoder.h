@@ -27,7 +27,8 @@ public:
     struct Library; // libpng's structures and what must survive its jumps
 
 private:
-    bool readRow();
+    // The reason after libpng gave up: out of memory, the input ended, or its own words.
+    bool libraryFailed();
     void convertRow(int count);
 
     std::unique_ptr<Library> m_png;

@@ -79,7 +79,7 @@ void StreamedRows::mirror(const PictureDecoder::Span& span) const
     case PictureDecoder::Form::Bits:
         std::fill(m_own.begin(), m_own.end(), 0);
         for (int x = 0; x < w; ++x)
-            if ((span.pixels[x >> 3] >> (7 - (x & 7))) & 1) {
+            if (PictureDecoder::indexAt(span, x)) {
                 const int to = w - 1 - x;
                 out[to >> 3] |= static_cast<unsigned char>(0x80 >> (to & 7));
             }
