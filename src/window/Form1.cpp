@@ -245,13 +245,14 @@ void Form1::pictureRead(const QString& path, const LoadResult& loaded)
     const QSize size(raster.width(), raster.height());
     m_fileName = path;
     m_density = loaded.density;
-    m_ui.Picture1->setPicture(raster);
     fitPictureArea(size);
-    // A picture larger than the room is shown whole, as large as the room in sight allows.
-    if (m_bigPicture)
-        m_ui.Picture1->setPicture(
-            raster, PictureArea::fitZoom(
-                        size, m_screenFit->inSight(m_ui.Picture1->pos(), m_ui.Picture1->size())));
+    // A picture larger than the room is shown whole, as large as the room in sight allows;
+    // the area is sized first so that the picture is shown once, at its zoom.
+    m_ui.Picture1->setPicture(
+        raster, m_bigPicture
+                    ? PictureArea::fitZoom(
+                          size, m_screenFit->inSight(m_ui.Picture1->pos(), m_ui.Picture1->size()))
+                    : 1.0);
     setWindowTitle(caption() + QStringLiteral(" - ") + path);
     // out.plt is written beside the picture.
     QDir::setCurrent(QFileInfo(path).absolutePath());

@@ -14,21 +14,12 @@ OutlineAnalysis::OutlineAnalysis(QObject* parent) : QObject(parent)
 
 OutlineAnalysis::~OutlineAnalysis()
 {
-    stopWorker();
-}
-
-void OutlineAnalysis::stopWorker()
-{
-    if (m_cancelled)
-        m_cancelled->store(true);
-    // The worker looks at the flag before every row.
-    if (m_worker.joinable())
-        m_worker.join();
+    m_worker.stop();
 }
 
 void OutlineAnalysis::clear()
 {
-    stopWorker();
+    m_worker.stop();
     ++m_generation;
     m_trace = 0;
     m_ready = false;
@@ -46,9 +37,7 @@ void OutlineAnalysis::follow(const TraceAnalysis& trace, BoardSide side)
     clear();
     m_trace = trace.generation();
     m_side = side;
-    m_cancelled = std::make_shared<std::atomic<bool>>(false);
-    m_worker =
-        std::thread(&OutlineAnalysis::work, this, trace.mask(), side, m_generation, m_cancelled);
+    m_worker.start(&OutlineAnalysis::work, this, trace.mask(), side, m_generation);
 }
 
 // Runs on the worker thread: touches nothing of this object but the hand-over at the end.

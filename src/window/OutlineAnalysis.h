@@ -2,11 +2,11 @@
 
 #include "plot/PlotStyle.h"
 #include "trace/Raster.h"
+#include "window/WorkerThread.h"
 
 #include <QObject>
 #include <atomic>
 #include <memory>
-#include <thread>
 
 namespace kelviq {
 
@@ -43,12 +43,10 @@ signals:
     void finished();
 
 private:
-    void stopWorker();
     void work(Raster traced, BoardSide side, quint64 generation,
               std::shared_ptr<std::atomic<bool>> cancelled);
 
-    std::thread m_worker;
-    std::shared_ptr<std::atomic<bool>> m_cancelled;
+    WorkerThread m_worker;
     quint64 m_generation = 0;
     // Which trace, and which side, the outlines worked out last are of; 0: none.
     quint64 m_trace = 0;

@@ -53,11 +53,6 @@ PictureOpening::~PictureOpening()
     }
 }
 
-QString PictureOpening::path() const
-{
-    return m_job ? m_job->path : QString();
-}
-
 void PictureOpening::open(const QString& path)
 {
     cancel();
@@ -96,12 +91,10 @@ void PictureOpening::cancel()
     m_job = nullptr;
     m_progress.stop();
     m_escape->setEnabled(false);
-    const QString path = m_stopping.back()->path;
-    emit note(QStringLiteral("Stopped reading ") + StatusTexts::oneLine(path) +
+    emit note(QStringLiteral("Stopped reading ") + StatusTexts::oneLine(m_stopping.back()->path) +
               (m_shown.isEmpty() ? QStringLiteral(".")
                                  : QStringLiteral("; still showing ") +
                                        StatusTexts::oneLine(m_shown) + QLatin1Char('.')));
-    emit cancelled(path);
 }
 
 void PictureOpening::tellProgress()
@@ -112,7 +105,6 @@ void PictureOpening::tellProgress()
     const qint64 total = m_job->control.total;
     // Reading ends a little past the count for some files; 100 % is for the picture shown.
     const int percent = total > 0 ? static_cast<int>(std::min<qint64>(99, done * 100 / total)) : -1;
-    emit progress(m_job->path, percent, done);
     emit note(StatusTexts::reading(m_job->path, percent, done));
 }
 

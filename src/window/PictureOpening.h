@@ -30,19 +30,14 @@ public:
     void open(const QString& path);
     void cancel();
     bool busy() const { return m_job != nullptr; }
-    // The picture being loaded.
-    QString path() const;
 
     static constexpr int ProgressMilliseconds = 100;
 
 signals:
-    // How much of the file was read: percent, or -1 while its size is unknown, and bytes.
-    void progress(const QString& path, int percent, qint64 bytes);
     // What the status line should say of the reading: how far it came, or that it stopped.
     void note(const QString& text);
     // The load ended, with the picture or the reason it could not be read.
     void finished(const QString& path, const LoadResult& result);
-    void cancelled(const QString& path);
 
 private:
     struct Job;

@@ -3,16 +3,9 @@
 #include "run/PlotSize.h"
 #include "window/StatusTexts.h"
 
+#include <cmath>
+
 namespace kelviq {
-
-namespace {
-
-QString length(double value)
-{
-    return StatusTexts::lengthText(value);
-}
-
-} // namespace
 
 std::optional<double> PlotSizeQuestion::scaleFor(QSize picture, PlotSide side,
                                                  const QString& length, QString* why)
@@ -35,15 +28,17 @@ PlotSizeRequest PlotSizeQuestion::request(const Now& now)
                      PlotSize::unitName(PlotSize::Unit::Mil),
                      PlotSize::unitName(PlotSize::Unit::Inch)};
     if (now.scale && *now.scale > 0.0)
-        request.number = length(picture.width() * *now.scale * PlotSize::MillimetresPerMil);
+        request.number =
+            StatusTexts::lengthText(picture.width() * *now.scale * PlotSize::MillimetresPerMil);
     if (now.density.stated()) {
         // The width the picture states, in inches with every digit a scale keeps.
         const double inches = picture.width() / now.density.dpiX;
-        request.stated = PlotSizeChoice{
-            QStringLiteral("The Picture's Own Size (%1 dpi): %2 mm wide")
-                .arg(length(now.density.dpiX),
-                     length(inches * PlotSize::MilsPerInch * PlotSize::MillimetresPerMil)),
-            PlotSide::Width, PlotSize::scaleText(inches), 2};
+        request.stated =
+            PlotSizeChoice{QStringLiteral("The Picture's Own Size (%1 dpi): %2 mm wide")
+                               .arg(StatusTexts::lengthText(now.density.dpiX),
+                                    StatusTexts::lengthText(inches * PlotSize::MilsPerInch *
+                                                            PlotSize::MillimetresPerMil)),
+                           PlotSide::Width, PlotSize::scaleText(inches), 2};
     }
     const std::optional<double> thickness = now.thickness;
     request.describe = [picture, thickness](PlotSide side, const QString& length) {
@@ -64,15 +59,13 @@ PlotSizeRequest PlotSizeQuestion::request(const Now& now)
         described += QStringLiteral(" Lines %1 mils thick cover the rows exactly").arg(text);
         if (thickness && std::abs(*thickness - exact) >= StatusTexts::NegligibleMils) {
             const double difference = *thickness - exact;
-            described += difference > 0
-                             ? QStringLiteral("; at %1 mils rows are %2 mils taller than "
-                                              "their pixels")
-                                   .arg(StatusTexts::lengthText(*thickness),
-                                        StatusTexts::lengthText(difference))
-                             : QStringLiteral("; at %1 mils there are gaps of %2 mils between "
-                                              "rows")
-                                   .arg(StatusTexts::lengthText(*thickness),
-                                        StatusTexts::lengthText(-difference));
+            described +=
+                (difference > 0 ? QStringLiteral("; at %1 mils rows are %2 mils taller than "
+                                                 "their pixels")
+                                : QStringLiteral("; at %1 mils there are gaps of %2 mils "
+                                                 "between rows"))
+                    .arg(StatusTexts::lengthText(*thickness),
+                         StatusTexts::lengthText(std::abs(difference)));
         }
         return described + QLatin1Char('.');
     };

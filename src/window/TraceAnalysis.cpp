@@ -14,30 +14,19 @@ TraceAnalysis::TraceAnalysis(QObject* parent) : QObject(parent)
 
 TraceAnalysis::~TraceAnalysis()
 {
-    stopWorker();
-}
-
-void TraceAnalysis::stopWorker()
-{
-    if (m_cancelled)
-        m_cancelled->store(true);
-    // The worker looks at the flag before every row, so this returns within one row's trace.
-    if (m_worker.joinable())
-        m_worker.join();
+    m_worker.stop();
 }
 
 void TraceAnalysis::start(const Raster& picture, const TraceSettings& settings)
 {
-    stopWorker();
+    m_worker.stop();
     ++m_generation;
     m_ready = false;
     m_hint.reset();
     // The view keeps what it shows until the new mask replaces it; nothing else needs the old
     // one, and a new picture's trace should not wait beside the old picture's mask.
     m_mask = Raster();
-    m_cancelled = std::make_shared<std::atomic<bool>>(false);
-    m_worker =
-        std::thread(&TraceAnalysis::trace, this, picture, settings, m_generation, m_cancelled);
+    m_worker.start(&TraceAnalysis::trace, this, picture, settings, m_generation);
 }
 
 // Runs on the worker thread: touches nothing of this object but the hand-over at the end.

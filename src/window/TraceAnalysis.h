@@ -3,12 +3,12 @@
 #include "trace/Raster.h"
 #include "trace/TraceSettings.h"
 #include "window/ToleranceHint.h"
+#include "window/WorkerThread.h"
 
 #include <QObject>
 #include <atomic>
 #include <memory>
 #include <optional>
-#include <thread>
 
 namespace kelviq {
 
@@ -42,12 +42,10 @@ signals:
     void hintFound();
 
 private:
-    void stopWorker();
     void trace(Raster picture, TraceSettings settings, quint64 generation,
                std::shared_ptr<std::atomic<bool>> cancelled);
 
-    std::thread m_worker;
-    std::shared_ptr<std::atomic<bool>> m_cancelled;
+    WorkerThread m_worker;
     quint64 m_generation = 0;
     bool m_ready = false;
     qint64 m_segments = 0;
