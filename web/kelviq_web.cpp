@@ -88,11 +88,6 @@ std::string quoted(const std::string& text)
     return '"' + text + '"';
 }
 
-std::string limitProblem(PlotFormat format, int columns, int rows, double scale)
-{
-    return settingcheck::limitProblem(format, columns, rows, scale, style);
-}
-
 // The page's status line is one line: the sentences a message box would break apart, with a
 // space between.
 std::string oneLine(std::string text)
@@ -470,41 +465,14 @@ EMSCRIPTEN_KEEPALIVE int kv_scale_for(const char* length, int byWidth, const cha
         return 0;
     plotlength::Unit unit = plotlength::Unit::Mil;
     const double wanted = *plotlength::parse(length, nullptr, &unit);
-    const auto format = static_cast<PlotFormat>(formatNumber);
-    const int columns = picture->width();
-    const int rows = picture->height();
-    const int pixels = byWidth ? columns : rows;
-    const std::string size = byWidth ? "width" : "height";
-    const std::string subject = "The plot " + size + ' ' + quoted(length);
-    // The scale as the run reads it back from its text.
-    auto scaleFor = [pixels](double mils) -> std::optional<double> {
-        const std::optional<double> scale = plotlength::scaleFor(mils, pixels);
-        if (!scale)
-            return std::nullopt;
-        return parseNumber(numberText(*scale)).value_or(*scale);
-    };
-    const std::optional<double> typed = scaleFor(wanted);
-    if (!typed || !(*typed > 0.0)) {
-        message = subject + " is too small for the picture " + pictureName + " (" +
-                  std::to_string(pixels) + " pixels " + (byWidth ? "wide" : "high") +
-                  "): one pixel would measure 0 mils.";
+    std::string scale;
+    message = oneLine(settingcheck::sizeProblem(length, unit, wanted, byWidth != 0, pictureName,
+                                                static_cast<PlotFormat>(formatNumber),
+                                                picture->width(), picture->height(), style, scale));
+    if (!message.empty())
         return 0;
-    }
-    const std::string problem = limitProblem(format, columns, rows, *typed);
-    if (problem.empty()) {
-        message = numberText(*typed);
-        return 1;
-    }
-    const double largest = plotformat::largestScale(format, columns, rows, style) * pixels /
-                           plotlength::toMils(1.0, unit);
-    const std::string fitting = settingcheck::typeableWithin(largest, true, [&](double length) {
-        const std::optional<double> s = scaleFor(plotlength::toMils(length, unit));
-        return s && limitProblem(format, columns, rows, *s).empty();
-    });
-    message = subject + " is " + problem + ". The largest " + size + " that fits this picture (" +
-              std::to_string(columns) + " × " + std::to_string(rows) + " pixels) is " + fitting +
-              std::string(plotlength::unitName(unit)) + '.';
-    return 0;
+    message = std::move(scale);
+    return 1;
 }
 
 // Writes the plot of the picture as the converter's run does, checking the settings first: the

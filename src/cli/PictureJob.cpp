@@ -8,6 +8,7 @@
 #include "output/PlotOutput.h"
 #include "plot/NumberText.h"
 #include "plot/PlotFormat.h"
+#include "plot/SettingChecks.h"
 #include "run/ConversionRun.h"
 #include "run/PlotSize.h"
 
@@ -130,47 +131,15 @@ std::optional<QString> PictureJob::sizeProblem(PlotFormat format, int columns, i
     if (!m_settings.widthMils && !m_settings.heightMils)
         return std::nullopt;
     const bool byWidth = m_settings.widthMils.has_value();
-    const int pixels = byWidth ? columns : rows;
-    const QString size = byWidth ? QStringLiteral("width") : QStringLiteral("height");
-    const QString subject =
-        QStringLiteral("The plot %1 \"%2\"").arg(size, displayName(m_settings.sizeText));
-    // The scale as the run will read it back from its text; too large a one has no such text
-    // and is told by its size.
-    auto scaleFor = [pixels](double mils) -> std::optional<double> {
-        const std::optional<double> fitting = PlotSize::scaleFor(mils, pixels);
-        if (!fitting)
-            return std::nullopt;
-        return parseNumber(PlotSize::scaleText(*fitting).toStdString()).value_or(*fitting);
-    };
-    const std::optional<double> typed =
-        scaleFor(byWidth ? *m_settings.widthMils : *m_settings.heightMils);
-    if (!typed || !(*typed > 0.0)) {
-        return subject + QStringLiteral(" is too small for the picture %1 (%2 pixels %3): one "
-                                        "pixel would measure 0 mils.")
-                             .arg(displayName(m_picture))
-                             .arg(pixels)
-                             .arg(byWidth ? QStringLiteral("wide") : QStringLiteral("high"));
-    }
-    const QString problem =
-        ConversionRun::limitProblem(format, columns, rows, *typed, m_settings.style);
-    if (problem.isEmpty()) {
-        scale = PlotSize::scaleText(*typed);
-        return std::nullopt;
-    }
-    const PlotSize::Unit unit = m_settings.sizeUnit;
-    const double largest = plotformat::largestScale(format, columns, rows, m_settings.style) *
-                           pixels / PlotSize::toMils(1.0, unit);
-    const QString fitting = ConversionRun::typeableWithin(largest, true, [&](double length) {
-        const std::optional<double> s = scaleFor(PlotSize::toMils(length, unit));
-        return s &&
-               ConversionRun::limitProblem(format, columns, rows, *s, m_settings.style).isEmpty();
-    });
-    return subject + QStringLiteral(" is ") + problem + QLatin1Char('.') + QLatin1Char('\r') +
-           QStringLiteral("The largest %1 that fits this picture (%2 × %3 pixels) is %4%5.")
-               .arg(size)
-               .arg(columns)
-               .arg(rows)
-               .arg(fitting, PlotSize::unitName(unit));
+    std::string scaleText;
+    const std::string problem = settingcheck::sizeProblem(
+        displayName(m_settings.sizeText).toStdString(), m_settings.sizeUnit,
+        byWidth ? *m_settings.widthMils : *m_settings.heightMils, byWidth,
+        displayName(m_picture).toStdString(), format, columns, rows, m_settings.style, scaleText);
+    if (!problem.empty())
+        return QString::fromStdString(problem);
+    scale = QString::fromStdString(scaleText);
+    return std::nullopt;
 }
 
 QString PictureJob::summary(int width, int height, bool turned, const QString& scale,

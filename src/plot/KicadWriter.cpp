@@ -1,6 +1,5 @@
 #include "plot/KicadWriter.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace kelviq {
@@ -39,19 +38,9 @@ std::string quoted(const std::string& text)
 
 std::string KicadWriter::limitProblem(const PlotGeometry& geometry)
 {
-    const double centreX = (geometry.areaLeft() + geometry.areaRight()) / 2;
-    const double centreY = (geometry.areaBottom() + geometry.areaTop()) / 2;
-    double farthest = 0.0;
-    // Outlines reach the edges of the picture's area.
-    const bool outline = geometry.shape() == PlotShape::Outline;
-    for (const double v : {geometry.x(0) - centreX, geometry.x(geometry.columns() - 1) - centreX,
-                           centreY - geometry.y(0), centreY - geometry.y(geometry.rows() - 1),
-                           outline ? geometry.x(geometry.columns()) - centreX : 0.0,
-                           outline ? centreY - geometry.cornerY(0) : 0.0,
-                           outline ? centreY - geometry.cornerY(geometry.rows()) : 0.0}) {
-        const double nanometres = writtenNanometres(v * MillimetresPerUnit);
-        farthest = nanometres == nanometres ? std::max(farthest, nanometres) : HUGE_VAL;
-    }
+    // Rounding to nanometres keeps the order of sizes, so the farthest end writes the most.
+    const double farthest = writtenNanometres(
+        geometry.farthest(geometry.centreX(), geometry.centreY()) * MillimetresPerUnit);
     if (farthest <= MostNanometres)
         return {};
     return "too large for a KiCad footprint: the plot would reach " +
@@ -111,8 +100,8 @@ void KicadWriter::writeHead()
     m_layerName = layerName(layer(), plot.side());
     makeTail();
     m_polygonTail = "\n    ) (layer \"" + m_layerName + "\") (width 0) (fill solid))\n";
-    m_centreX = (plot.areaLeft() + plot.areaRight()) / 2;
-    m_centreY = (plot.areaBottom() + plot.areaTop()) / 2;
+    m_centreX = plot.centreX();
+    m_centreY = plot.centreY();
     m_x.reset(plot.columns() + 1, [this, &plot](char* out, int column) {
         return formatDecimal(out, (plot.x(column) - m_centreX) * MillimetresPerUnit, Decimals);
     });

@@ -1,5 +1,6 @@
 #include "plot/PlotFormat.h"
 
+#include "plot/AsciiCase.h"
 #include "plot/GerberWriter.h"
 #include "plot/IpfWriter.h"
 #include "plot/KicadWriter.h"
@@ -78,18 +79,6 @@ bool widthFits(PlotFormat format, double plotUnits)
 // Every format writes the usual 10-mil line.
 constexpr double UsualWidth = 1000.0;
 
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameIgnoringCase(std::string_view a, std::string_view b)
-{
-    // std::equal, not std::ranges::equal: emscripten's C++ library has no ranges algorithms.
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return lower(x) == lower(y); });
-}
-
 } // namespace
 
 std::span<const PlotFormatInfo> all()
@@ -114,7 +103,7 @@ std::string_view name(PlotFormat format)
 std::optional<PlotFormat> fromName(std::string_view text)
 {
     for (const PlotFormatInfo& row : Formats) {
-        if (sameIgnoringCase(text, row.name))
+        if (equalIgnoringAsciiCase(text, row.name))
             return row.format;
     }
     return std::nullopt;
@@ -149,7 +138,7 @@ PlotFormat fromFileName(std::string_view fileName)
     const std::string_view suffix = base.substr(dot);
     for (const PlotFormatInfo& row : Formats) {
         for (const std::string_view known : extensions(row.format)) {
-            if (sameIgnoringCase(suffix, known))
+            if (equalIgnoringAsciiCase(suffix, known))
                 return row.format;
         }
     }

@@ -52,20 +52,27 @@ public:
     double areaBottom() const { return y(m_rows - 1) - halfPixel(); }
     double areaTop() const { return y(0) + halfPixel(); }
 
-    // How far from the origin what is written reaches, in plot units: the largest size of an
-    // end of the first or last column or row - of the picture's area for outlines; infinity
-    // when one is not a number.
-    double farthest() const
+    // The middle of the picture's area.
+    double centreX() const { return (areaLeft() + areaRight()) / 2; }
+    double centreY() const { return (areaBottom() + areaTop()) / 2; }
+
+    // How far from the origin (or from originX, originY) what is written reaches, in plot
+    // units: the largest distance along X or Y of an end of the first or last column or row -
+    // of the picture's area for outlines; infinity when one is not a number.
+    double farthest(double originX = 0.0, double originY = 0.0) const
     {
         double most = 0.0;
         auto take = [&most](double v) {
             most = v == v ? std::max(most, std::abs(v)) : std::numeric_limits<double>::infinity();
         };
-        for (const double v : {x(0), x(m_columns - 1), y(0), y(m_rows - 1)})
-            take(v);
+        for (const double v : {x(0), x(m_columns - 1)})
+            take(v - originX);
+        for (const double v : {y(0), y(m_rows - 1)})
+            take(v - originY);
         if (m_shape == PlotShape::Outline) {
-            for (const double v : {x(m_columns), cornerY(0), cornerY(m_rows)})
-                take(v);
+            take(x(m_columns) - originX);
+            for (const double v : {cornerY(0), cornerY(m_rows)})
+                take(v - originY);
         }
         return most;
     }

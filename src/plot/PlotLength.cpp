@@ -1,5 +1,6 @@
 #include "plot/PlotLength.h"
 
+#include "plot/AsciiCase.h"
 #include "plot/NumberText.h"
 
 #include <cmath>
@@ -73,8 +74,7 @@ std::optional<double> parse(std::string_view text, std::string* why, Unit* unitG
         --split;
     std::string unit(text.substr(split, end - split));
     for (char& c : unit)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        c = asciiLower(c);
     if (unit.empty())
         return refuse(" has no unit: add mm, mil or in");
     Unit parsed = Unit::Mil;

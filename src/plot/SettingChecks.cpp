@@ -115,6 +115,43 @@ std::string scaleProblem(Setting scale, PlotFormat format, int columns, int rows
            '.';
 }
 
+std::string sizeProblem(std::string_view length, plotlength::Unit unit, double wantedMils,
+                        bool byWidth, std::string_view picture, PlotFormat format, int columns,
+                        int rows, const PlotStyle& style, std::string& scale)
+{
+    const int pixels = byWidth ? columns : rows;
+    const std::string size = byWidth ? "width" : "height";
+    const std::string subject = "The plot " + size + ' ' + quoted(length);
+    // The scale as the run will read it back from its text; too large a one has no such text
+    // and is told by its size.
+    auto scaleFor = [pixels](double mils) -> std::optional<double> {
+        const std::optional<double> fitting = plotlength::scaleFor(mils, pixels);
+        if (!fitting)
+            return std::nullopt;
+        return parseNumber(numberText(*fitting)).value_or(*fitting);
+    };
+    const std::optional<double> typed = scaleFor(wantedMils);
+    if (!typed || !(*typed > 0.0)) {
+        return subject + " is too small for the picture " + std::string(picture) + " (" +
+               std::to_string(pixels) + " pixels " + (byWidth ? "wide" : "high") +
+               "): one pixel would measure 0 mils.";
+    }
+    const std::string problem = limitProblem(format, columns, rows, *typed, style);
+    if (problem.empty()) {
+        scale = numberText(*typed);
+        return {};
+    }
+    const double largest = plotformat::largestScale(format, columns, rows, style) * pixels /
+                           plotlength::toMils(1.0, unit);
+    const std::string fitting = typeableWithin(largest, true, [&](double other) {
+        const std::optional<double> s = scaleFor(plotlength::toMils(other, unit));
+        return s && limitProblem(format, columns, rows, *s, style).empty();
+    });
+    return subject + " is " + problem + '.' + CR + "The largest " + size +
+           " that fits this picture (" + std::to_string(columns) + " × " + std::to_string(rows) +
+           " pixels) is " + fitting + std::string(plotlength::unitName(unit)) + '.';
+}
+
 std::string largestScaleText(PlotFormat format, int columns, int rows, const PlotStyle& style)
 {
     return typeableWithin(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plot/PlotFormat.h"
+#include "plot/PlotLength.h"
 #include "plot/PlotStyle.h"
 
 #include <functional>
@@ -41,6 +42,13 @@ std::string limitProblem(PlotFormat format, int columns, int rows, double scale,
 // The same told of the scale setting, with the largest scale that fits this picture.
 std::string scaleProblem(Setting scale, PlotFormat format, int columns, int rows,
                          const PlotStyle& style);
+// The scale that makes the plot as wide (byWidth) or as high as wantedMils - the length setting,
+// in unit, shown as length - put in scale as the run reads it back from its text; or why it
+// cannot, with the largest length that fits offered. picture is the picture's name as a message
+// shows it.
+std::string sizeProblem(std::string_view length, plotlength::Unit unit, double wantedMils,
+                        bool byWidth, std::string_view picture, PlotFormat format, int columns,
+                        int rows, const PlotStyle& style, std::string& scale);
 // The largest scale that fits, as text of at most six significant digits.
 std::string largestScaleText(PlotFormat format, int columns, int rows, const PlotStyle& style);
 // The value of at most six significant digits nearest to limit on the side where fits() holds

@@ -12,9 +12,7 @@
 #include "run/ConversionFrontEnd.h"
 #include "trace/Tracer.h"
 
-#include <QStringList>
 #include <cmath>
-#include <functional>
 #include <optional>
 
 namespace kelviq {
@@ -102,24 +100,6 @@ QString ConversionRun::rangeProblem(const QString& scaleText, const QString& thi
 {
     return QString::fromStdString(settingcheck::rangeProblem(
         SettingText(scaleText), SettingText(thicknessText), format, shape));
-}
-
-QString ConversionRun::limitProblem(PlotFormat format, int columns, int rows, double scale,
-                                    const PlotStyle& style)
-{
-    return QString::fromStdString(settingcheck::limitProblem(format, columns, rows, scale, style));
-}
-
-QString ConversionRun::typeableWithin(double limit, bool down,
-                                      const std::function<bool(double)>& fits)
-{
-    return QString::fromStdString(settingcheck::typeableWithin(limit, down, fits));
-}
-
-QString ConversionRun::largestScaleText(PlotFormat format, int columns, int rows,
-                                        const PlotStyle& style)
-{
-    return QString::fromStdString(settingcheck::largestScaleText(format, columns, rows, style));
 }
 
 QString ConversionRun::cannotCreateText(const PlotOutput& output)

@@ -4,7 +4,6 @@
 #include "plot/PlotStyle.h"
 
 #include <QString>
-#include <functional>
 
 namespace kelviq {
 
@@ -71,17 +70,6 @@ public:
     // can; told like the above. Outlines have no thickness: only their scale counts.
     static QString rangeProblem(const QString& scaleText, const QString& thicknessText,
                                 PlotFormat format, PlotShape shape = PlotShape::Lines);
-    // Why a picture of columns × rows pixels at this scale, drawn in this style, cannot be
-    // written in the format ("too large for a Gerber file: ..."), and the largest scale that
-    // does fit, as text of at most six significant digits; an empty reason when it can be
-    // written.
-    static QString limitProblem(PlotFormat format, int columns, int rows, double scale,
-                                const PlotStyle& style = {});
-    static QString largestScaleText(PlotFormat format, int columns, int rows,
-                                    const PlotStyle& style = {});
-    // The value of at most six significant digits nearest to limit on the side where fits()
-    // holds (at or below it when down), as text that can be typed back: what a message offers.
-    static QString typeableWithin(double limit, bool down, const std::function<bool(double)>& fits);
     // What the user is told when an output cannot be opened.
     static QString cannotCreateText(const PlotOutput& output);
 
